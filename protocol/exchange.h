@@ -1,0 +1,69 @@
+// Request numbering and addressing, the reply acceptance rule, the receive
+// filter and the reply block handed to the user interface. Portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "protocol/packet.h"
+
+namespace proto {
+
+// One discovered server.
+struct ServerInfo {
+    int flow = FLOW_NONE;
+    int seq = 1;
+    int selected = 0;
+    uint32_t ip = 0;      // host order, first octet most significant
+    uint8_t id[8] = {};   // serverId then origin of its discovery reply
+    char name[30] = {};   // TAG_SERVER_NAME, zero-terminated
+    int16_t kind = 0;
+};
+
+// A received datagram on its way to the main window (WM_SERVER_REPLY).
+struct ReplyBlock {
+    uint32_t sourceIp;  // host order
+    uint32_t length;    // 16 to 1024
+    uint8_t data[kMaxDatagram];
+};
+static_assert(sizeof(ReplyBlock) == 1032, "ReplyBlock is 1032 bytes");
+
+// Private window message that carries a ReplyBlock* in lParam.
+constexpr unsigned WM_SERVER_REPLY = 2000;
+
+// Numbers and addresses `buffer` for `command` as the sender does: with a
+// target server its counter grows by one, the header carries the counter
+// modulo 10000, bytes 0-5 of its id and "Cl"; without one the header keeps
+// its bytes 0-7 and carries seq 0. status and kind are 0.
+void AddressRequest(ServerInfo* target, uint16_t command, CommandBuffer& buffer);
+
+// The acceptance rule for a reply datagram (at least 16 bytes), given the
+// selected server or none. On acceptance the selected server's counter takes
+// the reply's seq. Returns 1 to accept, 0 to drop.
+int AcceptReply(ServerInfo* selected, const uint8_t* data, std::size_t length);
+
+// The socket's receive filter: 1 when a datagram of `length` bytes (negative:
+// the receive failed) from `sourceNetOrder` is to be delivered.
+int PassesReceiveFilter(uint32_t sourceNetOrder, const uint32_t* localAddrs, int localCount,
+                        int length);
+
+// Fills a zeroed block from a received datagram. Returns 0 when the datagram
+// does not fit (more than 1024 bytes) or is shorter than a header.
+int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* data,
+                   std::size_t length);
+
+// What a discovery reply contributes to the list.
+struct DiscoveryRecord {
+    ServerInfo info;          // name, kind, id, ip; flow none, seq 1
+    std::string displayName;  // value of the first item, at most 127 chars
+    std::string workgroup;    // value of the second item, at most 127 chars
+};
+// Reads a discovery reply. Returns 0 when it carries no TAG_SERVER_NAME.
+int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
+                       DiscoveryRecord* out);
+
+// The System State column text for a TAG_CONFIGURED value.
+const char* ConfiguredStateText(int32_t configured);
+
+}  // namespace proto

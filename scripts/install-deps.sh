@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on a fresh Debian
+# machine. Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+pkgs=(
+  build-essential cmake ninja-build pkg-config git
+  googletest
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  wine wine32:i386
+  xvfb x11-utils imagemagick iproute2 procps psmisc
+  clang-format
+)
+
+need=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -eq 0 ]; then
+  echo "install-deps: everything is already installed"
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+echo "install-deps: installed ${need[*]}"
