@@ -1,0 +1,57 @@
+// The program's one UDP socket: port 8097 on all addresses, broadcasting on,
+// every request to 255.255.255.255:8097. Datagrams that pass the receive
+// filter are posted to the notify window as WM_SERVER_REPLY with a heap
+// ReplyBlock that the receiver frees with FreeReplyBlock.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "protocol/exchange.h"
+
+// Window message used for the socket's own notifications.
+constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x101;
+
+// Collects this computer's IPv4 interface addresses (network order), at most
+// `capacity` (10), skipping loopback and point-to-point interfaces.
+// Returns 1 on success, 0 on failure (then *count is 0).
+int GetLocalAddresses(uint32_t* addrs, int capacity, int* count);
+
+class CServerSocket {
+public:
+    CServerSocket() = default;
+    ~CServerSocket();
+    CServerSocket(const CServerSocket&) = delete;
+    CServerSocket& operator=(const CServerSocket&) = delete;
+
+    // Fills the local addresses, binds port 8097, switches broadcasting on and
+    // asks for read notifications to `notifyWindow`. Returns 1 on success.
+    // Windows Sockets must have been started by the caller.
+    int Create(HWND notifyWindow, uint16_t port = proto::kPort);
+    void Close();
+
+    // Sends a packed datagram to 255.255.255.255:port. Errors are ignored.
+    void SendDatagram(const std::vector<uint8_t>& datagram);
+
+    // Called by the notify window for WM_SOCKET_NOTIFY: receives one datagram
+    // and posts it on if it passes the filter.
+    void OnNotify(WPARAM wParam, LPARAM lParam);
+
+    // Lets a window procedure route WM_SOCKET_NOTIFY to this socket; returns
+    // true when the message was the socket's.
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    static void FreeReplyBlock(proto::ReplyBlock* block);
+
+    HWND notifyWindow = nullptr;
+    int port = proto::kPort;
+    int localCount = 0;
+    uint32_t localAddrs[10] = {};
+    sockaddr_in destination = {};
+
+private:
+    SOCKET sock_ = INVALID_SOCKET;
+};

@@ -1,0 +1,94 @@
+// Feeds random and mutated datagrams to every reader of replies. Built with
+// AddressSanitizer and UBSan in the native tree: any overrun fails the run.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "protocol/exchange.h"
+
+using namespace proto;
+
+namespace {
+
+// Reads a datagram the way the program does: through a zero-filled block.
+void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
+    auto block = std::make_unique<ReplyBlock>();
+    if (!FillReplyBlock(block.get(), 0x0A4D0001, d.data(), d.size())) {
+        // Too short or too long for the program: the readers must still cope.
+        AcceptReply(selected, d.data(), d.size());
+        std::string s;
+        FindText(d.data(), d.size(), TAG_SERVER_NAME, 127, &s);
+        return;
+    }
+    const uint8_t* p = block->data;
+    const size_t n = block->length;
+    AcceptReply(selected, p, n);
+    DiscoveryRecord rec;
+    ReadDiscoveryReply(block->sourceIp, p, n, &rec);
+    ASSERT_LT(std::strlen(rec.info.name), sizeof rec.info.name);
+    std::string s;
+    for (int tag = 0; tag < 256; tag += 7) {
+        FindText(p, n, static_cast<uint8_t>(tag), 127, &s);
+        ASSERT_LE(s.size(), 127u);
+    }
+    FindInt32(p, n, TAG_CONFIGURED);
+    FindInt32Zero(p, n, TAG_ROUTER);
+    FindIPv4(p, n, TAG_IP);
+    uint8_t b;
+    FindByte(p, n, TAG_IP_MODE, &b);
+    uint8_t v[8];
+    size_t len = 0;
+    if (FindItem(p, n, TAG_VERSION, v, sizeof v, &len)) VersionText(v, len, true);
+    ItemRef ref;
+    for (int i = 0; i < 4; ++i)
+        if (ItemAt(p, n, i, &ref)) ASSERT_LE(ref.value + ref.length, p + n);
+}
+
+}  // namespace
+
+TEST(ReplyFuzz, RandomAndMutatedDatagrams) {
+    std::mt19937 rng(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> size(0, 1100);
+    ServerInfo selected;
+    selected.seq = 5;
+    // A realistic status reply to mutate.
+    std::vector<uint8_t> seed(16);
+    seed[10] = CMD_GET_STATUS;
+    const uint8_t items[] = {1, 5, 'N', 'A', 'S', '-', '1', 2, 8, 0x12, 3, '0', '6', '0', '9', '2',
+                             '0', 32, 4, 1, 0, 0, 0, 5, 4, 10, 77, 0, 11, 9, 9, 'W', 'O', 'R', 'K',
+                             'G', 'R', 'O', 'U', 'P', 38, 3, 'H', 'D', 'D'};
+    seed.insert(seed.end(), std::begin(items), std::end(items));
+
+    const int kRounds = 120000;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<uint8_t> d;
+        if (round % 2 == 0) {
+            d.resize(static_cast<size_t>(size(rng)));
+            for (auto& c : d) c = static_cast<uint8_t>(byte(rng));
+        } else {
+            d = seed;
+            const int edits = 1 + round % 8;
+            for (int e = 0; e < edits; ++e) {
+                const size_t at = static_cast<size_t>(byte(rng)) % (d.size() + 1);
+                switch (byte(rng) % 4) {
+                    case 0:
+                        if (at < d.size()) d[at] = static_cast<uint8_t>(byte(rng));
+                        break;
+                    case 1:  // an item length that overruns
+                        if (at < d.size()) d[at] = 0xFF;
+                        break;
+                    case 2:
+                        d.resize(static_cast<size_t>(size(rng)) % (d.size() + 1));
+                        break;
+                    default:
+                        d.insert(d.begin() + static_cast<long>(std::min(at, d.size())),
+                                 static_cast<size_t>(byte(rng)), static_cast<uint8_t>(byte(rng)));
+                }
+            }
+        }
+        ReadEverything(d, (round % 3 == 0) ? nullptr : &selected);
+        if (HasFatalFailure()) FAIL() << "round " << round;
+    }
+}
