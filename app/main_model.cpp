@@ -1,0 +1,316 @@
+#include "app/main_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dialogs/rules/login_request.h"
+#include "resources/brellmark/resource.h"
+
+namespace app {
+
+using namespace proto;
+
+void MainModel::Initialize() {
+    discovering_ = 0;
+    discoveryTimer_ = 0;
+    discoveryBuffer_ = CommandBuffer{};
+    StartDiscovery();
+    view_.EnableHelp(true);
+}
+
+ServerInfo* MainModel::FindSelected() {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    return servers_.FindSelected();
+}
+
+void MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        AddressRequest(servers_.FindSelected(), command, buffer);
+    }
+    view_.Send(PackDatagram(buffer.header, buffer));
+}
+
+void MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        AddressRequest(target, command, buffer);
+    }
+    view_.Send(PackDatagram(buffer.header, buffer));
+}
+
+void MainModel::StartDiscovery() {
+    noServersShown_ = 0;
+    if (discoveryTimer_) {
+        view_.StopTimer(TIMER_DISCOVERY);
+        discoveryTimer_ = 0;
+    }
+    view_.EnableServerButtons(false);
+    view_.EnableHelp(true);
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        servers_.Clear();
+    }
+    view_.DeleteAllRows();
+    listMode_ = 1;
+    SendCommand(discoveryBuffer_, CMD_DISCOVER);
+    view_.PlayBusy();
+    view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
+    discoveryTimer_ = 1;
+    discovering_ = 1;
+}
+
+int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t length) {
+    DiscoveryRecord rec;
+    ServerInfo* added = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (servers_.FindByIp(sourceIp) != nullptr) return 0;
+        if (!ReadDiscoveryReply(sourceIp, data, length, &rec)) return 0;
+        servers_.Records().push_back(rec.info);
+        added = &servers_.Records().back();
+    }
+    view_.AppendRow(rec.displayName, FormatIPv4(sourceIp), rec.workgroup);
+    // Ask the newcomer for its status, whoever is selected; its reply comes
+    // back numbered 3.
+    CommandBuffer status;
+    SendCommandTo(added, status, CMD_GET_STATUS);
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        added->seq = 3;
+    }
+    return 1;
+}
+
+void MainModel::OnServerReply(const ReplyBlock& block) {
+    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    if (length < kHeaderSize) return;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (!AcceptReply(servers_.FindSelected(), block.data, length)) return;
+    }
+    const PacketHeader h = PacketHeader::Decode(block.data);
+    switch (h.command) {
+        case CMD_DISCOVER:
+            if (discovering_ == 1) OnDiscoveryReply(block.sourceIp, block.data, length);
+            break;
+        case CMD_GET_CONFIG:
+            OnConfigReply(block);
+            break;
+        case CMD_LOGIN:
+            if (h.status != 0) {
+                view_.ShowMessage(IDS_LOGIN_REFUSED, IDS_CAPTION_ERROR);
+            } else {
+                CommandBuffer get;
+                SendCommand(get, CMD_GET_CONFIG);
+            }
+            break;
+        case CMD_SET_CONFIG:
+            configReplied_ = 1;
+            view_.StopTimer(TIMER_CONFIG_REPLY);
+            if (h.status == 1) view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
+            if (h.status == 2) view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
+            break;
+        case CMD_GET_STATUS:
+            OnStatusReply(block);
+            break;
+        case CMD_REDISCOVER:
+            StartDiscovery();
+            break;
+        default:
+            // The wizard and import replies are handled by their flows once
+            // those exist; everything else is ignored.
+            break;
+    }
+}
+
+void MainModel::OnStatusReply(const ReplyBlock& block) {
+    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    if (listMode_ == 0) {
+        view_.ShowDetails(block.data, length);
+        return;
+    }
+    const int32_t configured = FindInt32(block.data, length, TAG_CONFIGURED);
+    const char* state = ConfiguredStateText(configured);
+    const PacketHeader h = PacketHeader::Decode(block.data);
+    std::string version;
+    uint8_t v[8] = {};
+    size_t vlen = 0;
+    if (FindItem(block.data, length, TAG_VERSION, v, sizeof v, &vlen))
+        version = VersionText(v, vlen, h.kind == 1);
+    std::string name;
+    FindText(block.data, length, TAG_SERVER_NAME, 127, &name);
+    const int rows = view_.RowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (view_.RowText(row, COL_NAME) == name) {
+            view_.SetRowText(row, COL_VERSION, version);
+            view_.SetRowText(row, COL_STATE, state);
+            break;
+        }
+    }
+}
+
+void MainModel::OnConfigReply(const ReplyBlock& block) {
+    int flow;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* selected = servers_.FindSelected();
+        if (selected == nullptr) return;
+        flow = selected->flow;
+    }
+    if (flow == FLOW_CONFIGURE) RunConfigure(block);
+    // FLOW_WIZARD and FLOW_IMPORT start their flows here once they exist.
+}
+
+void MainModel::RunConfigure(const ReplyBlock& block) {
+    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    int router = 0;
+    const int32_t routerValue = FindInt32Zero(block.data, length, TAG_ROUTER, &router);
+    if (router && routerValue == 2) {
+        // Router-type servers get their own dialog; not offered yet.
+        return;
+    }
+    rules::BasicConfigFields fields = rules::FieldsFromConfigReply(block.data, length);
+    rules::BasicConfigRules rules;
+    if (!view_.RunBasicConfig(fields, rules)) return;
+
+    uint8_t restart = 0;
+    const rules::ConfigDecision decision =
+        rules::DecideAfterOk(rules.configChanged(), rules.dateTimeChanged());
+    if (decision.askRestart && view_.AskYesNo(IDS_RESTART_QUESTION, IDS_CAPTION_WARNING))
+        restart = 1;
+    CommandBuffer buffer;
+    if (decision.sendLogout) {
+        SendCommand(buffer, CMD_LOGOUT);
+        return;
+    }
+    rules::AddSetConfigItems(rules.fields(), rules.dateTimeChanged(), restart, buffer);
+    view_.PlayBusy();
+    view_.StartTimer(TIMER_CONFIG_REPLY, kConfigReplyMs);
+    configReplied_ = 0;
+    SendCommand(buffer, CMD_SET_CONFIG);
+}
+
+void MainModel::OnTimer(int id) {
+    if (id == TIMER_DISCOVERY) {
+        view_.StopBusy();
+        discovering_ = 0;
+        // Stop first: the dialog below runs a message loop of its own.
+        view_.StopTimer(TIMER_DISCOVERY);
+        discoveryTimer_ = 0;
+        if (view_.RowCount() == 0 && noServersShown_ == 0) {
+            noServersShown_ = 1;
+            view_.ShowNoServers();
+        }
+    } else if (id == TIMER_CONFIG_REPLY) {
+        view_.StopBusy();
+        // Stop first: the message box below runs a message loop of its own.
+        view_.StopTimer(TIMER_CONFIG_REPLY);
+        if (configReplied_ == 0) {
+            configReplied_ = 1;
+            view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
+        }
+    }
+}
+
+void MainModel::LoginAndStart(int flow) {
+    if (FindSelected() == nullptr) return;
+    std::string password, adminName;
+    if (!view_.RunLogin(&password, &adminName)) return;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* selected = servers_.FindSelected();
+        // The list may have been refreshed while the dialog was open.
+        if (selected == nullptr) return;
+        selected->flow = flow;
+    }
+    CommandBuffer buffer;
+    rules::AddLoginItems(password, adminName, buffer);
+    SendCommand(buffer, CMD_LOGIN);
+}
+
+void MainModel::OnConfigure() { LoginAndStart(FLOW_CONFIGURE); }
+
+void MainModel::OnRunWizard() { LoginAndStart(FLOW_WIZARD); }
+
+void MainModel::OnDetails() {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* selected = servers_.FindSelected();
+        if (selected == nullptr) return;
+        selected->flow = FLOW_DETAILS;
+    }
+    listMode_ = 0;
+    CommandBuffer buffer;
+    SendCommand(buffer, CMD_GET_STATUS);
+}
+
+bool MainModel::IsNotConfiguredRow(int row) {
+    return row >= 0 && row < view_.RowCount() &&
+           view_.RowText(row, COL_STATE) == ConfiguredStateText(0);
+}
+
+void MainModel::OnListClick(int hitRow, int selectedRow) {
+    int row = -1;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (hitRow >= 0) {
+            servers_.MarkSelected(hitRow);
+            row = hitRow;
+        } else if (selectedRow >= 0) {
+            servers_.MarkSelected(selectedRow);
+            row = selectedRow;
+        }
+    }
+    view_.EnableServerButtons(hitRow >= 0);
+    if (IsNotConfiguredRow(row) &&
+        view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED)) {
+        OnRunWizard();
+    }
+    view_.EnableHelp(true);
+}
+
+void MainModel::OnListKey(int key, int selectedRow) {
+    if (selectedRow >= 0) {
+        int next = selectedRow;
+        if (key > 0 && selectedRow + 1 < view_.RowCount()) next = selectedRow + 1;
+        if (key < 0 && selectedRow > 0) next = selectedRow - 1;
+        {
+            std::lock_guard<std::mutex> guard(servers_.Lock());
+            servers_.MarkSelected(next);
+        }
+        view_.EnableServerButtons(true);
+    } else {
+        view_.EnableServerButtons(false);
+    }
+    view_.EnableHelp(true);
+}
+
+bool MainModel::OnListRightClick(int hitRow) {
+    if (hitRow >= 0) {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        servers_.MarkSelected(hitRow);
+    }
+    return hitRow >= 0 && IsNotConfiguredRow(hitRow);
+}
+
+void MainModel::OnColumnClick(int column) {
+    if (column < COL_NAME || column > COL_STATE) return;
+    if (column == sortColumn_) sortAscending_ = !sortAscending_;
+    sortColumn_ = column;
+    const int rows = view_.RowCount();
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row) texts.push_back(view_.RowText(row, column));
+    const std::vector<int> order = SortOrder(texts, sortAscending_ != 0);
+    view_.ReorderRows(order);
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    servers_.Reorder(order);
+}
+
+void MainModel::OnImportDone(int selectedRow) {
+    if (selectedRow < 0 || selectedRow >= view_.RowCount()) return;
+    view_.EnableHelp(HelpEnabledForVersion(view_.RowText(selectedRow, COL_VERSION)));
+}
+
+}  // namespace app

@@ -1,0 +1,124 @@
+// The main window's behaviour without the window: discovery, selection,
+// sorting, the response dispatcher and the configure and details flows. The
+// window implements MainView and forwards its messages here. Portable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/server_list.h"
+#include "dialogs/rules/basic_config_rules.h"
+#include "protocol/exchange.h"
+
+namespace app {
+
+constexpr int TIMER_DISCOVERY = 100;
+constexpr int TIMER_CONFIG_REPLY = 101;
+constexpr unsigned kDiscoveryMs = 15000;
+constexpr unsigned kConfigReplyMs = 120000;
+
+enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
+
+// What the model asks of the window. Dialogs are modal: the calls return when
+// the user has closed them, and replies may be dispatched meanwhile.
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    // The list view.
+    virtual int RowCount() = 0;
+    virtual void DeleteAllRows() = 0;
+    virtual void AppendRow(const std::string& name, const std::string& ip,
+                           const std::string& workgroup) = 0;
+    virtual std::string RowText(int row, int column) = 0;
+    virtual void SetRowText(int row, int column, const std::string& text) = 0;
+    // Puts the rows in a new order: new row i shows old row order[i], with its
+    // selection and focus state.
+    virtual void ReorderRows(const std::vector<int>& order) = 0;
+
+    // Buttons, busy animation, timers, the socket.
+    virtual void EnableServerButtons(bool enable) = 0;
+    virtual void EnableHelp(bool enable) = 0;
+    virtual void PlayBusy() = 0;
+    virtual void StopBusy() = 0;
+    virtual void StartTimer(int id, unsigned ms) = 0;
+    virtual void StopTimer(int id) = 0;
+    virtual void Send(const std::vector<uint8_t>& datagram) = 0;
+
+    // Messages and dialogs.
+    virtual void ShowMessage(int textId, int captionId) = 0;
+    virtual bool AskYesNo(int textId, int captionId) = 0;
+    virtual void ShowNoServers() = 0;
+    // Administrator login; on OK the two texts as the dialog read them.
+    virtual bool RunLogin(std::string* password, std::string* adminName) = 0;
+    // The storage server's basic configuration, filled from `fields`; on OK
+    // `rules` holds the validated values and the change flags.
+    virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
+                                rules::BasicConfigRules& rules) = 0;
+    virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+};
+
+class MainModel {
+public:
+    explicit MainModel(MainView& view) : view_(view) {}
+
+    // Window initialisation, after the socket exists.
+    void Initialize();
+
+    // Requests. The first form numbers and addresses by the selected server,
+    // the second by the given one.
+    void SendCommand(proto::CommandBuffer& buffer, uint16_t command);
+    void SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
+
+    // Discovery.
+    void StartDiscovery();
+    int OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t length);
+
+    // The response dispatcher; the caller frees the block afterwards.
+    void OnServerReply(const proto::ReplyBlock& block);
+    void OnTimer(int id);
+
+    // User actions.
+    void OnConfigure();
+    void OnDetails();
+    void OnRunWizard();
+    // A click on the list: `hitRow` is the row under the mouse or -1,
+    // `selectedRow` the row the list shows as selected (or -1).
+    void OnListClick(int hitRow, int selectedRow);
+    // Arrow keys before the list moves: `key` is +1 (down), -1 (up) or 0.
+    void OnListKey(int key, int selectedRow);
+    // Right-click: returns whether "&Quick Setup" is enabled in the menu.
+    bool OnListRightClick(int hitRow);
+    void OnColumnClick(int column);
+    // The account import closed: the Help rule by the selected row's version.
+    void OnImportDone(int selectedRow);
+
+    ServerList& servers() { return servers_; }
+    proto::ServerInfo* FindSelected();
+    int discovering() const { return discovering_; }
+    int listMode() const { return listMode_; }
+    int sortColumn() const { return sortColumn_; }
+    int sortAscending() const { return sortAscending_; }
+    int configReplied() const { return configReplied_; }
+
+private:
+    void OnStatusReply(const proto::ReplyBlock& block);
+    void OnConfigReply(const proto::ReplyBlock& block);
+    void RunConfigure(const proto::ReplyBlock& block);
+    void LoginAndStart(int flow);
+    bool IsNotConfiguredRow(int row);
+
+    MainView& view_;
+    ServerList servers_;
+    proto::CommandBuffer discoveryBuffer_;
+    int discovering_ = 0;
+    int discoveryTimer_ = 0;
+    int listMode_ = 1;
+    int noServersShown_ = 0;
+    int configReplied_ = 1;
+    int sortColumn_ = 0;
+    int sortAscending_ = 1;
+};
+
+}  // namespace app

@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "app/main_model.h"
+#include "resources/brellmark/resource.h"
+
+using namespace proto;
+using app::MainModel;
+
+namespace {
+
+// Records what the model asks of the window.
+class FakeView : public app::MainView {
+public:
+    std::vector<std::array<std::string, 5>> rows;
+    std::vector<std::vector<uint8_t>> sent;
+    std::vector<int> messages;
+    std::vector<int> questions;
+    bool answerYes = false;
+    int noServers = 0, busyPlays = 0, busyStops = 0, details = 0;
+    std::vector<int> timers;
+    bool serverButtons = true, help = false;
+    // Login dialog result and basic configuration behaviour.
+    bool loginOk = true;
+    std::string password = "secret", adminName = "Administrator";
+    std::function<bool(const rules::BasicConfigFields&, rules::BasicConfigRules&)> basicConfig;
+
+    int RowCount() override { return static_cast<int>(rows.size()); }
+    void DeleteAllRows() override { rows.clear(); }
+    void AppendRow(const std::string& n, const std::string& ip, const std::string& wg) override {
+        rows.push_back({n, ip, wg, "", ""});
+    }
+    std::string RowText(int r, int c) override { return rows.at(static_cast<size_t>(r))[static_cast<size_t>(c)]; }
+    void SetRowText(int r, int c, const std::string& t) override {
+        rows.at(static_cast<size_t>(r))[static_cast<size_t>(c)] = t;
+    }
+    void ReorderRows(const std::vector<int>& order) override {
+        auto old = rows;
+        for (size_t i = 0; i < order.size(); ++i) rows[i] = old[static_cast<size_t>(order[i])];
+    }
+    void EnableServerButtons(bool e) override { serverButtons = e; }
+    void EnableHelp(bool e) override { help = e; }
+    void PlayBusy() override { ++busyPlays; }
+    void StopBusy() override { ++busyStops; }
+    void StartTimer(int id, unsigned) override { timers.push_back(id); }
+    void StopTimer(int id) override { std::erase(timers, id); }
+    void Send(const std::vector<uint8_t>& d) override { sent.push_back(d); }
+    void ShowMessage(int textId, int) override { messages.push_back(textId); }
+    bool AskYesNo(int textId, int) override {
+        questions.push_back(textId);
+        return answerYes;
+    }
+    void ShowNoServers() override { ++noServers; }
+    bool RunLogin(std::string* p, std::string* n) override {
+        *p = password;
+        *n = adminName;
+        return loginOk;
+    }
+    bool RunBasicConfig(const rules::BasicConfigFields& f, rules::BasicConfigRules& r) override {
+        return basicConfig ? basicConfig(f, r) : false;
+    }
+    void ShowDetails(const uint8_t*, size_t) override { ++details; }
+};
+
+struct Server {
+    uint8_t mac[6];
+    uint32_t ip;
+    std::string name;
+};
+
+ReplyBlock Block(uint32_t source, const PacketHeader& h, const std::vector<uint8_t>& items) {
+    ReplyBlock b{};
+    std::vector<uint8_t> d(16);
+    h.Encode(d.data());
+    d.insert(d.end(), items.begin(), items.end());
+    FillReplyBlock(&b, source, d.data(), d.size());
+    return b;
+}
+
+PacketHeader From(const Server& s, uint16_t command, uint16_t seq, int16_t status = 0, int16_t kind = 0) {
+    PacketHeader h;
+    std::memcpy(h.serverId, s.mac, 6);
+    h.command = command;
+    h.seq = seq;
+    h.status = status;
+    h.kind = kind;
+    return h;
+}
+
+std::vector<uint8_t> Text(uint8_t tag, const std::string& s) {
+    std::vector<uint8_t> v = {tag, static_cast<uint8_t>(s.size())};
+    v.insert(v.end(), s.begin(), s.end());
+    return v;
+}
+
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const Server kA = {{0, 1, 2, 3, 4, 0xA}, 0x0A4D000A, "ALPHA"};
+const Server kB = {{0, 1, 2, 3, 4, 0xB}, 0x0A4D000B, "BRAVO"};
+const Server kC = {{0, 1, 2, 3, 4, 0xC}, 0x0A4D000C, "alpha"};
+
+class ModelTest : public ::testing::Test {
+protected:
+    FakeView view;
+    MainModel model{view};
+
+    void Discover(const Server& s, int16_t kind = 0) {
+        model.OnServerReply(Block(s.ip, From(s, CMD_DISCOVER, 0, 0, kind),
+                                  Cat({Text(TAG_SERVER_NAME, s.name), Text(TAG_WORKGROUP, "WG")})));
+    }
+    PacketHeader LastSent() { return PacketHeader::Decode(view.sent.back().data()); }
+    void Select(int row) { model.OnListClick(row, row); }
+};
+
+}  // namespace
+
+TEST_F(ModelTest, DiscoveryListsEachServerOnceAndAsksForItsStatus) {
+    model.Initialize();
+    ASSERT_EQ(view.sent.size(), 1u);
+    EXPECT_EQ(view.sent[0], std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(model.discovering(), 1);
+    EXPECT_FALSE(view.serverButtons);
+
+    Discover(kA);
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0][0], "ALPHA");
+    EXPECT_EQ(view.rows[0][1], "10.77.0.10");
+    EXPECT_EQ(view.rows[0][2], "WG");
+    // The status request goes to the newcomer, numbered 2; its counter is then 3.
+    const PacketHeader h = LastSent();
+    EXPECT_EQ(h.command, CMD_GET_STATUS);
+    EXPECT_EQ(h.seq, 2);
+    EXPECT_EQ(std::memcmp(h.serverId, kA.mac, 6), 0);
+    EXPECT_EQ(h.origin[0], 'C');
+    EXPECT_EQ(model.servers().At(0)->seq, 3);
+
+    // Same address again, or a reply without a name: not listed.
+    Discover(kA);
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_DISCOVER, 0), Text(TAG_WORKGROUP, "WG")));
+    EXPECT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.sent.size(), 2u);
+
+    // After the window closes, discovery replies are ignored.
+    model.OnTimer(app::TIMER_DISCOVERY);
+    EXPECT_EQ(model.discovering(), 0);
+    Discover(kB);
+    EXPECT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.noServers, 0);
+}
+
+TEST_F(ModelTest, NoServersShownOncePerDiscovery) {
+    model.Initialize();
+    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::TIMER_DISCOVERY);
+    EXPECT_EQ(view.noServers, 1);
+    model.StartDiscovery();
+    model.OnTimer(app::TIMER_DISCOVERY);
+    EXPECT_EQ(view.noServers, 2);
+}
+
+TEST_F(ModelTest, StatusRepliesFillVersionAndState) {
+    model.Initialize();
+    Discover(kA, 1);
+    Discover(kB);
+    const std::vector<uint8_t> v8 = {TAG_VERSION, 8, 0x21, 0xFE, 'A', 0, 0, 0, 0, 0};
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 3, 0, 1),
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), v8, {TAG_CONFIGURED, 4, 0, 0, 0, 0}})));
+    EXPECT_EQ(view.rows[0][3], "w2.1.A");
+    EXPECT_EQ(view.rows[0][4], "Not yet configured.");
+    // A single byte 1 does not read as configured.
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
+                              Cat({Text(TAG_SERVER_NAME, "BRAVO"), {TAG_VERSION, 2, 0x21, 0xFE},
+                                   {TAG_CONFIGURED, 1, 1}})));
+    EXPECT_EQ(view.rows[1][3], "2.1");
+    EXPECT_EQ(view.rows[1][4], "--");
+    // A name that matches no row changes nothing.
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
+                              Cat({Text(TAG_SERVER_NAME, "NOBODY"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
+    EXPECT_EQ(view.rows[1][4], "--");
+}
+
+TEST_F(ModelTest, SelectionDropsOtherServersReplies) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    EXPECT_TRUE(view.serverButtons);
+    Discover(kB);  // discovery replies still pass
+    ASSERT_EQ(view.rows.size(), 2u);
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
+                              Cat({Text(TAG_SERVER_NAME, "BRAVO"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
+    EXPECT_EQ(view.rows[1][4], "");
+    // A click off the rows with nothing shown selected disables the buttons.
+    model.OnListClick(-1, -1);
+    EXPECT_FALSE(view.serverButtons);
+}
+
+TEST_F(ModelTest, SortingMovesRecordsWithTheirRows) {
+    model.Initialize();
+    Discover(kB);
+    Discover(kA);
+    Discover(kC);  // "alpha" equals "ALPHA" when compared upper-case
+    Select(2);     // alpha
+    // First click on Name sorts descending: exact reverse of ascending.
+    model.OnColumnClick(app::COL_NAME);
+    EXPECT_EQ(view.rows[0][0], "BRAVO");
+    EXPECT_EQ(view.rows[1][0], "alpha");
+    EXPECT_EQ(view.rows[2][0], "ALPHA");
+    // Ascending keeps equal texts in their current order.
+    model.OnColumnClick(app::COL_NAME);
+    EXPECT_EQ(view.rows[0][0], "alpha");
+    EXPECT_EQ(view.rows[1][0], "ALPHA");
+    EXPECT_EQ(view.rows[2][0], "BRAVO");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(model.servers().At(i)->name, view.rows[static_cast<size_t>(i)][0]) << i;
+    // The selected record is still the highlighted server, and requests go to it.
+    ASSERT_NE(model.FindSelected(), nullptr);
+    EXPECT_STREQ(model.FindSelected()->name, "alpha");
+    model.OnDetails();
+    EXPECT_EQ(std::memcmp(LastSent().serverId, kC.mac, 6), 0);
+    // The first click on another column sorts ascending.
+    model.OnColumnClick(app::COL_IP);
+    EXPECT_EQ(view.rows[0][1], "10.77.0.10");
+    EXPECT_EQ(model.sortAscending(), 1);
+}
+
+TEST_F(ModelTest, KeyboardSelectionStopsAtTheEnds) {
+    model.Initialize();
+    Discover(kA);
+    Discover(kB);
+    model.OnListKey(+1, 1);
+    EXPECT_STREQ(model.FindSelected()->name, "BRAVO");
+    model.OnListKey(-1, 0);
+    EXPECT_STREQ(model.FindSelected()->name, "ALPHA");
+    model.OnListKey(+1, 0);
+    EXPECT_STREQ(model.FindSelected()->name, "BRAVO");
+    model.OnListKey(+1, -1);
+    EXPECT_FALSE(view.serverButtons);
+}
+
+TEST_F(ModelTest, ClickOnUnconfiguredRowAsksEachTime) {
+    model.Initialize();
+    Discover(kA);
+    view.rows[0][4] = "Not yet configured.";
+    Select(0);
+    Select(0);
+    EXPECT_EQ(view.questions, std::vector<int>({IDS_SETUP_QUESTION, IDS_SETUP_QUESTION}));
+    EXPECT_TRUE(model.OnListRightClick(0));
+    EXPECT_FALSE(model.OnListRightClick(-1));
+}
+
+TEST_F(ModelTest, RediscoverEmptiesTheList) {
+    model.Initialize();
+    Discover(kA);
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_REDISCOVER, 0), {}));
+    EXPECT_TRUE(view.rows.empty());
+    EXPECT_EQ(model.servers().Count(), 0);
+    EXPECT_EQ(PacketHeader::Decode(view.sent.back().data()).command, CMD_DISCOVER);
+}
+
+TEST_F(ModelTest, ConfigureFlow) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    view.loginOk = false;
+    const size_t before = view.sent.size();
+    model.OnConfigure();
+    EXPECT_EQ(view.sent.size(), before);  // Cancel sends nothing
+    EXPECT_EQ(model.FindSelected()->flow, FLOW_NONE);
+
+    view.loginOk = true;
+    model.OnConfigure();
+    EXPECT_EQ(model.FindSelected()->flow, FLOW_CONFIGURE);
+    PacketHeader login = LastSent();
+    ASSERT_EQ(login.command, CMD_LOGIN);
+    EXPECT_EQ(login.seq, 4);
+    EXPECT_EQ(view.sent.back().size(), 16u + 18 + 18);
+
+    // Refused.
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, -1), {}));
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
+
+    // Accepted: the configuration is read, then the dialog decides.
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 7), {}));
+    EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
+    EXPECT_EQ(LastSent().seq, 8);
+    const auto config = Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
+                             Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 0},
+                             {TAG_IP, 4, 10, 77, 0, 10}, {TAG_NETMASK, 4, 255, 255, 0, 0}});
+    // OK without changes: logout only.
+    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        r.Open(f);
+        return r.Validate(r.fields()).ok;
+    };
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 9), config));
+    EXPECT_EQ(LastSent().command, CMD_LOGOUT);
+    EXPECT_EQ(view.sent.back().size(), 16u);
+    EXPECT_TRUE(view.questions.empty());
+
+    // A new name, No to the restart question: written without restart.
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 12), {}));
+    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        r.Open(f);
+        auto changed = r.fields();
+        changed.serverName = "NEWNAME";
+        return r.Validate(changed).ok;
+    };
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 14), config));
+    EXPECT_EQ(view.questions, std::vector<int>({IDS_RESTART_QUESTION}));
+    const auto& d = view.sent.back();
+    EXPECT_EQ(PacketHeader::Decode(d.data()).command, CMD_SET_CONFIG);
+    EXPECT_EQ(d[16], TAG_SERVER_NAME);
+    EXPECT_EQ(d[17], 16);
+    EXPECT_EQ(d[16 + 18], TAG_IP_MODE);  // no date and time
+    EXPECT_EQ(d.back(), 0);              // TAG_RESTART 0
+    EXPECT_EQ(d[d.size() - 3], TAG_RESTART);
+    EXPECT_EQ(model.configReplied(), 0);
+    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::TIMER_CONFIG_REPLY),
+              view.timers.end());
+
+    // Status 2 shows its message and stops the timer; the timer then stays quiet.
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 16, 2), {}));
+    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
+    EXPECT_EQ(model.configReplied(), 1);
+    model.OnTimer(app::TIMER_CONFIG_REPLY);
+    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
+}
+
+TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        r.Open(f);
+        auto changed = r.fields();
+        changed.year = "2030";  // a date change alone asks nothing
+        return r.Validate(changed).ok;
+    };
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+    EXPECT_TRUE(view.questions.empty());
+    const auto& d = view.sent.back();
+    EXPECT_EQ(d[16 + 18], TAG_DATE);
+    EXPECT_EQ(std::string(d.begin() + 36, d.begin() + 44), "03152030");
+    model.OnTimer(app::TIMER_CONFIG_REPLY);
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+}
+
+TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    int opened = 0;
+    view.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+        ++opened;
+        return false;
+    };
+    // No flow yet: a login reply still asks for the configuration, whose reply is ignored.
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 4), {}));
+    EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 6), {}));
+    EXPECT_EQ(opened, 0);
+    // Details: the status reply opens the details view instead of filling the list.
+    model.OnDetails();
+    EXPECT_EQ(model.listMode(), 0);
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 8), Text(TAG_SERVER_NAME, "ALPHA")));
+    EXPECT_EQ(view.details, 1);
+    // A router-type server (TAG_ROUTER 2) does not open the storage dialog;
+    // TAG_ROUTER 1 does.
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 10), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 12), {TAG_ROUTER, 1, 2}));
+    EXPECT_EQ(opened, 0);
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 14), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 16), {TAG_ROUTER, 1, 1}));
+    EXPECT_EQ(opened, 1);
+}

@@ -1,0 +1,433 @@
+#include "app/win/brellmark_dlg.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "dialogs/win/about_dlg.h"
+#include "dialogs/win/admin_login.h"
+#include "dialogs/win/basic_config.h"
+#include "dialogs/win/details.h"
+#include "dialogs/win/no_servers.h"
+#include "resources/brellmark/resource.h"
+
+namespace {
+
+constexpr int kBannerX = 15, kBannerY = 12, kBannerW = 443, kBannerH = 73;
+constexpr int kAnimX = 395, kAnimY = 12;
+
+struct ColumnSpec {
+    UINT textId;
+    int format;
+    int width;
+    int wideWidth;
+};
+const ColumnSpec kColumns[] = {
+    {IDS_COL_NAME, LVCFMT_LEFT, 90, 90},
+    {IDS_COL_IP, LVCFMT_RIGHT, 90, 150},
+    {IDS_COL_WORKGROUP, LVCFMT_RIGHT, 80, 150},
+    {IDS_COL_VERSION, LVCFMT_RIGHT, 60, 60},
+    {IDS_COL_STATE, LVCFMT_RIGHT, 108, 108},
+};
+
+const int kServerButtons[] = {IDC_CONFIGURE, IDC_DETAILS, IDC_MAP_DRIVE};
+
+}  // namespace
+
+CBrellmarkDlg::CBrellmarkDlg(HWND parent) : ui::Dialog(IDD_BRELLMARK_DIALOG, parent), model_(*this) {
+    icon_ = static_cast<HICON>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
+    smallIcon_ = static_cast<HICON>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
+    banner_ = static_cast<HBITMAP>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP, 0, 0, 0));
+}
+
+CBrellmarkDlg::~CBrellmarkDlg() {
+    Destroy();
+    if (banner_) DeleteObject(banner_);
+    if (icon_) DestroyIcon(icon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+BOOL CBrellmarkDlg::OnInitDialog() {
+    // System menu: "&Help" and "&About Tavix...", each after a separator.
+    if (HMENU sys = GetSystemMenu(hwnd(), FALSE)) {
+        const std::wstring help = ui::LoadText(IDS_HELP_MENU);
+        if (!help.empty()) {
+            AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sys, MF_STRING, IDM_HELP, help.c_str());
+        }
+        const std::wstring about = ui::LoadText(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sys, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+    busyAnim_ = CreateWindowExW(0, ANIMATE_CLASSW, nullptr,
+                                WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, kAnimX, kAnimY, 0, 0,
+                                hwnd(), nullptr, ui::Instance(), nullptr);
+    SendMessageW(busyAnim_, ACM_OPENW, reinterpret_cast<WPARAM>(ui::Instance()),
+                 static_cast<LPARAM>(IDR_BUSY_AVI));
+
+    list_ = Item(IDC_SERVER_LIST);
+    LayoutList();
+
+    socket_ = std::make_unique<CServerSocket>();
+    socket_->Create(hwnd());
+
+    model_.Initialize();
+
+    // Centre on the desktop.
+    RECT r;
+    GetWindowRect(hwnd(), &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    SetWindowPos(hwnd(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EnableHelp(true);
+
+    // Remember whether to ask about unconfigured servers.
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Kivo\\Configured", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        RegCloseKey(key);
+    } else if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Kivo\\Configured", 0, nullptr, 0,
+                               KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const DWORD one = 1;
+        RegSetValueExW(key, L"Fastrig", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                       sizeof one);
+        RegCloseKey(key);
+    }
+    SetFocus(Item(IDC_EXIT));
+    return FALSE;
+}
+
+void CBrellmarkDlg::LayoutList() {
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    const bool wide = (window.right - window.left) > 553;
+    int width = 453, height = 183;
+    if (wide) {
+        RECT client, button;
+        GetClientRect(hwnd(), &client);
+        GetWindowRect(Item(IDC_CONFIGURE), &button);
+        POINT top = {button.left, button.top};
+        ScreenToClient(hwnd(), &top);
+        width = client.right - 30;
+        height = top.y - 112;
+    }
+    SetWindowPos(list_, nullptr, 15, 100, width, height, SWP_NOZORDER);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (int i = 0; i < 5; ++i) {
+        std::wstring text = ui::LoadText(kColumns[i].textId);
+        LVCOLUMNW col = {};
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        col.fmt = kColumns[i].format;
+        col.cx = wide ? kColumns[i].wideWidth : kColumns[i].width;
+        col.pszText = text.data();
+        col.iSubItem = i;
+        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+    }
+}
+
+int CBrellmarkDlg::RowCount() { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+
+void CBrellmarkDlg::DeleteAllRows() { SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0); }
+
+void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
+                              const std::string& workgroup) {
+    std::wstring n = ui::Widen(name);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = RowCount();
+    item.pszText = n.data();
+    const int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0) return;
+    SetRowText(row, app::COL_IP, ip);
+    SetRowText(row, app::COL_WORKGROUP, workgroup);
+}
+
+std::string CBrellmarkDlg::RowText(int row, int column) {
+    wchar_t buf[260] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = buf;
+    item.cchTextMax = 259;
+    SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return ui::Narrow(buf);
+}
+
+void CBrellmarkDlg::SetRowText(int row, int column, const std::string& text) {
+    std::wstring t = ui::Widen(text);
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = t.data();
+    SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void CBrellmarkDlg::ReorderRows(const std::vector<int>& order) {
+    struct Row {
+        std::wstring text[5];
+        UINT state;
+        LPARAM data;
+    };
+    std::vector<Row> rows(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        for (int c = 0; c < 5; ++c) rows[i].text[c] = ui::Widen(RowText(static_cast<int>(i), c));
+        rows[i].state = ListView_GetItemState(list_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = static_cast<int>(i);
+        SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        rows[i].data = item.lParam;
+    }
+    for (size_t i = 0; i < order.size(); ++i) {
+        Row& r = rows[static_cast<size_t>(order[i])];
+        for (int c = 0; c < 5; ++c) {
+            LVITEMW item = {};
+            item.iSubItem = c;
+            item.pszText = r.text[c].data();
+            SendMessageW(list_, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        }
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM | LVIF_STATE;
+        item.iItem = static_cast<int>(i);
+        item.lParam = r.data;
+        item.state = r.state;
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CBrellmarkDlg::EnableServerButtons(bool enable) {
+    for (int id : kServerButtons) EnableItem(id, enable);
+}
+
+void CBrellmarkDlg::EnableHelp(bool enable) { EnableItem(IDC_HELP_BUTTON, enable); }
+
+void CBrellmarkDlg::PlayBusy() { SendMessageW(busyAnim_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)); }
+
+void CBrellmarkDlg::StopBusy() {
+    SendMessageW(busyAnim_, ACM_STOP, 0, 0);
+    SendMessageW(busyAnim_, ACM_PLAY, 1, MAKELONG(0, 0));
+}
+
+void CBrellmarkDlg::StartTimer(int id, unsigned ms) { SetTimer(hwnd(), static_cast<UINT_PTR>(id), ms, nullptr); }
+
+void CBrellmarkDlg::StopTimer(int id) { KillTimer(hwnd(), static_cast<UINT_PTR>(id)); }
+
+void CBrellmarkDlg::Send(const std::vector<uint8_t>& datagram) {
+    if (socket_) socket_->SendDatagram(datagram);
+}
+
+void CBrellmarkDlg::ShowMessage(int textId, int captionId) {
+    ui::MessageBoxIds(hwnd(), static_cast<UINT>(textId), static_cast<UINT>(captionId),
+                      MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CBrellmarkDlg::AskYesNo(int textId, int captionId) {
+    return ui::MessageBoxIds(hwnd(), static_cast<UINT>(textId), static_cast<UINT>(captionId),
+                             MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+void CBrellmarkDlg::ShowNoServers() {
+    CNoServers dlg(hwnd());
+    dlg.DoModal();
+}
+
+bool CBrellmarkDlg::RunLogin(std::string* password, std::string* adminName) {
+    CAdminLogin dlg(hwnd());
+    if (dlg.DoModal() != IDOK) return false;
+    *password = dlg.password;
+    *adminName = dlg.adminName;
+    return true;
+}
+
+bool CBrellmarkDlg::RunBasicConfig(const rules::BasicConfigFields& fields,
+                                   rules::BasicConfigRules& rules) {
+    CBasicConfig dlg(hwnd(), fields, rules);
+    return dlg.DoModal() == IDOK;
+}
+
+void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
+    CDetails dlg(hwnd(), data, length);
+    dlg.DoModal();
+}
+
+int CBrellmarkDlg::SelectedRow() {
+    return static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled) {
+    HMENU menu = LoadMenuW(ui::Instance(), MAKEINTRESOURCEW(IDR_LIST_MENU));
+    if (menu == nullptr) return;
+    HMENU popup = GetSubMenu(menu, 0);
+    EnableMenuItem(popup, ID_RUN_WIZARD, MF_BYCOMMAND | (wizardEnabled ? MF_ENABLED : MF_GRAYED));
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
+    DestroyMenu(menu);
+}
+
+bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
+    if (code != BN_CLICKED && code != 0) return false;
+    switch (id) {
+        case IDC_CONFIGURE:
+            model_.OnConfigure();
+            return true;
+        case IDC_DETAILS:
+            model_.OnDetails();
+            return true;
+        case IDC_MAP_DRIVE:
+            return true;  // share selection comes with drive mapping
+        case IDC_REFRESH:
+            model_.StartDiscovery();
+            return true;
+        case IDC_HELP_BUTTON:
+            return true;  // help files come with the help service
+        case IDC_EXIT:
+            OnCancel();
+            return true;
+        case ID_RUN_WIZARD:
+            model_.OnRunWizard();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_SERVER_LIST) return false;
+    switch (header->code) {
+        case NM_CLICK: {
+            LVHITTESTINFO hit = {};
+            GetCursorPos(&hit.pt);
+            ScreenToClient(list_, &hit.pt);
+            auto* act = reinterpret_cast<NMITEMACTIVATE*>(header);
+            if (act->ptAction.x || act->ptAction.y) hit.pt = act->ptAction;
+            const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            model_.OnListClick(row, SelectedRow());
+            *result = 0;
+            return true;
+        }
+        case NM_RCLICK: {
+            auto* act = reinterpret_cast<NMITEMACTIVATE*>(header);
+            LVHITTESTINFO hit = {};
+            hit.pt = act->ptAction;
+            const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            const bool wizard = model_.OnListRightClick(row);
+            POINT screen = act->ptAction;
+            ClientToScreen(list_, &screen);
+            ShowContextMenu(screen, wizard);
+            *result = 0;
+            return true;
+        }
+        case NM_DBLCLK:
+            *result = 0;
+            return true;  // web administration comes with the web service
+        case LVN_COLUMNCLICK:
+            model_.OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+            *result = 0;
+            return true;
+        case LVN_KEYDOWN: {
+            const WORD key = reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey;
+            model_.OnListKey(key == VK_DOWN ? 1 : key == VK_UP ? -1 : 0, SelectedRow());
+            *result = 0;
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
+    *handled = true;
+    if (msg == proto::WM_SERVER_REPLY) {
+        auto* block = reinterpret_cast<proto::ReplyBlock*>(lParam);
+        if (block != nullptr) {
+            model_.OnServerReply(*block);
+            CServerSocket::FreeReplyBlock(block);
+        }
+        return TRUE;
+    }
+    if (socket_ && socket_->HandleMessage(msg, wParam, lParam)) return TRUE;
+    switch (msg) {
+        case WM_TIMER:
+            model_.OnTimer(static_cast<int>(wParam));
+            return TRUE;
+        case WM_IMPORT_DONE:
+            model_.OnImportDone(SelectedRow());
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if (wParam == IDM_ABOUTBOX) {
+                CAbout about(hwnd());
+                about.DoModal();
+                return TRUE;
+            }
+            if (wParam == IDM_HELP) return TRUE;  // help files come with the help service
+            *handled = false;
+            return FALSE;
+        case WM_PAINT:
+            Paint();
+            return TRUE;
+        case WM_QUERYDRAGICON:
+            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(icon_));
+            return TRUE;
+        case WM_DESTROY:
+            Destroy();
+            *handled = false;
+            return FALSE;
+        default:
+            *handled = false;
+            return FALSE;
+    }
+}
+
+void CBrellmarkDlg::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd(), &ps);
+    if (IsIconic(hwnd())) {
+        RECT r;
+        GetClientRect(hwnd(), &r);
+        const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+        DrawIcon(dc, (r.right - cx + 1) / 2, (r.bottom - cy + 1) / 2, icon_);
+    } else {
+        if (banner_) {
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, banner_);
+            BitBlt(dc, kBannerX, kBannerY, kBannerW, kBannerH, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+        }
+        HPEN white = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+        HPEN black = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+        HGDIOBJ old = SelectObject(dc, white);
+        MoveToEx(dc, 414, 29, nullptr);
+        LineTo(dc, 446, 29);
+        MoveToEx(dc, 414, 29, nullptr);
+        LineTo(dc, 414, 61);
+        SelectObject(dc, black);
+        MoveToEx(dc, 446, 29, nullptr);
+        LineTo(dc, 446, 61);
+        MoveToEx(dc, 414, 61, nullptr);
+        LineTo(dc, 446, 61);
+        SelectObject(dc, old);
+        DeleteObject(white);
+        DeleteObject(black);
+    }
+    EndPaint(hwnd(), &ps);
+}
+
+void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
+
+void CBrellmarkDlg::OnCancel() { EndDialog(hwnd(), IDCANCEL); }
+
+void CBrellmarkDlg::Destroy() {
+    if (socket_) {
+        socket_->Close();
+        socket_.reset();
+    }
+    std::lock_guard<std::mutex> guard(model_.servers().Lock());
+    model_.servers().Clear();
+}

@@ -1,0 +1,68 @@
+// The main window: shows the server list and forwards every message to the
+// portable MainModel, which calls back through MainView.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/main_model.h"
+#include "app/win/dialog.h"
+#include "protocol/server_socket.h"
+
+// Sent by the import result window when it closes.
+constexpr UINT WM_IMPORT_DONE = WM_USER + 256;
+
+class CBrellmarkDlg : public ui::Dialog, public app::MainView {
+public:
+    explicit CBrellmarkDlg(HWND parent = nullptr);
+    ~CBrellmarkDlg() override;
+
+    app::MainModel& model() { return model_; }
+
+    // MainView
+    int RowCount() override;
+    void DeleteAllRows() override;
+    void AppendRow(const std::string& name, const std::string& ip,
+                   const std::string& workgroup) override;
+    std::string RowText(int row, int column) override;
+    void SetRowText(int row, int column, const std::string& text) override;
+    void ReorderRows(const std::vector<int>& order) override;
+    void EnableServerButtons(bool enable) override;
+    void EnableHelp(bool enable) override;
+    void PlayBusy() override;
+    void StopBusy() override;
+    void StartTimer(int id, unsigned ms) override;
+    void StopTimer(int id) override;
+    void Send(const std::vector<uint8_t>& datagram) override;
+    void ShowMessage(int textId, int captionId) override;
+    bool AskYesNo(int textId, int captionId) override;
+    void ShowNoServers() override;
+    bool RunLogin(std::string* password, std::string* adminName) override;
+    bool RunBasicConfig(const rules::BasicConfigFields& fields,
+                        rules::BasicConfigRules& rules) override;
+    void ShowDetails(const uint8_t* data, size_t length) override;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(NMHDR* header, LRESULT* result) override;
+    INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) override;
+
+private:
+    void LayoutList();
+    int SelectedRow();
+    void ShowContextMenu(POINT screen, bool wizardEnabled);
+    void Paint();
+    void Destroy();
+
+    app::MainModel model_;
+    std::unique_ptr<CServerSocket> socket_;
+    HWND list_ = nullptr;
+    HWND busyAnim_ = nullptr;
+    HICON icon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HBITMAP banner_ = nullptr;
+};

@@ -1,0 +1,123 @@
+#include "app/win/dialog.h"
+
+#include <vector>
+
+namespace ui {
+
+namespace {
+HINSTANCE g_instance = nullptr;
+}
+
+HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
+void SetInstance(HINSTANCE instance) { g_instance = instance; }
+
+std::wstring LoadText(UINT id) {
+    const wchar_t* p = nullptr;
+    const int n = LoadStringW(Instance(), id, reinterpret_cast<LPWSTR>(&p), 0);
+    return n > 0 && p != nullptr ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
+}
+
+std::wstring Widen(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags) {
+    return MessageBoxW(owner, LoadText(textId).c_str(), LoadText(captionId).c_str(), flags);
+}
+
+Dialog::~Dialog() {
+    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
+        SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+INT_PTR Dialog::DoModal() {
+    return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+HWND Dialog::CreateModeless() {
+    return CreateDialogParamW(Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
+                              reinterpret_cast<LPARAM>(this));
+}
+
+std::wstring Dialog::ItemText(int id) const {
+    HWND item = Item(id);
+    const int n = GetWindowTextLengthW(item);
+    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1, L'\0');
+    GetWindowTextW(item, buf.data(), n + 1);
+    return std::wstring(buf.data());
+}
+
+void Dialog::SetItemText(int id, const std::wstring& text) { SetDlgItemTextW(hwnd_, id, text.c_str()); }
+
+INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Dialog* self;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<Dialog*>(lParam);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    } else {
+        self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    }
+    if (self == nullptr) return FALSE;
+    const INT_PTR r = self->Handle(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        self->hwnd_ = nullptr;
+        self->OnDestroyed();
+    }
+    return r;
+}
+
+INT_PTR Dialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            return OnInitDialog();
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (OnCommand(id, code, reinterpret_cast<HWND>(lParam))) return TRUE;
+            if (id == IDOK && code == BN_CLICKED) {
+                OnOK();
+                return TRUE;
+            }
+            if (id == IDCANCEL) {
+                OnCancel();
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (OnNotify(reinterpret_cast<NMHDR*>(lParam), &result)) {
+                SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        default: {
+            bool handled = false;
+            const INT_PTR r = OnMessage(msg, wParam, lParam, &handled);
+            return handled ? r : FALSE;
+        }
+    }
+}
+
+}  // namespace ui

@@ -1,0 +1,64 @@
+// A thin dialog class over plain Win32: one object per dialog resource, one
+// virtual handler per kind of message. Text crosses the boundary as wide
+// strings in the user interface and as ANSI bytes everywhere else.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ui {
+
+HINSTANCE Instance();
+void SetInstance(HINSTANCE instance);
+
+// Loads a string resource (empty when missing).
+std::wstring LoadText(UINT id);
+// ANSI code page <-> UTF-16.
+std::wstring Widen(const std::string& bytes);
+std::string Narrow(const std::wstring& text);
+
+// Message box with texts from the string table.
+int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
+
+class Dialog {
+public:
+    Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+    virtual ~Dialog();
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
+    INT_PTR DoModal();
+    HWND CreateModeless();
+    HWND hwnd() const { return hwnd_; }
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+    std::wstring ItemText(int id) const;
+    void SetItemText(int id, const std::wstring& text);
+    void EnableItem(int id, bool enable) { EnableWindow(Item(id), enable ? TRUE : FALSE); }
+
+protected:
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual void OnOK() { EndDialog(hwnd_, IDOK); }
+    virtual void OnCancel() { EndDialog(hwnd_, IDCANCEL); }
+    // Returns true when the command was handled.
+    virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
+    virtual bool OnNotify(NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
+    // Every other message; set *handled to stop the default processing.
+    virtual INT_PTR OnMessage(UINT /*msg*/, WPARAM, LPARAM, bool* handled) {
+        *handled = false;
+        return 0;
+    }
+    virtual void OnDestroyed() {}
+
+    HWND parent_;
+
+private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    UINT templateId_;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace ui

@@ -1,0 +1,96 @@
+#include "dialogs/win/basic_config.h"
+
+#include <commctrl.h>
+
+#include "resources/brellmark/resource.h"
+
+namespace {
+const int kAddressBoxes[] = {IDC_IP_ADDRESS, IDC_NETMASK, IDC_GATEWAY};
+}
+
+CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
+                           rules::BasicConfigRules& rules)
+    : ui::Dialog(IDD_BASIC_CONFIG, parent), fields_(fields), rules_(rules) {}
+
+BOOL CBasicConfig::OnInitDialog() {
+    rules_.Open(fields_);
+    const rules::BasicConfigFields& f = rules_.fields();
+    SendMessageW(Item(IDC_SERVER_NAME), EM_LIMITTEXT, 14, 0);
+    SetItemText(IDC_SERVER_NAME, ui::Widen(f.serverName));
+    SetItemText(IDC_MONTH, ui::Widen(f.month));
+    SetItemText(IDC_DAY, ui::Widen(f.day));
+    SetItemText(IDC_YEAR, ui::Widen(f.year));
+    SetItemText(IDC_HOUR, ui::Widen(f.hour));
+    SetItemText(IDC_MINUTE, ui::Widen(f.minute));
+    SetItemText(IDC_SECOND, ui::Widen(f.second));
+    SetIpMode(f.ipMode == 1 ? 1 : 2);
+    const uint32_t addrs[] = {f.ip, f.netmask, f.gateway};
+    for (int i = 0; i < 3; ++i) SendMessageW(Item(kAddressBoxes[i]), IPM_SETADDRESS, 0, addrs[i]);
+    return TRUE;
+}
+
+void CBasicConfig::SetIpMode(int mode) {
+    ipMode_ = mode;
+    CheckRadioButton(hwnd(), IDC_DHCP, IDC_FIXED_IP, mode == 1 ? IDC_DHCP : IDC_FIXED_IP);
+    for (int id : kAddressBoxes) EnableItem(id, mode != 1);
+}
+
+bool CBasicConfig::OnCommand(int id, int code, HWND) {
+    if (code != BN_CLICKED) return false;
+    if (id == IDC_DHCP) {
+        SetIpMode(1);
+        return true;
+    }
+    if (id == IDC_FIXED_IP) {
+        SetIpMode(2);
+        return true;
+    }
+    return false;
+}
+
+rules::BasicConfigFields CBasicConfig::ReadControls() {
+    rules::BasicConfigFields f;
+    f.serverName = ui::Narrow(ItemText(IDC_SERVER_NAME));
+    f.month = ui::Narrow(ItemText(IDC_MONTH));
+    f.day = ui::Narrow(ItemText(IDC_DAY));
+    f.year = ui::Narrow(ItemText(IDC_YEAR));
+    f.hour = ui::Narrow(ItemText(IDC_HOUR));
+    f.minute = ui::Narrow(ItemText(IDC_MINUTE));
+    f.second = ui::Narrow(ItemText(IDC_SECOND));
+    f.ipMode = ipMode_;
+    DWORD a[3] = {};
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(Item(kAddressBoxes[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a[i]));
+    f.ip = a[0];
+    f.netmask = a[1];
+    f.gateway = a[2];
+    return f;
+}
+
+int CBasicConfig::BoxId(rules::ConfigBox box) {
+    switch (box) {
+        case rules::ConfigBox::Name: return IDC_SERVER_NAME;
+        case rules::ConfigBox::Year: return IDC_YEAR;
+        case rules::ConfigBox::Month: return IDC_MONTH;
+        case rules::ConfigBox::Day: return IDC_DAY;
+        case rules::ConfigBox::Hour: return IDC_HOUR;
+        case rules::ConfigBox::Minute: return IDC_MINUTE;
+        case rules::ConfigBox::Second: return IDC_SECOND;
+        case rules::ConfigBox::Addresses: return IDC_IP_ADDRESS;
+        default: return 0;
+    }
+}
+
+void CBasicConfig::OnOK() {
+    const rules::ConfigValidation v = rules_.Validate(ReadControls());
+    for (const rules::BoxText& t : v.reformatted) SetItemText(BoxId(t.box), ui::Widen(t.text));
+    if (!v.ok) {
+        ui::MessageBoxIds(hwnd(), static_cast<UINT>(v.messageId), IDS_CAPTION_ERROR,
+                          MB_OK | MB_ICONEXCLAMATION);
+        const int box = BoxId(v.box);
+        if (v.undoLastEdit && box != 0) SendMessageW(Item(box), EM_UNDO, 0, 0);
+        if (box != 0) SetFocus(Item(box));
+        return;
+    }
+    EndDialog(hwnd(), IDOK);
+}

@@ -1,0 +1,10 @@
+// Shown when a discovery ends without any server answering.
+#pragma once
+
+#include "app/win/dialog.h"
+#include "resources/brellmark/resource.h"
+
+class CNoServers : public ui::Dialog {
+public:
+    explicit CNoServers(HWND parent) : ui::Dialog(IDD_NO_SERVERS, parent) {}
+};
