@@ -41,8 +41,11 @@ void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
     size_t len = 0;
     if (FindItem(p, n, TAG_VERSION, v, sizeof v, &len)) VersionText(v, len, true);
     ItemRef ref;
-    for (int i = 0; i < 4; ++i)
-        if (ItemAt(p, n, i, &ref)) ASSERT_LE(ref.value + ref.length, p + n);
+    for (int i = 0; i < 4; ++i) {
+        if (ItemAt(p, n, i, &ref)) {
+            ASSERT_LE(ref.value + ref.length, p + n);
+        }
+    }
 }
 
 }  // namespace
