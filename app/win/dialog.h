@@ -23,7 +23,7 @@ int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
 
 class Dialog {
 public:
-    Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+    Dialog(UINT templateId, HWND parent) : parent_(parent), templateId_(templateId) {}
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
