@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Consistency checks of Brellmark's resources; exits non-zero on a fault.
+
+- every language file under resources/brellmark/lang/ defines each IDS_*
+  string of resource.h exactly once, every IDD_* dialog and the list menu;
+- make_art.py reproduces the committed artwork byte for byte;
+- the busy clip is a well-formed uncompressed 8-bit AVI whose index points at
+  its frames, and its background is the banner colour where it is shown.
+
+Usage: check_resources.py            (from anywhere; Python 3 only)
+"""
+
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RES = os.path.normpath(os.path.join(HERE, "..", "brellmark"))
+ART = os.path.join(RES, "art")
+
+faults = []
+
+
+def fault(msg):
+    faults.append(msg)
+    print("FAULT:", msg)
+
+
+def resource_ids():
+    ids = {}
+    with open(os.path.join(RES, "resource.h"), encoding="utf-8") as f:
+        for m in re.finditer(r"^#define\s+(\w+)\s+(\S+)", f.read(), re.M):
+            ids[m.group(1)] = int(m.group(2), 0)
+    return ids
+
+
+def check_languages(ids):
+    langs = sorted(f for f in os.listdir(os.path.join(RES, "lang")) if f.endswith(".rc"))
+    if not langs:
+        fault("no language files")
+    with open(os.path.join(RES, "brellmark.rc"), encoding="utf-8") as f:
+        top = f.read()
+    strings = sorted(k for k in ids if k.startswith("IDS_"))
+    dialogs = sorted(k for k in ids if k.startswith("IDD_"))
+    for lang in langs:
+        if f'#include "lang/{lang}"' not in top:
+            fault(f"{lang} is not included by brellmark.rc")
+        with open(os.path.join(RES, "lang", lang), encoding="utf-8") as f:
+            text = f.read()
+        if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):
+            fault(f"{lang}: no LANGUAGE statement")
+        table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
+        defined = re.findall(r"^\s*(IDS_\w+)\s+\"", table.group(1), re.M) if table else []
+        for name in strings:
+            n = defined.count(name)
+            if n != 1:
+                fault(f"{lang}: {name} defined {n} times")
+        for name in set(defined) - set(strings):
+            fault(f"{lang}: {name} is not in resource.h")
+        for name in dialogs:
+            if not re.search(rf"^{name}\s+DIALOGEX\b", text, re.M):
+                fault(f"{lang}: dialog {name} missing")
+        if not re.search(r"^IDR_LIST_MENU\s+MENU\b", text, re.M):
+            fault(f"{lang}: IDR_LIST_MENU missing")
+        # Every non-ASCII text must come through the UTF-8 code page.
+        try:
+            text.encode("ascii")
+        except UnicodeEncodeError:
+            if "#pragma code_page(65001)" not in top:
+                fault("non-ASCII text without #pragma code_page(65001)")
+
+
+def check_art_reproducible():
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run([sys.executable, os.path.join(HERE, "make_art.py"), tmp], check=True)
+        for name in ("brellmark.ico", "banner.bmp", "busy.avi"):
+            with open(os.path.join(tmp, name), "rb") as a, open(os.path.join(ART, name), "rb") as b:
+                if a.read() != b.read():
+                    fault(f"art/{name} differs from what make_art.py draws")
+
+
+def chunks(data, off, end):
+    while off + 8 <= end:
+        cid, size = data[off : off + 4], struct.unpack_from("<I", data, off + 4)[0]
+        yield cid, off, size
+        off += 8 + size + (size & 1)
+
+
+def check_clip():
+    with open(os.path.join(ART, "busy.avi"), "rb") as f:
+        avi = f.read()
+    if avi[:4] != b"RIFF" or avi[8:12] != b"AVI ":
+        fault("busy.avi: not a RIFF AVI")
+        return
+    if struct.unpack_from("<I", avi, 4)[0] + 8 != len(avi):
+        fault("busy.avi: RIFF size does not match the file")
+    top = {}
+    for cid, off, size in chunks(avi, 12, len(avi)):
+        key = avi[off + 8 : off + 12] if cid == b"LIST" else cid
+        top[key] = (off, size)
+    for key in (b"hdrl", b"movi", b"idx1"):
+        if key not in top:
+            fault(f"busy.avi: {key.decode()} missing")
+            return
+    hoff, hsize = top[b"hdrl"]
+    inner = {c: (o, s) for c, o, s in chunks(avi, hoff + 12, hoff + 8 + hsize)}
+    aoff = inner[b"avih"][0] + 8
+    frames = struct.unpack_from("<I", avi, aoff + 16)[0]
+    streams = struct.unpack_from("<I", avi, aoff + 24)[0]
+    width, height = struct.unpack_from("<II", avi, aoff + 32)
+    soff, ssize = inner[b"LIST"]
+    strl = {c: (o, s) for c, o, s in chunks(avi, soff + 12, soff + 8 + ssize)}
+    strh = strl[b"strh"][0] + 8
+    if avi[strh : strh + 4] != b"vids" or streams != 1:
+        fault("busy.avi: must hold exactly one video stream")
+    bih = strl[b"strf"][0] + 8
+    _, bw, bh, _, bits, comp = struct.unpack_from("<IiiHHI", avi, bih)
+    if (bw, bh) != (width, height) or bits != 8 or comp != 0:
+        fault("busy.avi: frames must be uncompressed 8-bit DIBs of the clip's size")
+    palette = [tuple(avi[bih + 40 + 4 * i : bih + 43 + 4 * i][::-1]) for i in range(256)]
+
+    moff = top[b"movi"][0] + 8  # the 'movi' type: idx1 offsets count from here
+    ioff, isize = top[b"idx1"]
+    if isize // 16 != frames:
+        fault("busy.avi: index and header disagree on the frame count")
+    first = None
+    for i in range(isize // 16):
+        cid, flags, off, size = struct.unpack_from("<4sIII", avi, ioff + 8 + 16 * i)
+        at = moff + off
+        if cid != b"00db" or avi[at : at + 4] != b"00db" or size != width * height:
+            fault(f"busy.avi: index entry {i} does not point at a frame")
+            return
+        if first is None:
+            first = avi[at + 8 : at + 8 + size]
+
+    # The clip's top-left pixel (bottom-up DIB: last row) is shown over the
+    # banner at 395,12, i.e. banner pixel 380,0: the colours must agree.
+    with open(os.path.join(ART, "banner.bmp"), "rb") as f:
+        bmp = f.read()
+    bw, bh = struct.unpack_from("<ii", bmp, 18)
+    stride = (bw * 3 + 3) & ~3
+
+    def banner_at(x, y):
+        p = struct.unpack_from("<I", bmp, 10)[0] + (bh - 1 - y) * stride + 3 * x
+        return tuple(bmp[p : p + 3][::-1])
+
+    for cx, cy in ((0, 0), (width - 1, 0), (0, height - 1)):
+        if cx + 380 >= bw or cy >= bh:
+            continue
+        idx = first[(height - 1 - cy) * width + cx]
+        if palette[idx] != banner_at(380 + cx, cy):
+            fault(f"busy.avi: background at {cx},{cy} does not match the banner")
+
+
+def main():
+    ids = resource_ids()
+    check_languages(ids)
+    check_art_reproducible()
+    check_clip()
+    print("resources:", "FAILED" if faults else "ok")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
