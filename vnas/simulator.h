@@ -1,0 +1,141 @@
+// The protocol behaviour of the simulated servers, free of sockets and of the
+// real clock so that it can be driven step by step: a received datagram goes
+// in, the datagrams to send and the events to log come out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/packet.h"
+#include "vnas/config.h"
+
+namespace vnas {
+
+// Time source. Monotonic milliseconds drive the restart silence; wall
+// seconds (UTC, since 1970) drive the servers' simulated clocks.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual int64_t MonotonicMs() = 0;
+    virtual int64_t WallSeconds() = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    int64_t MonotonicMs() override;
+    int64_t WallSeconds() override;
+};
+
+struct Endpoint {
+    uint32_t address = 0;  // host order
+    uint16_t port = 0;
+    bool operator==(const Endpoint&) const = default;
+};
+
+// A datagram to send from one server's address.
+struct Outgoing {
+    int server = -1;  // index into the server list
+    uint32_t from = 0;
+    Endpoint to;
+    std::vector<uint8_t> bytes;
+};
+
+// A server that now answers from another address.
+struct AddressMove {
+    int server = -1;
+    uint32_t from = 0;
+    uint32_t to = 0;
+};
+
+struct Effects {
+    std::vector<Outgoing> out;
+    std::vector<std::string> events;  // text of "event" log lines
+    std::vector<AddressMove> moves;
+    bool quit = false;
+};
+
+// Live state of one server: its settings as last written plus what the
+// exchange needs.
+struct ServerState {
+    ServerConfig cfg;
+    uint32_t active = 0;       // address it answers from now
+    uint32_t nextAddress = 0;  // address it takes at its next restart
+    int64_t clockOffset = 0;   // simulated wall time minus real wall time, seconds
+    bool restarting = false;
+    int64_t silentUntilMs = 0;
+    bool haveClient = false;
+    Endpoint lastClient;
+    uint16_t lastSeq = 0;  // seq of its last reply
+};
+
+class Simulator {
+public:
+    // `clock` must outlive the simulator.
+    Simulator(std::vector<ServerConfig> servers, Clock* clock);
+
+    // One received datagram from `source`. Datagrams from the servers' own
+    // addresses are not requests and are ignored.
+    Effects Handle(const Endpoint& source, const uint8_t* data, std::size_t length);
+
+    // Ends restarts whose silence is over.
+    Effects Tick();
+
+    // Milliseconds until the next restart ends, or -1 when none is running.
+    int64_t MsUntilNextDeadline();
+
+    // One control line (see README.md): rediscover, set-config-reply,
+    // restart, quit. `allowBroadcast` false refuses the rediscover fallback
+    // to 255.255.255.255 (used when bound to a loopback address).
+    Effects Control(const std::string& line, bool allowBroadcast = true);
+
+    const std::vector<ServerState>& servers() const { return servers_; }
+    // Addresses the servers answer from now, each once.
+    std::vector<uint32_t> ActiveAddresses() const;
+
+    // Simulated date (mmddyyyy) and time (hhmmss) of a server.
+    std::string DateText(const ServerState& s);
+    std::string TimeText(const ServerState& s);
+
+private:
+    using Handler = void (Simulator::*)(int index, const uint8_t* data, std::size_t length,
+                                        const Endpoint& source, Effects* fx);
+
+    static Handler HandlerFor(uint16_t command);
+    void Discover(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                  Effects* fx);
+    void GetStatus(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                   Effects* fx);
+    void Login(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+               Effects* fx);
+    void GetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                   Effects* fx);
+    void SetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                   Effects* fx);
+
+    void Reply(int index, const uint8_t* request, int16_t status, const proto::CommandBuffer& items,
+               const Endpoint& to, Effects* fx);
+    void StoreConfig(ServerState& s, const uint8_t* data, std::size_t length, Effects* fx);
+    void BeginRestart(int index, int seconds, Effects* fx);
+    void EndRestarts(Effects* fx);
+    std::vector<int> Select(const std::string& selector) const;
+    std::string Label(int index) const;
+
+    std::vector<ServerState> servers_;
+    Clock* clock_;
+};
+
+// Names the 4-byte address tags, the text tags and everything else is hex;
+// used by the log format.
+bool IsAddressTag(uint8_t tag);
+bool IsTextTag(uint8_t tag);
+
+// One log line body for a datagram: "src=... dst=... len=N id=... origin=...
+// seq=N cmd=N status=N kind=N items=..." (see README.md).
+std::string DescribeDatagram(const Endpoint& src, const Endpoint& dst, const uint8_t* data,
+                             std::size_t length);
+// A text value quoted with non-printables escaped.
+std::string QuoteText(const uint8_t* data, std::size_t length);
+
+}  // namespace vnas
