@@ -7,7 +7,8 @@ pkgs=(
   build-essential cmake ninja-build pkg-config git
   googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine32:i386 wine64 fonts-wine
   xvfb x11-utils imagemagick iproute2 procps psmisc
   clang-format
 )
