@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     }
     std::printf("ready\n");
     std::fflush(stdout);
-    const int rc = server.Run();
+    const int rc = g_stopRequested ? 0 : server.Run();
     server.Cleanup();
     g_server = nullptr;
     return rc;

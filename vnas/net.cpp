@@ -369,6 +369,7 @@ void NetServer::ReadControl() {
         const std::string line = controlBuf_.substr(0, nl);
         controlBuf_.erase(0, nl + 1);
         Apply(sim_.Control(line, !IsLoopback(opt_.bindAddress)));
+        SendQueued();
     }
     if (controlBuf_.size() > kMaxControlLine) {
         Log("event control-error line longer than " + std::to_string(kMaxControlLine) +
