@@ -34,8 +34,10 @@ const char kUsage[] =
     "the control lines and the log format.\n";
 
 vnas::NetServer* g_server = nullptr;
+volatile sig_atomic_t g_stopRequested = 0;  // a signal that came before the loop ran
 
 void OnSignal(int) {
+    g_stopRequested = 1;
     if (g_server != nullptr)
         g_server->RequestStop();
 }
