@@ -1,0 +1,470 @@
+# Test harness for the end-to-end tests and the demo: Xvfb, Wine prefixes,
+# a pair of network namespaces joined by a veth pair, and the virtual NAS.
+#
+# Sourced by bash scripts (tests/e2e/*.sh, scripts/wine-run.sh). Everything
+# that can send to the network runs inside the namespaces made here; nothing
+# is ever configured in the namespace the script starts in.
+#
+#   client namespace ($HARNESS_NS_C)  10.77.0.2/16 on the client veth
+#   server namespace ($HARNESS_NS_S)  10.77.0.1/16 on $HARNESS_DEV_S, plus the
+#                                     addresses the virtual servers add
+#
+# Every wait is bounded. harness_init installs the clean-up trap and a
+# watchdog that ends the whole test after a time-out.
+
+if [ -n "${_HARNESS_LIB_LOADED:-}" ]; then
+    return 0
+fi
+_HARNESS_LIB_LOADED=1
+
+HARNESS_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+HARNESS_CLIENT_IP=10.77.0.2
+HARNESS_SERVER_IP=10.77.0.1
+
+# State kept for harness_cleanup.
+_HARNESS_XVFB_PID=
+_HARNESS_NETNS_OWNED=
+_HARNESS_CLIENT_PREFIX=
+_HARNESS_WATCHDOG_PID=
+_HARNESS_CLEANED=
+_HARNESS_TMP=
+
+harness_log() { echo "harness: $*" >&2; }
+
+harness_die() {
+    harness_log "error: $*"
+    exit 1
+}
+
+# The build directory: $TAVIX_BUILD_DIR, else <repo>/build.
+harness_build_dir() {
+    echo "${TAVIX_BUILD_DIR:-$HARNESS_ROOT/build}"
+}
+
+# A private scratch directory, removed by harness_cleanup.
+harness_tmpdir() {
+    if [ -z "$_HARNESS_TMP" ]; then
+        _HARNESS_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tavix-harness.XXXXXX")
+    fi
+    echo "$_HARNESS_TMP"
+}
+
+# Polls `cmd...` every 0.1 s until it succeeds or `seconds` have passed.
+harness_wait_for() {
+    local seconds=$1
+    shift
+    local tries=$((seconds * 10)) i
+    for ((i = 0; i < tries; i++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Sends TERM to `pid`, waits up to `seconds` for it to go, then KILL.
+_harness_stop_pid() {
+    local pid=$1 seconds=${2:-5}
+    [ -n "$pid" ] || return 0
+    kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    harness_wait_for "$seconds" _harness_pid_gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+_harness_pid_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# ---------------------------------------------------------------------------
+# Xvfb
+
+_harness_display_free() {
+    local n=$1
+    [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]
+}
+
+_harness_display_up() {
+    DISPLAY=":$1" xdpyinfo >/dev/null 2>&1
+}
+
+# Starts Xvfb on the first free display from :90 up (1280x1024x24), waits until
+# it accepts connections and exports DISPLAY. The server is stopped by
+# harness_cleanup, or, when the caller replaces itself with exec (as the Wine
+# emulator script does), when the calling process ends.
+harness_start_xvfb() {
+    command -v Xvfb >/dev/null || harness_die "Xvfb is not installed"
+    local n log pid owner=$$
+    log="$(harness_tmpdir)/xvfb.log"
+    for ((n = 90; n < 190; n++)); do
+        _harness_display_free "$n" || continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >>"$log" 2>&1 </dev/null &
+        pid=$!
+        # Another test may have taken the same number at the same moment:
+        # then this server exits at once and the next number is tried.
+        local i
+        for ((i = 0; i < 100; i++)); do
+            _harness_display_up "$n" && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null && _harness_display_up "$n"; then
+            _HARNESS_XVFB_PID=$pid
+            echo "$pid" >>"$(harness_tmpdir)/keep.pids"
+            export DISPLAY=":$n"
+            # Reaper for callers that exec away their shell (no trap runs):
+            # stops this server when the calling process is gone.
+            (
+                trap - EXIT INT TERM
+                local j
+                for ((j = 0; j < 86400; j++)); do
+                    kill -0 "$owner" 2>/dev/null || break
+                    kill -0 "$pid" 2>/dev/null || exit 0
+                    sleep 1
+                done
+                # Let the Wine processes of the prefix end first: they would
+                # complain about the lost display.
+                if [ -n "${WINEPREFIX:-}" ]; then
+                    timeout 15 wineserver -w 2>/dev/null
+                fi
+                kill -TERM "$pid" 2>/dev/null
+            ) </dev/null >/dev/null 2>&1 &
+            return 0
+        fi
+        _harness_stop_pid "$pid" 2
+    done
+    harness_die "no free X display between :90 and :189 (see $log)"
+}
+
+# ---------------------------------------------------------------------------
+# Wine
+
+# True when this machine can execute 32-bit x86 programs (some virtual
+# machines run 64-bit user code only; then only 64-bit Wine works).
+harness_can_run_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# The prefix architecture for the Windows tree of the build: $HARNESS_WINEARCH,
+# else win64 when the tree is compiled for x86_64, else win32.
+_harness_tree_winearch() {
+    if [ -n "${HARNESS_WINEARCH:-}" ]; then
+        echo "$HARNESS_WINEARCH"
+        return
+    fi
+    local cache
+    cache="$(harness_build_dir)/win32/CMakeCache.txt"
+    if [ -f "$cache" ] && grep -q '^CMAKE_AR:FILEPATH=.*x86_64' "$cache"; then
+        echo win64
+    else
+        echo win32
+    fi
+}
+
+# Chooses the Wine loader for the prefix architecture and exports WINEARCH and
+# HARNESS_WINE. With a 64-bit prefix, `wine` on PATH is pointed at the 64-bit
+# loader: Debian's wrapper would pick the 32-bit one whenever it is installed,
+# even where it cannot run.
+harness_wine_select() {
+    [ -n "${HARNESS_WINE:-}" ] && return 0
+    command -v wine >/dev/null || harness_die "Wine is not installed"
+    export WINEARCH
+    WINEARCH=$(_harness_tree_winearch)
+    case "$WINEARCH" in
+    win32)
+        harness_can_run_32bit ||
+            harness_die "this machine cannot run 32-bit programs, so 32-bit Wine does not" \
+                "work here; build the Windows tree for x86_64 (win64 prefix)"
+        HARNESS_WINE=wine
+        ;;
+    win64)
+        local loader
+        loader=$(command -v wine64 || true)
+        [ -n "$loader" ] || loader=/usr/lib/wine/wine64
+        [ -x "$loader" ] || harness_die "64-bit Wine (package wine64) is not installed"
+        local shim
+        shim="$(harness_build_dir)/wine/bin"
+        mkdir -p "$shim"
+        if [ ! -x "$shim/wine" ]; then
+            printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$shim/wine.$$"
+            chmod +x "$shim/wine.$$"
+            mv -f "$shim/wine.$$" "$shim/wine"
+        fi
+        case ":$PATH:" in
+        *":$shim:"*) ;;
+        *) export PATH="$shim:$PATH" ;;
+        esac
+        HARNESS_WINE=$loader
+        ;;
+    *) harness_die "unknown WINEARCH '$WINEARCH'" ;;
+    esac
+    export HARNESS_WINE
+    export WINEDEBUG=${WINEDEBUG:--all}
+}
+
+# Builds the shared template prefix once per build directory. Runs wineboot in
+# a network namespace of its own, so that creating it cannot reach any
+# network. Serialised with flock: parallel tests wait for the first one.
+_harness_build_template() {
+    local base template lock
+    base="$(harness_build_dir)/wine"
+    template="$base/template"
+    lock="$base/template.lock"
+    mkdir -p "$base"
+    (
+        flock -w 600 9 || harness_die "timed out waiting for the template prefix lock"
+        if [ -f "$template/.harness-ready" ] &&
+            [ "$(cat "$template/.harness-ready")" = "$WINEARCH" ]; then
+            exit 0
+        fi
+        harness_log "creating the $WINEARCH template prefix in $template (once per build dir)"
+        if [ -d "$template" ]; then
+            WINEPREFIX="$template" timeout 20 wineserver -k >/dev/null 2>&1 || true
+            rm -rf "$template"
+        fi
+        local isolate=()
+        if unshare --net true 2>/dev/null; then
+            isolate=(unshare --net)
+        fi
+        local started=$SECONDS
+        if ! "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
+            WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
+            timeout 300 "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1; then
+            harness_die "wineboot failed, see $base/template.log"
+        fi
+        WINEPREFIX="$template" timeout 20 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX="$template" timeout 20 wineserver -w >/dev/null 2>&1 || true
+        echo "$WINEARCH" >"$template/.harness-ready"
+        harness_log "template prefix ready after $((SECONDS - started)) s"
+    ) 9>"$lock" || exit 1
+}
+
+# Makes DIR a ready Wine prefix of the tree's architecture (a copy of the
+# template when DIR does not exist yet) and exports WINEARCH and WINEDEBUG.
+harness_prepare_prefix() {
+    local dir=$1
+    [ -n "$dir" ] || harness_die "harness_prepare_prefix: no directory given"
+    harness_wine_select
+    [ -d "$dir" ] && return 0
+    _harness_build_template
+    local template tmp
+    template="$(harness_build_dir)/wine/template"
+    tmp="$dir.tmp.$$"
+    rm -rf "$tmp"
+    mkdir -p "$(dirname "$dir")"
+    cp -a "$template" "$tmp" || harness_die "cannot copy the template prefix to $tmp"
+    rm -f "$tmp/.harness-ready"
+    # A parallel test may have made the same prefix meanwhile: keep theirs.
+    mv -T "$tmp" "$dir" 2>/dev/null || rm -rf "$tmp"
+}
+
+# Prepares a private prefix for the client namespace and exports WINEPREFIX.
+# No wineserver of it may run yet: the first Wine process must start inside
+# the namespace (see harness_in_client) so that the server and with it every
+# socket of the programs lives there.
+harness_wine_client_prefix() {
+    [ -n "${HARNESS_NS_C:-}" ] || harness_die "harness_wine_client_prefix: call harness_netns_up first"
+    local dir
+    dir="$(harness_build_dir)/wine/ns-$HARNESS_NS_C"
+    if [ -d "$dir" ]; then
+        WINEPREFIX="$dir" timeout 20 wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$dir"
+    fi
+    _HARNESS_CLIENT_PREFIX=$dir
+    harness_prepare_prefix "$dir"
+    export WINEPREFIX="$dir"
+}
+
+# Runs `cmd...` in the client namespace with the current environment (so
+# `wine` finds the client prefix, DISPLAY and the loader).
+harness_in_client() {
+    [ -n "${HARNESS_NS_C:-}" ] || harness_die "harness_in_client: no namespaces"
+    ip netns exec "$HARNESS_NS_C" "$@"
+}
+
+# Runs `cmd...` in the server namespace.
+harness_in_server() {
+    [ -n "${HARNESS_NS_S:-}" ] || harness_die "harness_in_server: no namespaces"
+    ip netns exec "$HARNESS_NS_S" "$@"
+}
+
+# Sends one UDP datagram of `size` bytes (0x00, 0x01, ... repeating) from the
+# server namespace to host:port; with `source`, from that address (it must be
+# one of the server side's addresses).
+harness_server_send_udp() {
+    local host=$1 port=$2 size=$3 source=${4:-}
+    harness_in_server python3 - "$host" "$port" "$size" "$source" <<'EOF'
+import socket, sys
+host, port, size, source = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+if source:
+    s.bind((source, 0))
+s.sendto(bytes(i % 256 for i in range(size)), (host, port))
+EOF
+}
+
+# ---------------------------------------------------------------------------
+# Network namespaces
+
+# Creates the client and server namespaces `PREFIX-c` and `PREFIX-s` (the
+# process id is appended to PREFIX unless it holds it already) joined by a
+# veth pair created inside them. Exports HARNESS_NS_C, HARNESS_NS_S,
+# HARNESS_DEV_C and HARNESS_DEV_S.
+harness_netns_up() {
+    local prefix=${1:-tavix}
+    [ -z "$_HARNESS_NETNS_OWNED" ] || harness_die "harness_netns_up: namespaces are up already"
+    [ "$(id -u)" -eq 0 ] || harness_die "network namespaces need root"
+    command -v ip >/dev/null || harness_die "iproute2 (ip) is not installed"
+    ip netns list >/dev/null 2>&1 || harness_die "'ip netns' does not work here; refusing to go on"
+    case "$prefix" in
+    *"$$"*) ;;
+    *) prefix="$prefix-$$" ;;
+    esac
+    local ns_c="$prefix-c" ns_s="$prefix-s"
+    local dev_c="tvxc$$" dev_s="tvxs$$"
+    if ip netns list | grep -qE "^($ns_c|$ns_s)( |\$)"; then
+        harness_die "namespace $ns_c or $ns_s exists already"
+    fi
+    _HARNESS_NETNS_OWNED=1
+    HARNESS_NS_C=$ns_c
+    HARNESS_NS_S=$ns_s
+    ip netns add "$ns_c" || harness_die "cannot create namespace $ns_c"
+    ip netns add "$ns_s" || harness_die "cannot create namespace $ns_s"
+    # Both ends are created inside the namespaces: nothing appears in ours.
+    ip -n "$ns_c" link add "$dev_c" type veth peer name "$dev_s" netns "$ns_s" ||
+        harness_die "cannot create the veth pair"
+    local ns
+    for ns in "$ns_c" "$ns_s"; do
+        ip -n "$ns" link set lo up || harness_die "lo up in $ns"
+        # No IPv6 chatter on the test link.
+        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 2>/dev/null || true
+    done
+    ip -n "$ns_c" addr add "$HARNESS_CLIENT_IP/16" dev "$dev_c" || harness_die "client address"
+    ip -n "$ns_s" addr add "$HARNESS_SERVER_IP/16" dev "$dev_s" || harness_die "server address"
+    ip -n "$ns_c" link set "$dev_c" up || harness_die "client veth up"
+    ip -n "$ns_s" link set "$dev_s" up || harness_die "server veth up"
+    # Default routes over the veth: 255.255.255.255 leaves by it and by
+    # nothing else (there is nothing else).
+    ip -n "$ns_c" route add default dev "$dev_c" || harness_die "client default route"
+    ip -n "$ns_s" route add default dev "$dev_s" || harness_die "server default route"
+    export HARNESS_NS_C HARNESS_NS_S
+    export HARNESS_DEV_C=$dev_c HARNESS_DEV_S=$dev_s
+}
+
+# Ends every process left in namespace `ns` (all were started by this test).
+_harness_netns_kill() {
+    local ns=$1 pids pid
+    ip netns list | grep -qE "^$ns( |\$)" || return 0
+    pids=$(ip netns pids "$ns" 2>/dev/null || true)
+    for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in $pids; do
+        harness_wait_for 5 _harness_pid_gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    done
+}
+
+# ---------------------------------------------------------------------------
+# Virtual NAS
+
+# Starts the virtual NAS in the server namespace, managing the server side's
+# addresses (vnas takes the configuration file as its last argument), waits
+# for its "ready" line and exports HARNESS_VNAS_PID. Its standard output and
+# error go to LOGFILE.stdout.
+harness_start_vnas() {
+    local config=$1 logfile=$2
+    shift 2
+    [ -n "${HARNESS_NS_S:-}" ] || harness_die "harness_start_vnas: call harness_netns_up first"
+    local bin
+    bin="$(harness_build_dir)/native/vnas/vnas"
+    [ -x "$bin" ] || harness_die "$bin is missing: build the native tree first"
+    local out="$logfile.stdout"
+    : >"$out"
+    # `ip netns exec` replaces itself with the program: $! is the NAS.
+    ip netns exec "$HARNESS_NS_S" "$bin" --manage-addresses "$HARNESS_DEV_S" \
+        --log "$logfile" "$@" "$config" >"$out" 2>&1 </dev/null &
+    HARNESS_VNAS_PID=$!
+    export HARNESS_VNAS_PID
+    local i
+    for ((i = 0; i < 100; i++)); do
+        grep -qx ready "$out" && return 0
+        kill -0 "$HARNESS_VNAS_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    harness_log "vnas did not get ready; its output:"
+    sed 's/^/  /' "$out" >&2
+    harness_die "vnas failed to start"
+}
+
+# ---------------------------------------------------------------------------
+# Set-up and clean-up
+
+# Stops what this script started: the NAS, the Wine processes of the client
+# prefix, the namespaces, the private prefix, Xvfb. Safe to call twice.
+harness_cleanup() {
+    [ -z "$_HARNESS_CLEANED" ] || return 0
+    _HARNESS_CLEANED=1
+    if [ -n "$_HARNESS_WATCHDOG_PID" ] && [ "$_HARNESS_WATCHDOG_PID" != "${BASHPID:-}" ]; then
+        kill -TERM "$_HARNESS_WATCHDOG_PID" 2>/dev/null || true
+    fi
+    _harness_stop_pid "${HARNESS_VNAS_PID:-}" 5
+    if [ -n "$_HARNESS_CLIENT_PREFIX" ]; then
+        if [ -n "${HARNESS_NS_C:-}" ] && ip netns list | grep -qE "^$HARNESS_NS_C( |\$)"; then
+            ip netns exec "$HARNESS_NS_C" env WINEPREFIX="$_HARNESS_CLIENT_PREFIX" \
+                timeout 20 wineserver -k >/dev/null 2>&1 || true
+        fi
+        WINEPREFIX="$_HARNESS_CLIENT_PREFIX" timeout 20 wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "$_HARNESS_NETNS_OWNED" ]; then
+        local ns
+        for ns in "${HARNESS_NS_C:-}" "${HARNESS_NS_S:-}"; do
+            [ -n "$ns" ] || continue
+            _harness_netns_kill "$ns"
+            ip netns del "$ns" 2>/dev/null || true
+        done
+        _HARNESS_NETNS_OWNED=
+    fi
+    if [ -n "$_HARNESS_CLIENT_PREFIX" ]; then
+        rm -rf "$_HARNESS_CLIENT_PREFIX"
+        _HARNESS_CLIENT_PREFIX=
+    fi
+    if [ -n "$_HARNESS_XVFB_PID" ]; then
+        _harness_stop_pid "$_HARNESS_XVFB_PID" 5
+        _HARNESS_XVFB_PID=
+    fi
+    if [ -n "$_HARNESS_TMP" ] && [ -z "${HARNESS_KEEP_TMP:-}" ]; then
+        rm -rf "$_HARNESS_TMP"
+    fi
+}
+
+_harness_on_signal() {
+    harness_log "interrupted"
+    harness_cleanup
+    exit 130
+}
+
+# Installs the clean-up trap and a watchdog that ends the test after
+# `timeout` seconds (default 300, or $HARNESS_TIMEOUT).
+harness_init() {
+    local timeout=${1:-${HARNESS_TIMEOUT:-300}}
+    trap harness_cleanup EXIT
+    trap _harness_on_signal INT TERM
+    local owner=$$ keep
+    keep="$(harness_tmpdir)/keep.pids"
+    (
+        trap - EXIT INT
+        sleep "$timeout" </dev/null >/dev/null 2>&1 &
+        sleeper=$!
+        trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+        wait "$sleeper"
+        trap - TERM
+        echo "harness: time-out after $timeout s, stopping the test" >&2
+        # The trap of the test runs once its foreground command ends: end
+        # the test's children (by parent id; Xvfb stays for the clean-up)
+        # and then the test.
+        for child in $(pgrep -P "$owner"); do
+            [ "$child" = "$BASHPID" ] && continue
+            grep -qx "$child" "$keep" 2>/dev/null && continue
+            kill -TERM "$child" 2>/dev/null
+        done
+        kill -TERM "$owner" 2>/dev/null
+        sleep 30
+        kill -KILL "$owner" 2>/dev/null
+    ) </dev/null &
+    _HARNESS_WATCHDOG_PID=$!
+}
