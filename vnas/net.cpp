@@ -56,7 +56,12 @@ NetServer::~NetServer() {
 void NetServer::Log(const std::string& line) {
     if (log_ == nullptr)
         return;
+    // Wall-clock time in microseconds, so that a test can relate log lines to
+    // what a client saw.
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
     std::fputs(line.c_str(), log_);
+    std::fprintf(log_, " t=%lld", static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000);
     std::fputc('\n', log_);
     std::fflush(log_);
 }

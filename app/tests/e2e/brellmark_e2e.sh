@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs the real Brellmark.exe under Wine in a client namespace against virtual
+# servers in a server namespace, driven by brellmark_e2e.exe.
+# Usage: brellmark_e2e.sh DRIVER.exe BRELLMARK.exe SCENARIO [OUTDIR]
+#   four  four virtual servers: listing, log, sorting, second start, refresh
+#   none  no server at all: the "no servers" dialog
+#   scale 500 virtual servers answering one discovery at once
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../tests/harness/lib.sh"
+
+driver=${1:?usage: brellmark_e2e.sh DRIVER.exe BRELLMARK.exe SCENARIO [OUTDIR]}
+brellmark=${2:?Brellmark.exe}
+scenario=${3:?scenario}
+outdir=${4:-$(harness_build_dir)}
+[ -f "$driver" ] && [ -f "$brellmark" ] || harness_die "missing $driver or $brellmark"
+
+harness_init 300
+harness_start_xvfb
+harness_netns_up "bm$scenario"
+tmp=$(harness_tmpdir)
+: >"$tmp/vnas.log"
+
+case "$scenario" in
+four)
+    harness_start_vnas "$here/four-servers.conf" "$tmp/vnas.log"
+    filter='BrellmarkTest.*-*NoServers*:*FiveHundred*'
+    ;;
+none)
+    filter='BrellmarkTest.NoServers*'
+    ;;
+scale)
+    cat >"$tmp/scale.conf" <<'CONF'
+[generate]
+count = 500
+first_address = 10.77.1.1
+first_mac = 00:11:32:bb:00:01
+name_prefix = VNAS-
+name_digits = 3
+workgroup = WORKGROUP
+version = 21 03
+configured = 01 00 00 00
+netmask = 255.255.0.0
+CONF
+    harness_start_vnas "$tmp/scale.conf" "$tmp/vnas.log"
+    filter='BrellmarkTest.FiveHundred*'
+    ;;
+*) harness_die "unknown scenario $scenario" ;;
+esac
+
+harness_wine_client_prefix
+export TAVIX_BRELLMARK=$brellmark TAVIX_VNAS_LOG=$tmp/vnas.log TAVIX_OUT=$outdir
+mkdir -p "$outdir"
+started=$SECONDS
+rc=0
+harness_in_client wine "$driver" --gtest_filter="$filter" </dev/null >"$tmp/driver.out" 2>&1 || rc=$?
+cat "$tmp/driver.out"
+harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit code $rc"
+
+if [ "$scenario" = four ] && [ -f "$outdir/brellmark-main.bmp" ]; then
+    convert "$outdir/brellmark-main.bmp" "$outdir/brellmark-main.png" 2>/dev/null &&
+        rm -f "$outdir/brellmark-main.bmp" &&
+        harness_log "screenshot: $outdir/brellmark-main.png"
+fi
+if [ "$scenario" = scale ]; then
+    # How long after the last status reply left the servers the list was complete.
+    done_us=$(sed -n 's/^list-complete-us=\([0-9]*\).*/\1/p' "$tmp/driver.out" | tail -n 1)
+    last_us=$(grep '^tx ' "$tmp/vnas.log" | grep ' cmd=5 ' | tail -n 1 | sed -n 's/.* t=\([0-9]*\).*/\1/p')
+    replies=$(grep -c '^tx .* cmd=5 ' "$tmp/vnas.log" || true)
+    discovers=$(grep -c '^tx .* cmd=1 ' "$tmp/vnas.log" || true)
+    harness_log "scale: $discovers discovery replies and $replies status replies sent"
+    if [ -n "$done_us" ] && [ -n "$last_us" ]; then
+        harness_log "scale: list complete $(((done_us - last_us) / 1000)) ms after the last status reply was sent"
+    fi
+fi
+if [ "$rc" -ne 0 ]; then
+    harness_log "vnas log (last 60 lines):"
+    tail -n 60 "$tmp/vnas.log" | sed 's/^/  /' >&2 || true
+fi
+exit "$rc"

@@ -1,0 +1,243 @@
+// End-to-end tests of the real Brellmark.exe against the virtual NAS. The
+// test script starts the virtual servers in the server namespace and this
+// program under Wine in the client namespace; it starts Brellmark.exe, drives
+// it with window messages and reads the virtual NAS's log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "app/tests/win/remote.h"
+#include "resources/brellmark/resource.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring Path(const wchar_t* env) { return WinePath(Env(env)); }
+
+std::vector<std::string> LogLines(const char* prefix) {
+    std::vector<std::string> out;
+    for (const auto& l : ReadLines(Path(L"TAVIX_VNAS_LOG")))
+        if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+}
+
+bool Has(const std::string& line, const std::string& field) {
+    return (" " + line + " ").find(" " + field + " ") != std::string::npos;
+}
+
+std::map<std::wstring, Row> ByAddress(const std::vector<Row>& rows) {
+    std::map<std::wstring, Row> m;
+    for (const auto& r : rows) m[r[1]] = r;
+    return m;
+}
+
+class BrellmarkTest : public ::testing::Test {
+protected:
+    Program program;
+    HWND main = nullptr;
+    HWND list = nullptr;
+
+    void SetUp() override {
+        ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
+        ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
+        list = GetDlgItem(main, IDC_SERVER_LIST);
+        ASSERT_NE(list, nullptr);
+    }
+    void TearDown() override {
+        if (main != nullptr) Press(main, IDC_EXIT);
+        if (!program.Exited(10000)) ADD_FAILURE() << "Brellmark did not exit";
+        program.Kill();
+    }
+    DWORD pid() const { return program.pi.dwProcessId; }
+
+    // Waits until `n` rows exist and `filled` of them show a System State.
+    std::vector<Row> WaitRows(int n, int filled, DWORD ms = 20000) {
+        std::vector<Row> rows;
+        WaitFor(
+            [&] {
+                if (RowCount(list) < n) return false;
+                rows = Rows(list);
+                const auto withState = std::count_if(rows.begin(), rows.end(),
+                                                     [](const Row& r) { return !r[4].empty(); });
+                return static_cast<int>(rows.size()) == n && withState >= filled;
+            },
+            ms);
+        return rows;
+    }
+    int RowOf(const std::wstring& name) {
+        const auto rows = Rows(list);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i][0] == name) return static_cast<int>(i);
+        return -1;
+    }
+    void ClickRow(int row) {
+        const RECT r = ItemRect(list, row);
+        Click(list, {r.left + 20, (r.top + r.bottom) / 2});
+    }
+    void ClickHeader(int column) {
+        const RECT r = HeaderRect(list, column);
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
+        Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    }
+    HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
+        HWND w = nullptr;
+        WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
+        return w;
+    }
+    bool Contains(const std::vector<std::wstring>& texts, const std::wstring& want) {
+        return std::find(texts.begin(), texts.end(), want) != texts.end();
+    }
+};
+
+}  // namespace
+
+TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
+    const auto rows = WaitRows(4, 3);
+    ASSERT_EQ(rows.size(), 4u);
+    auto m = ByAddress(rows);
+    EXPECT_EQ(m[L"10.77.0.11"], (Row{L"NAS-1", L"10.77.0.11", L"WORKGROUP", L"w1.23060920", L"System is configured."}));
+    EXPECT_EQ(m[L"10.77.0.12"], (Row{L"NAS-2", L"10.77.0.12", L"HOME", L"2.1", L"Not yet configured."}));
+    EXPECT_EQ(m[L"10.77.0.13"], (Row{L"NAS-3", L"10.77.0.13", L"WORKGROUP", L"2.13", L"--"}));
+    // Its status reply names NAS-4, which no row shows: Version and State stay empty.
+    EXPECT_EQ(m[L"10.77.0.14"], (Row{L"Office Storage", L"10.77.0.14", L"OFFICE", L"", L""}));
+
+    // The log: the discovery broadcast, then one status request per server,
+    // addressed by its id, "Cl", numbered 2.
+    const auto rx = LogLines("rx ");
+    ASSERT_FALSE(rx.empty());
+    EXPECT_TRUE(Has(rx[0], "cmd=1") && Has(rx[0], "len=16") && Has(rx[0], "seq=0") &&
+                Has(rx[0], "id=00:00:00:00:00:00") && Has(rx[0], "origin=0000") &&
+                Has(rx[0], "dst=255.255.255.255:8097"))
+        << rx[0];
+    for (const char* mac : {"00:11:32:aa:00:01", "00:11:32:aa:00:02", "00:11:32:aa:00:03",
+                            "00:11:32:aa:00:04"}) {
+        const auto n = std::count_if(rx.begin(), rx.end(), [&](const std::string& l) {
+            return Has(l, "cmd=5") && Has(l, std::string("id=") + mac);
+        });
+        EXPECT_EQ(n, 1) << mac;
+        const auto good = std::count_if(rx.begin(), rx.end(), [&](const std::string& l) {
+            return Has(l, "cmd=5") && Has(l, std::string("id=") + mac) && Has(l, "origin=436c") &&
+                   Has(l, "seq=2") && Has(l, "len=16");
+        });
+        EXPECT_EQ(good, 1) << mac;
+    }
+    const auto discovers = std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); });
+    EXPECT_EQ(discovers, 1);
+
+    const std::wstring out = Env(L"TAVIX_OUT");
+    if (!out.empty()) {
+        // Let the busy clip and the banner settle before the picture.
+        WaitFor([] { return false; }, 300);
+        EXPECT_TRUE(SaveScreenshot(main, WinePath(out + L"/brellmark-main.bmp")));
+    }
+}
+
+TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    // First click on Name: descending.
+    ClickHeader(0);
+    std::vector<Row> rows;
+    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][0] == L"Office Storage"; }, 5000));
+    EXPECT_EQ(rows[3][0], L"NAS-1");
+    ClickHeader(0);
+    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][0] == L"NAS-1"; }, 5000));
+    EXPECT_EQ(rows[1][0], L"NAS-2");
+    EXPECT_EQ(rows[3][0], L"Office Storage");
+
+    // Workgroup: ascending, then the exact reverse, so the two WORKGROUP rows swap.
+    ClickHeader(2);
+    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][2] == L"HOME"; }, 5000));
+    ASSERT_EQ(rows[2][2], L"WORKGROUP");
+    const std::wstring firstEqual = rows[2][1], secondEqual = rows[3][1];
+    ClickHeader(2);
+    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[3][2] == L"HOME"; }, 5000));
+    EXPECT_EQ(rows[0][1], secondEqual);
+    EXPECT_EQ(rows[1][1], firstEqual);
+
+    // After the sort, "&Configure" acts on the highlighted server.
+    const int row = RowOf(L"NAS-3");
+    ASSERT_GE(row, 0);
+    ClickRow(row);
+    ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE)); }, 5000));
+    Press(main, IDC_CONFIGURE);
+    HWND login = WaitDialog(L"Administrator Login");
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(login, IDC_ADMIN_NAME)), L"Administrator");
+    Press(login, IDOK);
+    // NAS-3 wants admin/admin: the login is refused.
+    HWND error = WaitDialog(L"Error");
+    ASSERT_NE(error, nullptr);
+    EXPECT_TRUE(Contains(StaticTexts(error), L"Incorrect name or password, please check and enter again."));
+    Press(error, IDOK);
+    const auto rx = LogLines("rx ");
+    const auto login3 = std::count_if(rx.begin(), rx.end(), [](const std::string& l) {
+        return Has(l, "cmd=3") && Has(l, "id=00:11:32:aa:00:03") && Has(l, "origin=436c") && Has(l, "seq=4");
+    });
+    EXPECT_EQ(login3, 1);
+    const auto logins = std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=3"); });
+    EXPECT_EQ(logins, 1);
+}
+
+TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    ShowWindow(main, SW_MINIMIZE);
+    Program second;
+    ASSERT_TRUE(second.Start(Path(L"TAVIX_BRELLMARK")));
+    EXPECT_TRUE(second.Exited(20000));
+    second.Kill();
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_EQ(TopLevelWindows(pid(), L"Tavix").size(), 1u);
+    // The second copy sent nothing: still exactly one discovery in the log.
+    const auto rx = LogLines("rx ");
+    EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 1);
+}
+
+TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    Press(main, IDC_REFRESH);
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    const auto rx = LogLines("rx ");
+    EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 2);
+}
+
+// Run without any virtual server.
+TEST_F(BrellmarkTest, NoServersIsShownOncePerDiscovery) {
+    EXPECT_EQ(RowCount(list), 0);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE)));
+    // The discovery window ends; a second expiry while the dialog is open shows nothing more.
+    PostMessageW(main, WM_TIMER, 100, 0);
+    HWND dlg = nullptr;
+    auto noServers = [&] {
+        std::vector<HWND> found;
+        for (HWND w : TopLevelWindows(pid(), L"Tavix"))
+            if (w != main) found.push_back(w);
+        return found;
+    };
+    ASSERT_TRUE(WaitFor([&] { auto f = noServers(); return !f.empty() && (dlg = f[0]); }, 10000));
+    PostMessageW(main, WM_TIMER, 100, 0);
+    WaitFor([] { return false; }, 500);
+    EXPECT_EQ(noServers().size(), 1u);
+    EXPECT_TRUE(Contains(StaticTexts(dlg),
+                         L"Cannot detect any servers on the local network. Please check the following items:"));
+    Press(dlg, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return noServers().empty(); }, 5000));
+}
+
+// Run against five hundred virtual servers.
+TEST_F(BrellmarkTest, FiveHundredServersAreAllListed) {
+    FILETIME start;
+    GetSystemTimeAsFileTime(&start);
+    const auto rows = WaitRows(500, 500, 60000);
+    FILETIME done;
+    GetSystemTimeAsFileTime(&done);
+    ASSERT_EQ(rows.size(), 500u);
+    int versions = 0;
+    for (const auto& r : rows) versions += !r[3].empty() && r[4] == L"System is configured.";
+    EXPECT_EQ(versions, 500);
+    // Unix time of completion in microseconds, for the script's report.
+    const ULONGLONG t = ((static_cast<ULONGLONG>(done.dwHighDateTime) << 32) | done.dwLowDateTime);
+    const ULONGLONG unixUs = (t - 116444736000000000ULL) / 10;
+    std::printf("list-complete-us=%llu\n", unixUs);
+}

@@ -1,0 +1,260 @@
+#include "app/tests/win/remote.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace e2e {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buf[1024];
+    const DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buf, n) : std::wstring();
+}
+
+std::wstring WinePath(const std::wstring& unixPath) {
+    std::wstring out = L"Z:" + unixPath;
+    for (auto& c : out)
+        if (c == L'/') c = L'\\';
+    return out;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return lines;
+    std::string all;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) all.append(buf, got);
+    CloseHandle(f);
+    size_t start = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == '\n') {
+            lines.push_back(all.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - start > ms) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(25);
+    }
+}
+
+bool Program::Start(const std::wstring& exe) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &pi) != 0;
+}
+
+bool Program::Exited(DWORD ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+
+void Program::Kill() {
+    if (pi.hProcess == nullptr) return;
+    if (!Exited(0)) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    pi = {};
+}
+
+HWND FindMainWindow() {
+    HWND w = FindWindowW(L"LumoNASTavixClass", nullptr);
+    return w != nullptr && IsWindowVisible(w) ? w : nullptr;
+}
+
+namespace {
+struct EnumState {
+    DWORD pid;
+    std::wstring caption;
+    std::vector<HWND> found;
+};
+BOOL CALLBACK EnumTop(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<EnumState*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w) && WindowText(w) == s->caption) s->found.push_back(w);
+    return TRUE;
+}
+BOOL CALLBACK EnumStatic(HWND w, LPARAM lp) {
+    wchar_t cls[32] = {};
+    GetClassNameW(w, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0) {
+        const std::wstring t = WindowText(w);
+        if (!t.empty()) reinterpret_cast<std::vector<std::wstring>*>(lp)->push_back(t);
+    }
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const std::wstring& caption) {
+    EnumState s{pid, caption, {}};
+    EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND FindTopLevel(DWORD pid, const std::wstring& caption) {
+    auto all = TopLevelWindows(pid, caption);
+    return all.empty() ? nullptr : all.front();
+}
+
+std::wstring WindowText(HWND w) {
+    wchar_t buf[1024] = {};
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &n))
+        return {};
+    return buf;
+}
+
+std::vector<std::wstring> StaticTexts(HWND dialog) {
+    std::vector<std::wstring> texts;
+    EnumChildWindows(dialog, EnumStatic, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+namespace {
+// A block of memory in the list's process.
+class RemoteBuffer {
+public:
+    explicit RemoteBuffer(HWND w, size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        proc_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (proc_) mem_ = static_cast<char*>(VirtualAllocEx(proc_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteBuffer() {
+        if (mem_) VirtualFreeEx(proc_, mem_, 0, MEM_RELEASE);
+        if (proc_) CloseHandle(proc_);
+    }
+    char* at(size_t offset) const { return mem_ + offset; }
+    bool ok() const { return mem_ != nullptr; }
+    void Write(size_t offset, const void* data, size_t n) {
+        WriteProcessMemory(proc_, mem_ + offset, data, n, nullptr);
+    }
+    void Read(size_t offset, void* data, size_t n) {
+        ReadProcessMemory(proc_, mem_ + offset, data, n, nullptr);
+    }
+
+private:
+    HANDLE proc_ = nullptr;
+    char* mem_ = nullptr;
+    size_t size_;
+};
+}  // namespace
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::vector<Row> Rows(HWND list, int columns) {
+    std::vector<Row> rows;
+    RemoteBuffer buf(list, 4096);
+    if (!buf.ok()) return rows;
+    const int n = RowCount(list);
+    for (int r = 0; r < n; ++r) {
+        Row row;
+        for (int c = 0; c < columns; ++c) {
+            LVITEMW item = {};
+            item.iSubItem = c;
+            item.cchTextMax = 256;
+            item.pszText = reinterpret_cast<LPWSTR>(buf.at(sizeof item));
+            buf.Write(0, &item, sizeof item);
+            wchar_t zero = 0;
+            buf.Write(sizeof item, &zero, sizeof zero);
+            SendMessageW(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(buf.at(0)));
+            wchar_t text[257] = {};
+            buf.Read(sizeof item, text, 256 * sizeof(wchar_t));
+            row[static_cast<size_t>(c)] = text;
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+RECT ItemRect(HWND list, int row) {
+    RECT r = {};
+    RemoteBuffer buf(list, sizeof r);
+    r.left = LVIR_BOUNDS;
+    buf.Write(0, &r, sizeof r);
+    SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(buf.at(0)));
+    buf.Read(0, &r, sizeof r);
+    return r;
+}
+
+RECT HeaderRect(HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT r = {};
+    RemoteBuffer buf(header, sizeof r);
+    SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(buf.at(0)));
+    buf.Read(0, &r, sizeof r);
+    return r;
+}
+
+void Click(HWND window, POINT p) {
+    const LPARAM at = MAKELPARAM(p.x, p.y);
+    PostMessageW(window, WM_MOUSEMOVE, 0, at);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+int SelectedRow(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+    const DWORD size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + size;
+    bool ok = false;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD wrote;
+        ok = WriteFile(f, &fh, sizeof fh, &wrote, nullptr) &&
+             WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &wrote, nullptr) &&
+             WriteFile(f, bits, size, &wrote, nullptr);
+        CloseHandle(f);
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace e2e

@@ -1,0 +1,51 @@
+// Helpers for tests that drive the real Brellmark.exe from another process:
+// start it, find its windows, read list views through memory allocated in
+// its address space, press buttons and take screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+std::wstring Env(const wchar_t* name);
+// "/tmp/x" -> "Z:\tmp\x", for paths handed over by the Linux side.
+std::wstring WinePath(const std::wstring& unixPath);
+std::vector<std::string> ReadLines(const std::wstring& path);
+
+// Polls `done` every 25 ms, pumping this thread's messages, up to `ms`.
+bool WaitFor(const std::function<bool()>& done, DWORD ms);
+
+struct Program {
+    PROCESS_INFORMATION pi = {};
+    bool Start(const std::wstring& exe);
+    bool Exited(DWORD ms);
+    void Kill();
+};
+
+HWND FindMainWindow();
+// A top-level window of the process with this caption (dialogs, message boxes).
+HWND FindTopLevel(DWORD pid, const std::wstring& caption);
+std::vector<HWND> TopLevelWindows(DWORD pid, const std::wstring& caption);
+std::wstring WindowText(HWND w);
+// Texts of the static controls of a dialog, in z-order.
+std::vector<std::wstring> StaticTexts(HWND dialog);
+// Presses a button of a dialog without waiting for what it starts.
+void Press(HWND dialog, int id);
+
+using Row = std::array<std::wstring, 5>;
+int RowCount(HWND list);
+std::vector<Row> Rows(HWND list, int columns = 5);
+RECT ItemRect(HWND list, int row);
+RECT HeaderRect(HWND list, int column);
+void Click(HWND window, POINT client);
+int SelectedRow(HWND list);
+
+// Saves the screen area of `window` as a 24-bit BMP.
+bool SaveScreenshot(HWND window, const std::wstring& path);
+
+}  // namespace e2e
