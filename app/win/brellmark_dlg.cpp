@@ -68,7 +68,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     busyAnim_ = CreateWindowExW(0, ANIMATE_CLASSW, nullptr,
-                                WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, kAnimX, kAnimY, 0, 0,
+                                WS_CHILD | WS_VISIBLE, kAnimX, kAnimY, 0, 0,
                                 hwnd(), nullptr, ui::Instance(), nullptr);
     SendMessageW(busyAnim_, ACM_OPENW, reinterpret_cast<WPARAM>(ui::Instance()),
                  static_cast<LPARAM>(IDR_BUSY_AVI));

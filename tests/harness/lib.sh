@@ -211,7 +211,8 @@ _harness_build_template() {
     (
         flock -w 600 9 || harness_die "timed out waiting for the template prefix lock"
         if [ -f "$template/.harness-ready" ] &&
-            [ "$(cat "$template/.harness-ready")" = "$WINEARCH" ]; then
+            [ "$(cat "$template/.harness-ready")" = "$WINEARCH" ] &&
+            [ -f "$template/drive_c/windows/Fonts/tahoma.ttf" ]; then
             exit 0
         fi
         harness_log "creating the $WINEARCH template prefix in $template (once per build dir)"
@@ -228,6 +229,17 @@ _harness_build_template() {
             WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
             timeout 300 "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1; then
             harness_die "wineboot failed, see $base/template.log"
+        fi
+        # Without a window manager Wine must draw captions and frames itself;
+        # dialogs use Wine's own Tahoma so they have their designed size.
+        local key='HKCU\Software\Wine\X11 Driver'
+        for value in Managed Decorated; do
+            "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all DISPLAY= \
+                timeout 120 "$HARNESS_WINE" reg add "$key" /v "$value" /d N /f \
+                >>"$base/template.log" 2>&1 || harness_die "cannot set $value, see $base/template.log"
+        done
+        if [ -d /usr/share/wine/fonts ]; then
+            cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
         fi
         WINEPREFIX="$template" timeout 20 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX="$template" timeout 20 wineserver -w >/dev/null 2>&1 || true

@@ -16,10 +16,12 @@ namespace {
 
 std::wstring Path(const wchar_t* env) { return WinePath(Env(env)); }
 
-std::vector<std::string> LogLines(const char* prefix) {
+// Lines of the virtual NAS's log from line `from` on that start with `prefix`.
+std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
     std::vector<std::string> out;
-    for (const auto& l : ReadLines(Path(L"TAVIX_VNAS_LOG")))
-        if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    const auto all = ReadLines(Path(L"TAVIX_VNAS_LOG"));
+    for (size_t i = from; i < all.size(); ++i)
+        if (all[i].rfind(prefix, 0) == 0) out.push_back(all[i]);
     return out;
 }
 
@@ -38,8 +40,12 @@ protected:
     Program program;
     HWND main = nullptr;
     HWND list = nullptr;
+    size_t logStart = 0;  // the log lines before this test's program started
+
+    std::vector<std::string> Received() { return LogLines("rx ", logStart); }
 
     void SetUp() override {
+        logStart = ReadLines(Path(L"TAVIX_VNAS_LOG")).size();
         ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
         ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
         list = GetDlgItem(main, IDC_SERVER_LIST);
@@ -105,7 +111,7 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
 
     // The log: the discovery broadcast, then one status request per server,
     // addressed by its id, "Cl", numbered 2.
-    const auto rx = LogLines("rx ");
+    const auto rx = Received();
     ASSERT_FALSE(rx.empty());
     EXPECT_TRUE(Has(rx[0], "cmd=1") && Has(rx[0], "len=16") && Has(rx[0], "seq=0") &&
                 Has(rx[0], "id=00:00:00:00:00:00") && Has(rx[0], "origin=0000") &&
@@ -171,7 +177,7 @@ TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     ASSERT_NE(error, nullptr);
     EXPECT_TRUE(Contains(StaticTexts(error), L"Incorrect name or password, please check and enter again."));
     Press(error, IDOK);
-    const auto rx = LogLines("rx ");
+    const auto rx = Received();
     const auto login3 = std::count_if(rx.begin(), rx.end(), [](const std::string& l) {
         return Has(l, "cmd=3") && Has(l, "id=00:11:32:aa:00:03") && Has(l, "origin=436c") && Has(l, "seq=4");
     });
@@ -190,7 +196,7 @@ TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
     EXPECT_FALSE(IsIconic(main));
     EXPECT_EQ(TopLevelWindows(pid(), L"Tavix").size(), 1u);
     // The second copy sent nothing: still exactly one discovery in the log.
-    const auto rx = LogLines("rx ");
+    const auto rx = Received();
     EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 1);
 }
 
@@ -198,7 +204,7 @@ TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     Press(main, IDC_REFRESH);
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
-    const auto rx = LogLines("rx ");
+    const auto rx = Received();
     EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 2);
 }
 
