@@ -63,13 +63,13 @@ if [ "$scenario" = four ] && [ -f "$outdir/brellmark-main.bmp" ]; then
         harness_log "screenshot: $outdir/brellmark-main.png"
 fi
 if [ "$scenario" = scale ]; then
-    # How long after the last status reply left the servers the list was complete.
-    done_us=$(sed -n 's/^list-complete-us=\([0-9]*\).*/\1/p' "$tmp/driver.out" | tail -n 1)
-    last_us=$(grep '^tx ' "$tmp/vnas.log" | grep ' cmd=5 ' | tail -n 1 | sed -n 's/.* t=\([0-9]*\).*/\1/p')
-    replies=$(grep -c '^tx .* cmd=5 ' "$tmp/vnas.log" || true)
-    discovers=$(grep -c '^tx .* cmd=1 ' "$tmp/vnas.log" || true)
-    harness_log "scale: $discovers discovery replies and $replies status replies sent"
-    if [ -n "$done_us" ] && [ -n "$last_us" ]; then
+    # When the replies left the servers, and how long after the last status
+    # reply the list was complete.
+    done_us=$(tr -d '\r' <"$tmp/driver.out" | awk -F= '/^list-complete-us=/ {v = $2} END {print v}')
+    read -r discovers first_d last_d < <(awk '/^tx / && / cmd=1 / {n++; t = $NF; sub(/t=/, "", t); if (!f) f = t; l = t} END {printf "%d %.0f %.0f\n", n, f, l}' "$tmp/vnas.log")
+    read -r replies last_us < <(awk '/^tx / && / cmd=5 / {n++; t = $NF; sub(/t=/, "", t); l = t} END {printf "%d %.0f\n", n, l}' "$tmp/vnas.log")
+    harness_log "scale: $discovers discovery replies sent within $((last_d - first_d)) us; $replies status replies"
+    if [ -n "$done_us" ] && [ "$last_us" -gt 0 ]; then
         harness_log "scale: list complete $(((done_us - last_us) / 1000)) ms after the last status reply was sent"
     fi
 fi

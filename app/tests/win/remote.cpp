@@ -163,6 +163,30 @@ private:
 
 int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
+namespace {
+std::wstring ReadCell(RemoteBuffer& buf, HWND list, int row, int column) {
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.cchTextMax = 256;
+    item.pszText = reinterpret_cast<LPWSTR>(buf.at(sizeof item));
+    buf.Write(0, &item, sizeof item);
+    wchar_t zero = 0;
+    buf.Write(sizeof item, &zero, sizeof zero);
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buf.at(0)));
+    wchar_t text[257] = {};
+    buf.Read(sizeof item, text, 256 * sizeof(wchar_t));
+    return text;
+}
+}  // namespace
+
+int FirstEmptyCell(HWND list, int column, int from) {
+    RemoteBuffer buf(list, 4096);
+    if (!buf.ok()) return from;
+    const int n = RowCount(list);
+    while (from < n && !ReadCell(buf, list, from, column).empty()) ++from;
+    return from;
+}
+
 std::vector<Row> Rows(HWND list, int columns) {
     std::vector<Row> rows;
     RemoteBuffer buf(list, 4096);
@@ -170,19 +194,7 @@ std::vector<Row> Rows(HWND list, int columns) {
     const int n = RowCount(list);
     for (int r = 0; r < n; ++r) {
         Row row;
-        for (int c = 0; c < columns; ++c) {
-            LVITEMW item = {};
-            item.iSubItem = c;
-            item.cchTextMax = 256;
-            item.pszText = reinterpret_cast<LPWSTR>(buf.at(sizeof item));
-            buf.Write(0, &item, sizeof item);
-            wchar_t zero = 0;
-            buf.Write(sizeof item, &zero, sizeof zero);
-            SendMessageW(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(buf.at(0)));
-            wchar_t text[257] = {};
-            buf.Read(sizeof item, text, 256 * sizeof(wchar_t));
-            row[static_cast<size_t>(c)] = text;
-        }
+        for (int c = 0; c < columns; ++c) row[static_cast<size_t>(c)] = ReadCell(buf, list, r, c);
         rows.push_back(row);
     }
     return rows;

@@ -40,6 +40,8 @@ void Press(HWND dialog, int id);
 using Row = std::array<std::wstring, 5>;
 int RowCount(HWND list);
 std::vector<Row> Rows(HWND list, int columns = 5);
+// The first row from `from` on whose `column` is empty (or the row count).
+int FirstEmptyCell(HWND list, int column, int from);
 RECT ItemRect(HWND list, int row);
 RECT HeaderRect(HWND list, int column);
 void Click(HWND window, POINT client);
