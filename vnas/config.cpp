@@ -170,8 +170,8 @@ Mac MacPlus(Mac mac, uint64_t n) {
 using Setter = std::function<std::string(ServerConfig&, const std::string&)>;
 
 std::string TextSetter(std::string* field, const std::string& v) {
-    if (v.size() > proto::kMaxItemValue)
-        return "text longer than 128 bytes";
+    if (v.size() > kMaxText)
+        return "text longer than 255 bytes";
     *field = v;
     return "";
 }
@@ -184,8 +184,8 @@ Setter Text(Member member) {
 template <typename Member>
 Setter OptText(Member member) {
     return [member](ServerConfig& s, const std::string& v) {
-        if (v.size() > proto::kMaxItemValue)
-            return std::string("text longer than 128 bytes");
+        if (v.size() > kMaxText)
+            return std::string("text longer than 255 bytes");
         s.*member = v;
         return std::string();
     };
@@ -565,8 +565,8 @@ private:
             if (number.size() < static_cast<std::size_t>(digits))
                 number.insert(0, static_cast<std::size_t>(digits) - number.size(), '0');
             s.name = prefix + number;
-            if (s.name.size() > proto::kMaxItemValue)
-                return Error(sec.line, "generated name longer than 128 bytes");
+            if (s.name.size() > kMaxText)
+                return Error(sec.line, "generated name longer than 255 bytes");
             Finish(s, given);
             config->servers.push_back(std::move(s));
             if (address == 0xFFFFFFFF && i + 1 < count)

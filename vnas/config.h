@@ -13,6 +13,10 @@ namespace vnas {
 
 using Mac = std::array<uint8_t, 6>;
 
+// Longest text a server sends in one item: all that the item's length byte
+// allows, more than clients take (so that their cutting can be tested).
+constexpr std::size_t kMaxText = 255;
+
 // One simulated server. Addresses are host order (first octet most
 // significant), as the protocol core keeps them.
 struct ServerConfig {

@@ -238,7 +238,36 @@ Effects Simulator::Handle(const Endpoint& source, const uint8_t* data, std::size
     return fx;
 }
 
-void Simulator::Reply(int index, const uint8_t* request, int16_t status, const CommandBuffer& items,
+void ReplyItems::AddItem(uint8_t tag, const void* value, std::size_t length) {
+    length = std::min<std::size_t>(length, kMaxText);
+    items_.push_back(tag);
+    items_.push_back(static_cast<uint8_t>(length));
+    const auto* v = static_cast<const uint8_t*>(value);
+    items_.insert(items_.end(), v, v + length);
+}
+
+void ReplyItems::AddIPv4(uint8_t tag, uint32_t hostOrder) {
+    const uint8_t b[4] = {static_cast<uint8_t>(hostOrder >> 24),
+                          static_cast<uint8_t>(hostOrder >> 16),
+                          static_cast<uint8_t>(hostOrder >> 8), static_cast<uint8_t>(hostOrder)};
+    AddItem(tag, b, 4);
+}
+
+void ReplyItems::AddTextNul(uint8_t tag, const std::string& text, std::size_t maxBytes) {
+    maxBytes = std::clamp<std::size_t>(maxBytes, 1, kMaxText);
+    std::string v = text.substr(0, maxBytes - 1);
+    v.push_back('\0');
+    AddItem(tag, v.data(), v.size());
+}
+
+std::vector<uint8_t> ReplyItems::Pack(const PacketHeader& header) const {
+    std::vector<uint8_t> out(kHeaderSize);
+    header.Encode(out.data());
+    out.insert(out.end(), items_.begin(), items_.end());
+    return out;
+}
+
+void Simulator::Reply(int index, const uint8_t* request, int16_t status, const ReplyItems& items,
                       const Endpoint& to, Effects* fx) {
     ServerState& s = servers_[static_cast<std::size_t>(index)];
     const PacketHeader req = PacketHeader::Decode(request);
@@ -249,13 +278,13 @@ void Simulator::Reply(int index, const uint8_t* request, int16_t status, const C
     h.status = status;
     h.kind = s.cfg.kind;
     s.lastSeq = h.seq;
-    fx->out.push_back(Outgoing{index, s.active, to, PackDatagram(h, items)});
+    fx->out.push_back(Outgoing{index, s.active, to, items.Pack(h)});
 }
 
 void Simulator::Discover(int index, const uint8_t* data, std::size_t, const Endpoint& source,
                          Effects* fx) {
     const ServerConfig& c = servers_[static_cast<std::size_t>(index)].cfg;
-    CommandBuffer b;
+    ReplyItems b;
     if (c.alias) {
         b.AddText(c.aliasTag, *c.alias);
         b.AddText(TAG_WORKGROUP, c.workgroup);
@@ -272,7 +301,7 @@ void Simulator::Discover(int index, const uint8_t* data, std::size_t, const Endp
 void Simulator::GetStatus(int index, const uint8_t* data, std::size_t, const Endpoint& source,
                           Effects* fx) {
     const ServerConfig& c = servers_[static_cast<std::size_t>(index)].cfg;
-    CommandBuffer b;
+    ReplyItems b;
     b.AddText(TAG_SERVER_NAME, c.name);
     b.AddText(TAG_WORKGROUP, c.workgroup);
     b.AddItem(TAG_VERSION, c.version.data(), c.version.size());
@@ -320,14 +349,14 @@ void Simulator::Login(int index, const uint8_t* data, std::size_t length, const 
     const bool havePassword = FindItem(data, length, TAG_PASSWORD, password.data(), 16, &n) == 1;
     const bool ok = haveName && havePassword && name == field(c.adminName) &&
                     password == field(c.adminPassword);
-    Reply(index, data, ok ? 0 : -1, CommandBuffer{}, source, fx);
+    Reply(index, data, ok ? 0 : -1, ReplyItems{}, source, fx);
 }
 
 void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const Endpoint& source,
                           Effects* fx) {
     ServerState& s = servers_[static_cast<std::size_t>(index)];
     const ServerConfig& c = s.cfg;
-    CommandBuffer b;
+    ReplyItems b;
     b.AddText(TAG_SERVER_NAME, c.name);
     b.AddText(TAG_DATE, DateText(s));
     b.AddText(TAG_TIME, TimeText(s));
@@ -485,14 +514,14 @@ void Simulator::SetConfig(int index, const uint8_t* data, std::size_t length,
         // Busy with another administrator / cannot write: nothing is stored.
         fx->events.push_back("set-config " + Label(index) +
                              " refused status=" + std::to_string(*status));
-        Reply(index, data, static_cast<int16_t>(*status), CommandBuffer{}, source, fx);
+        Reply(index, data, static_cast<int16_t>(*status), ReplyItems{}, source, fx);
         return;
     }
     StoreConfig(s, data, length, fx);
     uint8_t restart = 0;
     FindByte(data, length, TAG_RESTART, &restart);
     if (status)
-        Reply(index, data, static_cast<int16_t>(*status), CommandBuffer{}, source, fx);
+        Reply(index, data, static_cast<int16_t>(*status), ReplyItems{}, source, fx);
     if (restart == 1)
         BeginRestart(index, s.cfg.restartSeconds, fx);
 }

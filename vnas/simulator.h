@@ -28,6 +28,26 @@ public:
     int64_t WallSeconds() override;
 };
 
+// The items of a reply under construction. Like proto::CommandBuffer, but a
+// value may fill the 255 bytes an item's length byte allows (longer values
+// are cut), so that a server can send the over-long texts clients must cope
+// with.
+class ReplyItems {
+public:
+    void AddItem(uint8_t tag, const void* value, std::size_t length);
+    void AddByte(uint8_t tag, uint8_t value) { AddItem(tag, &value, 1); }
+    // IPv4 in host order, sent first octet first.
+    void AddIPv4(uint8_t tag, uint32_t hostOrder);
+    void AddText(uint8_t tag, const std::string& text) { AddItem(tag, text.data(), text.size()); }
+    // Text and its terminating zero, cut to `maxBytes` in all.
+    void AddTextNul(uint8_t tag, const std::string& text, std::size_t maxBytes);
+    // Header and items.
+    std::vector<uint8_t> Pack(const proto::PacketHeader& header) const;
+
+private:
+    std::vector<uint8_t> items_;
+};
+
 struct Endpoint {
     uint32_t address = 0;  // host order
     uint16_t port = 0;
@@ -114,7 +134,7 @@ private:
     void SetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
                    Effects* fx);
 
-    void Reply(int index, const uint8_t* request, int16_t status, const proto::CommandBuffer& items,
+    void Reply(int index, const uint8_t* request, int16_t status, const ReplyItems& items,
                const Endpoint& to, Effects* fx);
     void StoreConfig(ServerState& s, const uint8_t* data, std::size_t length, Effects* fx);
     void BeginRestart(int index, int seconds, Effects* fx);

@@ -110,7 +110,7 @@ TEST(ConfigParse, ErrorsNameFileLineAndCause) {
         {head + "workgroup = \"abc\n", "e.conf:5: unterminated quoted value"},
         {head + "workgroup = \"abc\" x\n", "e.conf:5: text after the closing quote"},
         {head + "workgroup = \"\\q\"\n", "e.conf:5: unknown escape"},
-        {head + "workgroup = " + std::string(129, 'w') + "\n", "e.conf:5: text longer than 128"},
+        {head + "workgroup = " + std::string(256, 'w') + "\n", "e.conf:5: text longer than 255"},
         {head + "set_config_reply = maybe\n", "e.conf:5: bad reply status"},
         {"# x\n[server]\naddress = 10.0.0.1\nname = A\n", "e.conf:2: [server] needs 'mac'"},
         {"[generate]\ncount = 2\nfirst_mac = 00:00:00:00:00:01\n",

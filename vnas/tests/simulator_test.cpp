@@ -112,6 +112,28 @@ TEST_F(SimulatorTest, StatusReplyIsByteExact) {
                                              "05047f000101" + "0704ffffff00" + "06047f000001"));
 }
 
+TEST_F(SimulatorTest, OverLongTextsTravelWholeUpTo255Bytes) {
+    ServerConfig s = Storage(1);
+    s.name = std::string(255, 'N');
+    s.workgroup = std::string(200, 'W');
+    s.diskModel = std::string(255, 'M');
+    Make({s});
+    const Effects fx = Send(Request(MacOf(1), 7, CMD_GET_STATUS));
+    ASSERT_EQ(fx.out.size(), 1u);
+    const std::vector<uint8_t>& d = fx.out[0].bytes;
+    // The first items: name and workgroup with their full lengths.
+    ASSERT_GT(d.size(), 16u + 2 + 255 + 2 + 200);
+    EXPECT_EQ(d[16], TAG_SERVER_NAME);
+    EXPECT_EQ(d[17], 255);
+    EXPECT_EQ(d[16 + 2 + 255], TAG_WORKGROUP);
+    EXPECT_EQ(d[16 + 2 + 255 + 1], 200);
+    // The disk model is the last item, whole.
+    ASSERT_GE(d.size(), 16u + 257);
+    EXPECT_EQ(d[d.size() - 257], TAG_DISK_MODEL);
+    EXPECT_EQ(d[d.size() - 256], 255);
+    EXPECT_EQ(std::string(d.end() - 255, d.end()), std::string(255, 'M'));
+}
+
 TEST_F(SimulatorTest, StatusCarriesRouterDiskAndRawConfiguredItems) {
     ServerConfig s = Storage(1);
     s.router = 2;
