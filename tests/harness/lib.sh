@@ -142,20 +142,23 @@ harness_can_run_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-# The prefix architecture for the Windows tree of the build: $HARNESS_WINEARCH,
-# else win64 when the tree is compiled for x86_64, else win32.
+# The prefix architecture: $HARNESS_WINEARCH, else win32 where this machine
+# can run 32-bit programs (the shipped 32-bit build is tested), else win64
+# (the x86_64 build of the same programs is tested).
 _harness_tree_winearch() {
     if [ -n "${HARNESS_WINEARCH:-}" ]; then
         echo "$HARNESS_WINEARCH"
-        return
-    fi
-    local cache
-    cache="$(harness_build_dir)/win32/CMakeCache.txt"
-    if [ -f "$cache" ] && grep -q '^CMAKE_AR:FILEPATH=.*x86_64' "$cache"; then
-        echo win64
-    else
+    elif harness_can_run_32bit; then
         echo win32
+    else
+        echo win64
     fi
+}
+
+# The Windows build tree that the tests run: win32, or win64 where 32-bit
+# programs cannot run.
+harness_test_tree() {
+    if [ "$(_harness_tree_winearch)" = win32 ]; then echo win32; else echo win64; fi
 }
 
 # Chooses the Wine loader for the prefix architecture and exports WINEARCH and
