@@ -208,6 +208,20 @@ TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 2);
 }
 
+TEST_F(BrellmarkTest, AboutBoxAndEscape) {
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = WaitDialog(L"About Tavix");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(Contains(StaticTexts(about), L"Tavix Version 4.0.1"));
+    Press(about, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return FindTopLevel(pid(), L"About Tavix") == nullptr; }, 5000));
+    // Escape closes the main window like "E&xit" and ends the program.
+    PostMessageW(GetDlgItem(main, IDC_EXIT), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+    main = nullptr;
+}
+
 // Run without any virtual server.
 TEST_F(BrellmarkTest, NoServersIsShownOncePerDiscovery) {
     EXPECT_EQ(RowCount(list), 0);
