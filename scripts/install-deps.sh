@@ -9,7 +9,7 @@ pkgs=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine
-  xvfb x11-utils imagemagick iproute2 procps psmisc
+  xvfb x11-utils imagemagick iproute2 procps psmisc util-linux python3
   clang-format
 )
 
