@@ -53,16 +53,21 @@ NetServer::~NetServer() {
     Cleanup();
 }
 
-void NetServer::Log(const std::string& line) {
+namespace {
+int64_t WallUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
+}
+}  // namespace
+
+void NetServer::Log(const std::string& line, int64_t wallUs) {
     if (log_ == nullptr)
         return;
     // Wall-clock time in microseconds, so that a test can relate log lines to
     // what a client saw.
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
     std::fputs(line.c_str(), log_);
-    std::fprintf(log_, " t=%lld", static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000);
-    std::fputc('\n', log_);
+    std::fprintf(log_, " t=%lld\n", static_cast<long long>(wallUs >= 0 ? wallUs : WallUs()));
     std::fflush(log_);
 }
 
@@ -276,29 +281,41 @@ bool NetServer::SendOne(const Outgoing& o) {
     info.ipi_spec_dst.s_addr = htonl(o.from);  // the server's own address as source
     std::memcpy(CMSG_DATA(c), &info, sizeof info);
 
-    const Endpoint src{o.from, port_};
-    if (sendmsg(sock_, &msg, 0) < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return false;
-        Log("tx-error " + DescribeDatagram(src, o.to, o.bytes.data(), o.bytes.size()) + " error=" +
-            QuoteText(reinterpret_cast<const uint8_t*>(std::strerror(errno)),
-                      std::strlen(std::strerror(errno))));
-        return true;
-    }
-    Log("tx " + DescribeDatagram(src, o.to, o.bytes.data(), o.bytes.size()));
+    const int error = sendmsg(sock_, &msg, 0) < 0 ? errno : 0;
+    if (error == EAGAIN || error == EWOULDBLOCK)
+        return false;
+    // Logged after the burst, with the time it was sent: describing and
+    // writing between datagrams would spread a burst of replies out.
+    sent_.push_back({Endpoint{o.from, port_}, o.to, o.bytes, WallUs(), error});
     return true;
+}
+
+void NetServer::LogSent() {
+    for (const Sent& r : sent_) {
+        std::string line = DescribeDatagram(r.src, r.to, r.bytes.data(), r.bytes.size());
+        if (r.error != 0) {
+            const char* why = std::strerror(r.error);
+            line = "tx-error " + line +
+                   " error=" + QuoteText(reinterpret_cast<const uint8_t*>(why), std::strlen(why));
+        } else {
+            line = "tx " + line;
+        }
+        Log(line, r.wallUs);
+    }
+    sent_.clear();
 }
 
 void NetServer::SendQueued() {
     while (!queue_.empty()) {
         if (opt_.replyGapUs > 0 && NowUs() < nextSendUs_)
-            return;
+            break;
         if (!SendOne(queue_.front()))
-            return;  // socket full: wait for POLLOUT
+            break;  // socket full: wait for POLLOUT
         queue_.pop_front();
         if (opt_.replyGapUs > 0)
             nextSendUs_ = NowUs() + opt_.replyGapUs;
     }
+    LogSent();
 }
 
 void NetServer::Apply(Effects fx) {
@@ -424,6 +441,7 @@ int NetServer::Run() {
             break;
         queue_.pop_front();
     }
+    LogSent();
     return 0;
 }
 

@@ -51,7 +51,10 @@ private:
     bool SendOne(const Outgoing& o);
     bool RunIp(const std::vector<std::string>& commands, std::string* error);
     void AddAddresses(const std::vector<uint32_t>& addrs);
-    void Log(const std::string& line);
+    // Writes one log line with its time (now when not given).
+    void Log(const std::string& line, int64_t wallUs = -1);
+    // Writes the tx lines of the datagrams sent since the last call.
+    void LogSent();
 
     Simulator& sim_;
     NetOptions opt_;
@@ -66,6 +69,14 @@ private:
     bool stop_ = false;
     std::vector<uint32_t> added_;  // addresses we put on the interface
     std::deque<Outgoing> queue_;
+    struct Sent {
+        Endpoint src;
+        Endpoint to;
+        std::vector<uint8_t> bytes;
+        int64_t wallUs;
+        int error;  // errno of a failed send, else 0
+    };
+    std::vector<Sent> sent_;
     int64_t nextSendUs_ = 0;  // monotonic microseconds
 };
 
