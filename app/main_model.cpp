@@ -65,8 +65,10 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     ServerInfo* added = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.FindByIp(sourceIp) != nullptr) return 0;
-        if (!ReadDiscoveryReply(sourceIp, data, length, &rec)) return 0;
+        if (servers_.FindByIp(sourceIp) != nullptr)
+            return 0;
+        if (!ReadDiscoveryReply(sourceIp, data, length, &rec))
+            return 0;
         servers_.Records().push_back(rec.info);
         added = &servers_.Records().back();
     }
@@ -84,15 +86,18 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
 
 void MainModel::OnServerReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    if (length < kHeaderSize) return;
+    if (length < kHeaderSize)
+        return;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (!AcceptReply(servers_.FindSelected(), block.data, length)) return;
+        if (!AcceptReply(servers_.FindSelected(), block.data, length))
+            return;
     }
     const PacketHeader h = PacketHeader::Decode(block.data);
     switch (h.command) {
         case CMD_DISCOVER:
-            if (discovering_ == 1) OnDiscoveryReply(block.sourceIp, block.data, length);
+            if (discovering_ == 1)
+                OnDiscoveryReply(block.sourceIp, block.data, length);
             break;
         case CMD_GET_CONFIG:
             OnConfigReply(block);
@@ -108,8 +113,10 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
         case CMD_SET_CONFIG:
             configReplied_ = 1;
             view_.StopTimer(TIMER_CONFIG_REPLY);
-            if (h.status == 1) view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
-            if (h.status == 2) view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
+            if (h.status == 1)
+                view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
+            if (h.status == 2)
+                view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
             break;
         case CMD_GET_STATUS:
             OnStatusReply(block);
@@ -155,10 +162,12 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
-        if (selected == nullptr) return;
+        if (selected == nullptr)
+            return;
         flow = selected->flow;
     }
-    if (flow == FLOW_CONFIGURE) RunConfigure(block);
+    if (flow == FLOW_CONFIGURE)
+        RunConfigure(block);
     // FLOW_WIZARD and FLOW_IMPORT start their flows here once they exist.
 }
 
@@ -172,7 +181,8 @@ void MainModel::RunConfigure(const ReplyBlock& block) {
     }
     rules::BasicConfigFields fields = rules::FieldsFromConfigReply(block.data, length);
     rules::BasicConfigRules rules;
-    if (!view_.RunBasicConfig(fields, rules)) return;
+    if (!view_.RunBasicConfig(fields, rules))
+        return;
 
     uint8_t restart = 0;
     const rules::ConfigDecision decision =
@@ -214,14 +224,17 @@ void MainModel::OnTimer(int id) {
 }
 
 void MainModel::LoginAndStart(int flow) {
-    if (FindSelected() == nullptr) return;
+    if (FindSelected() == nullptr)
+        return;
     std::string password, adminName;
-    if (!view_.RunLogin(&password, &adminName)) return;
+    if (!view_.RunLogin(&password, &adminName))
+        return;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
         // The list may have been refreshed while the dialog was open.
-        if (selected == nullptr) return;
+        if (selected == nullptr)
+            return;
         selected->flow = flow;
     }
     CommandBuffer buffer;
@@ -229,15 +242,20 @@ void MainModel::LoginAndStart(int flow) {
     SendCommand(buffer, CMD_LOGIN);
 }
 
-void MainModel::OnConfigure() { LoginAndStart(FLOW_CONFIGURE); }
+void MainModel::OnConfigure() {
+    LoginAndStart(FLOW_CONFIGURE);
+}
 
-void MainModel::OnRunWizard() { LoginAndStart(FLOW_WIZARD); }
+void MainModel::OnRunWizard() {
+    LoginAndStart(FLOW_WIZARD);
+}
 
 void MainModel::OnDetails() {
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
-        if (selected == nullptr) return;
+        if (selected == nullptr)
+            return;
         selected->flow = FLOW_DETAILS;
     }
     listMode_ = 0;
@@ -263,8 +281,7 @@ void MainModel::OnListClick(int hitRow, int selectedRow) {
         }
     }
     view_.EnableServerButtons(hitRow >= 0);
-    if (IsNotConfiguredRow(row) &&
-        view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED)) {
+    if (IsNotConfiguredRow(row) && view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED)) {
         OnRunWizard();
     }
     view_.EnableHelp(true);
@@ -273,8 +290,10 @@ void MainModel::OnListClick(int hitRow, int selectedRow) {
 void MainModel::OnListKey(int key, int selectedRow) {
     if (selectedRow >= 0) {
         int next = selectedRow;
-        if (key > 0 && selectedRow + 1 < view_.RowCount()) next = selectedRow + 1;
-        if (key < 0 && selectedRow > 0) next = selectedRow - 1;
+        if (key > 0 && selectedRow + 1 < view_.RowCount())
+            next = selectedRow + 1;
+        if (key < 0 && selectedRow > 0)
+            next = selectedRow - 1;
         {
             std::lock_guard<std::mutex> guard(servers_.Lock());
             servers_.MarkSelected(next);
@@ -295,13 +314,16 @@ bool MainModel::OnListRightClick(int hitRow) {
 }
 
 void MainModel::OnColumnClick(int column) {
-    if (column < COL_NAME || column > COL_STATE) return;
-    if (column == sortColumn_) sortAscending_ = !sortAscending_;
+    if (column < COL_NAME || column > COL_STATE)
+        return;
+    if (column == sortColumn_)
+        sortAscending_ = !sortAscending_;
     sortColumn_ = column;
     const int rows = view_.RowCount();
     std::vector<std::string> texts;
     texts.reserve(static_cast<size_t>(rows));
-    for (int row = 0; row < rows; ++row) texts.push_back(view_.RowText(row, column));
+    for (int row = 0; row < rows; ++row)
+        texts.push_back(view_.RowText(row, column));
     const std::vector<int> order = SortOrder(texts, sortAscending_ != 0);
     view_.ReorderRows(order);
     std::lock_guard<std::mutex> guard(servers_.Lock());
@@ -309,7 +331,8 @@ void MainModel::OnColumnClick(int column) {
 }
 
 void MainModel::OnImportDone(int selectedRow) {
-    if (selectedRow < 0 || selectedRow >= view_.RowCount()) return;
+    if (selectedRow < 0 || selectedRow >= view_.RowCount())
+        return;
     view_.EnableHelp(HelpEnabledForVersion(view_.RowText(selectedRow, COL_VERSION)));
 }
 

@@ -23,13 +23,18 @@ void AddressRequest(ServerInfo* target, uint16_t command, CommandBuffer& buffer)
 }
 
 int AcceptReply(ServerInfo* selected, const uint8_t* data, std::size_t length) {
-    if (data == nullptr || length < kHeaderSize) return 0;
+    if (data == nullptr || length < kHeaderSize)
+        return 0;
     const PacketHeader h = PacketHeader::Decode(data);
-    if (h.command == CMD_DISCOVER) return 1;
-    if (selected == nullptr) return 1;
-    if (std::memcmp(h.serverId, selected->id, 6) != 0) return 0;
+    if (h.command == CMD_DISCOVER)
+        return 1;
+    if (selected == nullptr)
+        return 1;
+    if (std::memcmp(h.serverId, selected->id, 6) != 0)
+        return 0;
     const unsigned expected = (static_cast<unsigned>(selected->seq) + 1u) % kSeqModulo;
-    if (h.seq != expected) return 0;
+    if (h.seq != expected)
+        return 0;
     selected->seq = h.seq;
     return 1;
 }
@@ -37,14 +42,17 @@ int AcceptReply(ServerInfo* selected, const uint8_t* data, std::size_t length) {
 int PassesReceiveFilter(uint32_t sourceNetOrder, const uint32_t* localAddrs, int localCount,
                         int length) {
     for (int i = 0; i < std::min(localCount, 10); ++i)
-        if (localAddrs[i] == sourceNetOrder) return 0;
-    if (length < static_cast<int>(kHeaderSize)) return 0;
+        if (localAddrs[i] == sourceNetOrder)
+            return 0;
+    if (length < static_cast<int>(kHeaderSize))
+        return 0;
     return length <= static_cast<int>(kMaxDatagram) ? 1 : 0;
 }
 
 int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* data,
                    std::size_t length) {
-    if (length < kHeaderSize || length > kMaxDatagram) return 0;
+    if (length < kHeaderSize || length > kMaxDatagram)
+        return 0;
     std::memset(block, 0, sizeof *block);
     block->sourceIp = sourceHostOrder;
     block->length = static_cast<uint32_t>(length);
@@ -54,9 +62,11 @@ int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* d
 
 int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
                        DiscoveryRecord* out) {
-    if (length < kHeaderSize) return 0;
+    if (length < kHeaderSize)
+        return 0;
     std::string name;
-    if (!FindText(data, length, TAG_SERVER_NAME, sizeof out->info.name - 1, &name)) return 0;
+    if (!FindText(data, length, TAG_SERVER_NAME, sizeof out->info.name - 1, &name))
+        return 0;
     const PacketHeader h = PacketHeader::Decode(data);
     *out = DiscoveryRecord{};
     std::memcpy(out->info.name, name.data(), name.size());
@@ -72,14 +82,18 @@ int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t lengt
         return std::string(reinterpret_cast<const char*>(r.value),
                            strnlen(reinterpret_cast<const char*>(r.value), n));
     };
-    if (ItemAt(data, length, 0, &item)) out->displayName = text(item);
-    if (ItemAt(data, length, 1, &item)) out->workgroup = text(item);
+    if (ItemAt(data, length, 0, &item))
+        out->displayName = text(item);
+    if (ItemAt(data, length, 1, &item))
+        out->workgroup = text(item);
     return 1;
 }
 
 const char* ConfiguredStateText(int32_t configured) {
-    if (configured == 0) return "Not yet configured.";
-    if (configured == 1) return "System is configured.";
+    if (configured == 0)
+        return "Not yet configured.";
+    if (configured == 1)
+        return "System is configured.";
     return "--";
 }
 

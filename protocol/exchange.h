@@ -15,9 +15,9 @@ struct ServerInfo {
     int flow = FLOW_NONE;
     int seq = 1;
     int selected = 0;
-    uint32_t ip = 0;      // host order, first octet most significant
-    uint8_t id[8] = {};   // serverId then origin of its discovery reply
-    char name[30] = {};   // TAG_SERVER_NAME, zero-terminated
+    uint32_t ip = 0;     // host order, first octet most significant
+    uint8_t id[8] = {};  // serverId then origin of its discovery reply
+    char name[30] = {};  // TAG_SERVER_NAME, zero-terminated
     int16_t kind = 0;
 };
 

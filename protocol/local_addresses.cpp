@@ -6,7 +6,8 @@
 int GetLocalAddresses(uint32_t* addrs, int capacity, int* count) {
     *count = 0;
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return 0;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
         WSACleanup();
@@ -26,7 +27,8 @@ int GetLocalAddresses(uint32_t* addrs, int capacity, int* count) {
     int n = 0;
     const int records = static_cast<int>(returned / sizeof(INTERFACE_INFO));
     for (int i = 0; i < records && n < capacity; ++i) {
-        if (list[i].iiFlags & (IFF_LOOPBACK | IFF_POINTTOPOINT)) continue;
+        if (list[i].iiFlags & (IFF_LOOPBACK | IFF_POINTTOPOINT))
+            continue;
         addrs[n++] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
     }
     WSACleanup();

@@ -13,7 +13,9 @@ void PutLe16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 }  // namespace
 
@@ -38,20 +40,25 @@ PacketHeader PacketHeader::Decode(const uint8_t* data) {
 }
 
 int CommandBuffer::AddItem(uint8_t tag, const void* value, std::size_t length) {
-    if (count >= kMaxItems || length > kMaxItemValue) return 0;
+    if (count >= kMaxItems || length > kMaxItemValue)
+        return 0;
     CommandItem& item = items[count];
     item.tag = tag;
     item.length = static_cast<uint8_t>(length);
     std::memset(item.value, 0, sizeof item.value);
-    if (length > 0) std::memcpy(item.value, value, length);
+    if (length > 0)
+        std::memcpy(item.value, value, length);
     ++count;
     return 1;
 }
 
-int CommandBuffer::AddByte(uint8_t tag, uint8_t value) { return AddItem(tag, &value, 1); }
+int CommandBuffer::AddByte(uint8_t tag, uint8_t value) {
+    return AddItem(tag, &value, 1);
+}
 
 int CommandBuffer::AddIPv4(uint8_t tag, uint32_t hostOrder) {
-    const uint8_t b[4] = {static_cast<uint8_t>(hostOrder >> 24), static_cast<uint8_t>(hostOrder >> 16),
+    const uint8_t b[4] = {static_cast<uint8_t>(hostOrder >> 24),
+                          static_cast<uint8_t>(hostOrder >> 16),
                           static_cast<uint8_t>(hostOrder >> 8), static_cast<uint8_t>(hostOrder)};
     return AddItem(tag, b, 4);
 }
@@ -92,7 +99,8 @@ std::vector<uint8_t> PackDatagram(const PacketHeader& header, const CommandBuffe
 int ItemAt(const uint8_t* datagram, std::size_t length, int index, ItemRef* out) {
     std::size_t pos = kHeaderSize;
     for (int i = 0;; ++i) {
-        if (length < pos + 2 || datagram == nullptr) return 0;
+        if (length < pos + 2 || datagram == nullptr)
+            return 0;
         const uint8_t tag = datagram[pos];
         const std::size_t declared = datagram[pos + 1];
         const std::size_t avail = std::min(declared, length - pos - 2);
@@ -108,7 +116,8 @@ int ItemAt(const uint8_t* datagram, std::size_t length, int index, ItemRef* out)
 
 int FindItem(const uint8_t* datagram, std::size_t length, uint8_t tag, void* dest,
              std::size_t destSize, std::size_t* valueLength) {
-    if (datagram == nullptr) return 0;
+    if (datagram == nullptr)
+        return 0;
     std::size_t pos = kHeaderSize;
     while (length >= pos + 2) {
         const uint8_t t = datagram[pos];
@@ -117,10 +126,12 @@ int FindItem(const uint8_t* datagram, std::size_t length, uint8_t tag, void* des
             const std::size_t avail = std::min(declared, length - pos - 2);
             if (dest != nullptr && destSize > 0)
                 std::memcpy(dest, datagram + pos + 2, std::min(avail, destSize));
-            if (valueLength != nullptr) *valueLength = avail;
+            if (valueLength != nullptr)
+                *valueLength = avail;
             return 1;
         }
-        if (t == 0) return 0;
+        if (t == 0)
+            return 0;
         pos += 2 + declared;
     }
     return 0;
@@ -129,7 +140,8 @@ int FindItem(const uint8_t* datagram, std::size_t length, uint8_t tag, void* des
 int FindText(const uint8_t* d, std::size_t n, uint8_t tag, std::size_t maxChars, std::string* out) {
     char buf[256] = {};
     std::size_t len = 0;
-    if (!FindItem(d, n, tag, buf, sizeof buf, &len)) return 0;
+    if (!FindItem(d, n, tag, buf, sizeof buf, &len))
+        return 0;
     len = std::min({len, maxChars, sizeof buf});
     out->assign(buf, strnlen(buf, len));
     return 1;
@@ -139,7 +151,8 @@ int32_t FindInt32(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
     uint8_t b[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     std::size_t len = 0;
     const int found = FindItem(d, n, tag, b, sizeof b, &len);
-    if (present != nullptr) *present = found;
+    if (present != nullptr)
+        *present = found;
     return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
                                 (static_cast<uint32_t>(b[2]) << 16) |
                                 (static_cast<uint32_t>(b[3]) << 24));
@@ -149,7 +162,8 @@ int32_t FindInt32Zero(const uint8_t* d, std::size_t n, uint8_t tag, int* present
     uint8_t b[4] = {};
     std::size_t len = 0;
     const int found = FindItem(d, n, tag, b, sizeof b, &len);
-    if (present != nullptr) *present = found;
+    if (present != nullptr)
+        *present = found;
     return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
                                 (static_cast<uint32_t>(b[2]) << 16) |
                                 (static_cast<uint32_t>(b[3]) << 24));
@@ -159,7 +173,8 @@ uint32_t FindIPv4(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
     uint8_t b[4] = {};
     std::size_t len = 0;
     const int found = FindItem(d, n, tag, b, sizeof b, &len);
-    if (present != nullptr) *present = found;
+    if (present != nullptr)
+        *present = found;
     return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
            (static_cast<uint32_t>(b[2]) << 8) | b[3];
 }
@@ -167,14 +182,16 @@ uint32_t FindIPv4(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
 int FindByte(const uint8_t* d, std::size_t n, uint8_t tag, uint8_t* out) {
     uint8_t b = 0;
     std::size_t len = 0;
-    if (!FindItem(d, n, tag, &b, 1, &len)) return 0;
+    if (!FindItem(d, n, tag, &b, 1, &len))
+        return 0;
     *out = b;
     return 1;
 }
 
 std::string VersionText(const uint8_t* value, std::size_t length, bool wForm) {
     uint8_t v[8] = {};
-    if (value != nullptr) std::memcpy(v, value, std::min<std::size_t>(length, 8));
+    if (value != nullptr)
+        std::memcpy(v, value, std::min<std::size_t>(length, 8));
     const int major = v[0] >> 4;
     const int minor = v[0] & 0x0F;
     const int digit = v[1];
@@ -204,7 +221,8 @@ std::string FormatIPv4(uint32_t a) {
 
 namespace {
 void AppendPart(std::string& out, const std::string& part, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) out.push_back(i < part.size() ? part[i] : '\0');
+    for (std::size_t i = 0; i < width; ++i)
+        out.push_back(i < part.size() ? part[i] : '\0');
 }
 }  // namespace
 

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-CServerSocket::~CServerSocket() { Close(); }
+CServerSocket::~CServerSocket() {
+    Close();
+}
 
 int CServerSocket::Create(HWND window, uint16_t localPort) {
     Close();
@@ -16,7 +18,8 @@ int CServerSocket::Create(HWND window, uint16_t localPort) {
     destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
 
     sock_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (sock_ == INVALID_SOCKET) return 0;
+    if (sock_ == INVALID_SOCKET)
+        return 0;
     sockaddr_in local = {};
     local.sin_family = AF_INET;
     local.sin_port = htons(localPort);
@@ -29,8 +32,7 @@ int CServerSocket::Create(HWND window, uint16_t localPort) {
     setsockopt(sock_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
     // A burst of replies from many servers must not overflow the queue.
     int rcvbuf = 1 << 20;
-    setsockopt(sock_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&rcvbuf),
-               sizeof rcvbuf);
+    setsockopt(sock_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&rcvbuf), sizeof rcvbuf);
     if (WSAAsyncSelect(sock_, window, WM_SOCKET_NOTIFY, FD_READ) == SOCKET_ERROR) {
         Close();
         return 0;
@@ -46,32 +48,40 @@ void CServerSocket::Close() {
 }
 
 void CServerSocket::SendDatagram(const std::vector<uint8_t>& datagram) {
-    if (sock_ == INVALID_SOCKET) return;
+    if (sock_ == INVALID_SOCKET)
+        return;
     sendto(sock_, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()),
            0, reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
 bool CServerSocket::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_SOCKET_NOTIFY) return false;
+    if (msg != WM_SOCKET_NOTIFY)
+        return false;
     OnNotify(wParam, lParam);
     return true;
 }
 
 void CServerSocket::OnNotify(WPARAM wParam, LPARAM lParam) {
-    if (static_cast<SOCKET>(wParam) != sock_ || sock_ == INVALID_SOCKET) return;
-    if (WSAGETSELECTEVENT(lParam) != FD_READ) return;
+    if (static_cast<SOCKET>(wParam) != sock_ || sock_ == INVALID_SOCKET)
+        return;
+    if (WSAGETSELECTEVENT(lParam) != FD_READ)
+        return;
     uint8_t buf[proto::kMaxDatagram];
     sockaddr_in from = {};
     int fromLen = sizeof from;
     // One datagram per notification; the system posts again while more wait.
     const int n = recvfrom(sock_, reinterpret_cast<char*>(buf), sizeof buf, 0,
                            reinterpret_cast<sockaddr*>(&from), &fromLen);
-    if (!proto::PassesReceiveFilter(from.sin_addr.s_addr, localAddrs, localCount, n)) return;
+    if (!proto::PassesReceiveFilter(from.sin_addr.s_addr, localAddrs, localCount, n))
+        return;
     auto* block = static_cast<proto::ReplyBlock*>(std::calloc(1, sizeof(proto::ReplyBlock)));
-    if (block == nullptr) return;
+    if (block == nullptr)
+        return;
     proto::FillReplyBlock(block, ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
     if (!PostMessageW(notifyWindow, proto::WM_SERVER_REPLY, 0, reinterpret_cast<LPARAM>(block)))
         FreeReplyBlock(block);
 }
 
-void CServerSocket::FreeReplyBlock(proto::ReplyBlock* block) { std::free(block); }
+void CServerSocket::FreeReplyBlock(proto::ReplyBlock* block) {
+    std::free(block);
+}

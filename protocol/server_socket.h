@@ -4,8 +4,8 @@
 // ReplyBlock that the receiver frees with FreeReplyBlock.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdint>
 #include <vector>

@@ -1,9 +1,10 @@
+#include "app/main_model.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
-#include "app/main_model.h"
 #include "resources/brellmark/resource.h"
 
 using namespace proto;
@@ -32,13 +33,16 @@ public:
     void AppendRow(const std::string& n, const std::string& ip, const std::string& wg) override {
         rows.push_back({n, ip, wg, "", ""});
     }
-    std::string RowText(int r, int c) override { return rows.at(static_cast<size_t>(r))[static_cast<size_t>(c)]; }
+    std::string RowText(int r, int c) override {
+        return rows.at(static_cast<size_t>(r))[static_cast<size_t>(c)];
+    }
     void SetRowText(int r, int c, const std::string& t) override {
         rows.at(static_cast<size_t>(r))[static_cast<size_t>(c)] = t;
     }
     void ReorderRows(const std::vector<int>& order) override {
         auto old = rows;
-        for (size_t i = 0; i < order.size(); ++i) rows[i] = old[static_cast<size_t>(order[i])];
+        for (size_t i = 0; i < order.size(); ++i)
+            rows[i] = old[static_cast<size_t>(order[i])];
     }
     void EnableServerButtons(bool e) override { serverButtons = e; }
     void EnableHelp(bool e) override { help = e; }
@@ -79,7 +83,8 @@ ReplyBlock Block(uint32_t source, const PacketHeader& h, const std::vector<uint8
     return b;
 }
 
-PacketHeader From(const Server& s, uint16_t command, uint16_t seq, int16_t status = 0, int16_t kind = 0) {
+PacketHeader From(const Server& s, uint16_t command, uint16_t seq, int16_t status = 0,
+                  int16_t kind = 0) {
     PacketHeader h;
     std::memcpy(h.serverId, s.mac, 6);
     h.command = command;
@@ -97,7 +102,8 @@ std::vector<uint8_t> Text(uint8_t tag, const std::string& s) {
 
 std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -169,19 +175,22 @@ TEST_F(ModelTest, StatusRepliesFillVersionAndState) {
     Discover(kA, 1);
     Discover(kB);
     const std::vector<uint8_t> v8 = {TAG_VERSION, 8, 0x21, 0xFE, 'A', 0, 0, 0, 0, 0};
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 3, 0, 1),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), v8, {TAG_CONFIGURED, 4, 0, 0, 0, 0}})));
+    model.OnServerReply(
+        Block(kA.ip, From(kA, CMD_GET_STATUS, 3, 0, 1),
+              Cat({Text(TAG_SERVER_NAME, "ALPHA"), v8, {TAG_CONFIGURED, 4, 0, 0, 0, 0}})));
     EXPECT_EQ(view.rows[0][3], "w2.1.A");
     EXPECT_EQ(view.rows[0][4], "Not yet configured.");
     // A single byte 1 does not read as configured.
     model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
-                              Cat({Text(TAG_SERVER_NAME, "BRAVO"), {TAG_VERSION, 2, 0x21, 0xFE},
+                              Cat({Text(TAG_SERVER_NAME, "BRAVO"),
+                                   {TAG_VERSION, 2, 0x21, 0xFE},
                                    {TAG_CONFIGURED, 1, 1}})));
     EXPECT_EQ(view.rows[1][3], "2.1");
     EXPECT_EQ(view.rows[1][4], "--");
     // A name that matches no row changes nothing.
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
-                              Cat({Text(TAG_SERVER_NAME, "NOBODY"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
+    model.OnServerReply(
+        Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
+              Cat({Text(TAG_SERVER_NAME, "NOBODY"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
     EXPECT_EQ(view.rows[1][4], "--");
 }
 
@@ -192,8 +201,9 @@ TEST_F(ModelTest, SelectionDropsOtherServersReplies) {
     EXPECT_TRUE(view.serverButtons);
     Discover(kB);  // discovery replies still pass
     ASSERT_EQ(view.rows.size(), 2u);
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
-                              Cat({Text(TAG_SERVER_NAME, "BRAVO"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
+    model.OnServerReply(
+        Block(kB.ip, From(kB, CMD_GET_STATUS, 3),
+              Cat({Text(TAG_SERVER_NAME, "BRAVO"), {TAG_CONFIGURED, 4, 1, 0, 0, 0}})));
     EXPECT_EQ(view.rows[1][4], "");
     // A click off the rows with nothing shown selected disables the buttons.
     model.OnListClick(-1, -1);
@@ -290,9 +300,12 @@ TEST_F(ModelTest, ConfigureFlow) {
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 7), {}));
     EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
     EXPECT_EQ(LastSent().seq, 8);
-    const auto config = Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                             Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 0},
-                             {TAG_IP, 4, 10, 77, 0, 10}, {TAG_NETMASK, 4, 255, 255, 0, 0}});
+    const auto config = Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                             Text(TAG_DATE, "03152005"),
+                             Text(TAG_TIME, "120000"),
+                             {TAG_IP_MODE, 1, 0},
+                             {TAG_IP, 4, 10, 77, 0, 10},
+                             {TAG_NETMASK, 4, 255, 255, 0, 0}});
     // OK without changes: logout only.
     view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         r.Open(f);
@@ -346,8 +359,10 @@ TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
         return r.Validate(changed).ok;
     };
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
     EXPECT_TRUE(view.questions.empty());
     const auto& d = view.sent.back();
     EXPECT_EQ(d[16 + 18], TAG_DATE);

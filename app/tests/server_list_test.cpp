@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/server_list.h"
+
+#include <gtest/gtest.h>
 
 using app::HelpEnabledForVersion;
 using app::SortOrder;
@@ -14,11 +14,13 @@ TEST(SortOrder, StableAscendingAndExactReverseDescending) {
 
 TEST(ServerList, MarkSelectedKeepsOneSelection) {
     app::ServerList list;
-    for (int i = 0; i < 3; ++i) list.Records().emplace_back();
+    for (int i = 0; i < 3; ++i)
+        list.Records().emplace_back();
     list.MarkSelected(1);
     list.MarkSelected(2);
     int selected = 0;
-    for (auto& s : list.Records()) selected += s.selected;
+    for (auto& s : list.Records())
+        selected += s.selected;
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(list.FindSelected(), list.At(2));
     list.MarkSelected(2);
@@ -31,8 +33,9 @@ TEST(HelpAfterImport, VersionRule) {
     struct Case {
         const char* version;
         bool enabled;
-    } cases[] = {{"1.0", true},   {"4.2", true},   {"2.29", true}, {"2.3", false},
-                 {"2.28", false}, {"3.13", true},  {"3.9", false}, {"w4.1.A", false},
+    } cases[] = {{"1.0", true},   {"4.2", true},   {"2.29", true},  {"2.3", false},
+                 {"2.28", false}, {"3.13", true},  {"3.9", false},  {"w4.1.A", false},
                  {"", false},     {"5.99", false}, {"2.291A", true}};
-    for (const auto& c : cases) EXPECT_EQ(HelpEnabledForVersion(c.version), c.enabled) << c.version;
+    for (const auto& c : cases)
+        EXPECT_EQ(HelpEnabledForVersion(c.version), c.enabled) << c.version;
 }

@@ -23,10 +23,8 @@ struct ColumnSpec {
     int wideWidth;
 };
 const ColumnSpec kColumns[] = {
-    {IDS_COL_NAME, LVCFMT_LEFT, 90, 90},
-    {IDS_COL_IP, LVCFMT_RIGHT, 90, 150},
-    {IDS_COL_WORKGROUP, LVCFMT_RIGHT, 80, 150},
-    {IDS_COL_VERSION, LVCFMT_RIGHT, 60, 60},
+    {IDS_COL_NAME, LVCFMT_LEFT, 90, 90},        {IDS_COL_IP, LVCFMT_RIGHT, 90, 150},
+    {IDS_COL_WORKGROUP, LVCFMT_RIGHT, 80, 150}, {IDS_COL_VERSION, LVCFMT_RIGHT, 60, 60},
     {IDS_COL_STATE, LVCFMT_RIGHT, 108, 108},
 };
 
@@ -34,7 +32,8 @@ const int kServerButtons[] = {IDC_CONFIGURE, IDC_DETAILS, IDC_MAP_DRIVE};
 
 }  // namespace
 
-CBrellmarkDlg::CBrellmarkDlg(HWND parent) : ui::Dialog(IDD_BRELLMARK_DIALOG, parent), model_(*this) {
+CBrellmarkDlg::CBrellmarkDlg(HWND parent)
+    : ui::Dialog(IDD_BRELLMARK_DIALOG, parent), model_(*this) {
     icon_ = static_cast<HICON>(
         LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
     smallIcon_ = static_cast<HICON>(
@@ -45,9 +44,12 @@ CBrellmarkDlg::CBrellmarkDlg(HWND parent) : ui::Dialog(IDD_BRELLMARK_DIALOG, par
 
 CBrellmarkDlg::~CBrellmarkDlg() {
     Destroy();
-    if (banner_) DeleteObject(banner_);
-    if (icon_) DestroyIcon(icon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
+    if (banner_)
+        DeleteObject(banner_);
+    if (icon_)
+        DestroyIcon(icon_);
+    if (smallIcon_)
+        DestroyIcon(smallIcon_);
 }
 
 BOOL CBrellmarkDlg::OnInitDialog() {
@@ -67,9 +69,8 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
-    busyAnim_ = CreateWindowExW(0, ANIMATE_CLASSW, nullptr,
-                                WS_CHILD | WS_VISIBLE, kAnimX, kAnimY, 0, 0,
-                                hwnd(), nullptr, ui::Instance(), nullptr);
+    busyAnim_ = CreateWindowExW(0, ANIMATE_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, kAnimX, kAnimY,
+                                0, 0, hwnd(), nullptr, ui::Instance(), nullptr);
     SendMessageW(busyAnim_, ACM_OPENW, reinterpret_cast<WPARAM>(ui::Instance()),
                  static_cast<LPARAM>(IDR_BUSY_AVI));
 
@@ -133,9 +134,13 @@ void CBrellmarkDlg::LayoutList() {
     }
 }
 
-int CBrellmarkDlg::RowCount() { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+int CBrellmarkDlg::RowCount() {
+    return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+}
 
-void CBrellmarkDlg::DeleteAllRows() { SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0); }
+void CBrellmarkDlg::DeleteAllRows() {
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+}
 
 void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
                               const std::string& workgroup) {
@@ -144,8 +149,10 @@ void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
     item.mask = LVIF_TEXT;
     item.iItem = RowCount();
     item.pszText = n.data();
-    const int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0) return;
+    const int row =
+        static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0)
+        return;
     SetRowText(row, app::COL_IP, ip);
     SetRowText(row, app::COL_WORKGROUP, workgroup);
 }
@@ -176,8 +183,10 @@ void CBrellmarkDlg::ReorderRows(const std::vector<int>& order) {
     };
     std::vector<Row> rows(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
-        for (int c = 0; c < 5; ++c) rows[i].text[c] = ui::Widen(RowText(static_cast<int>(i), c));
-        rows[i].state = ListView_GetItemState(list_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
+        for (int c = 0; c < 5; ++c)
+            rows[i].text[c] = ui::Widen(RowText(static_cast<int>(i), c));
+        rows[i].state =
+            ListView_GetItemState(list_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
         LVITEMW item = {};
         item.mask = LVIF_PARAM;
         item.iItem = static_cast<int>(i);
@@ -203,24 +212,34 @@ void CBrellmarkDlg::ReorderRows(const std::vector<int>& order) {
 }
 
 void CBrellmarkDlg::EnableServerButtons(bool enable) {
-    for (int id : kServerButtons) EnableItem(id, enable);
+    for (int id : kServerButtons)
+        EnableItem(id, enable);
 }
 
-void CBrellmarkDlg::EnableHelp(bool enable) { EnableItem(IDC_HELP_BUTTON, enable); }
+void CBrellmarkDlg::EnableHelp(bool enable) {
+    EnableItem(IDC_HELP_BUTTON, enable);
+}
 
-void CBrellmarkDlg::PlayBusy() { SendMessageW(busyAnim_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)); }
+void CBrellmarkDlg::PlayBusy() {
+    SendMessageW(busyAnim_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
+}
 
 void CBrellmarkDlg::StopBusy() {
     SendMessageW(busyAnim_, ACM_STOP, 0, 0);
     SendMessageW(busyAnim_, ACM_PLAY, 1, MAKELONG(0, 0));
 }
 
-void CBrellmarkDlg::StartTimer(int id, unsigned ms) { SetTimer(hwnd(), static_cast<UINT_PTR>(id), ms, nullptr); }
+void CBrellmarkDlg::StartTimer(int id, unsigned ms) {
+    SetTimer(hwnd(), static_cast<UINT_PTR>(id), ms, nullptr);
+}
 
-void CBrellmarkDlg::StopTimer(int id) { KillTimer(hwnd(), static_cast<UINT_PTR>(id)); }
+void CBrellmarkDlg::StopTimer(int id) {
+    KillTimer(hwnd(), static_cast<UINT_PTR>(id));
+}
 
 void CBrellmarkDlg::Send(const std::vector<uint8_t>& datagram) {
-    if (socket_) socket_->SendDatagram(datagram);
+    if (socket_)
+        socket_->SendDatagram(datagram);
 }
 
 void CBrellmarkDlg::ShowMessage(int textId, int captionId) {
@@ -240,7 +259,8 @@ void CBrellmarkDlg::ShowNoServers() {
 
 bool CBrellmarkDlg::RunLogin(std::string* password, std::string* adminName) {
     CAdminLogin dlg(hwnd());
-    if (dlg.DoModal() != IDOK) return false;
+    if (dlg.DoModal() != IDOK)
+        return false;
     *password = dlg.password;
     *adminName = dlg.adminName;
     return true;
@@ -258,12 +278,14 @@ void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
 }
 
 int CBrellmarkDlg::SelectedRow() {
-    return static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled) {
     HMENU menu = LoadMenuW(ui::Instance(), MAKEINTRESOURCEW(IDR_LIST_MENU));
-    if (menu == nullptr) return;
+    if (menu == nullptr)
+        return;
     HMENU popup = GetSubMenu(menu, 0);
     EnableMenuItem(popup, ID_RUN_WIZARD, MF_BYCOMMAND | (wizardEnabled ? MF_ENABLED : MF_GRAYED));
     TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
@@ -271,7 +293,8 @@ void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled) {
 }
 
 bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
-    if (code != BN_CLICKED && code != 0) return false;
+    if (code != BN_CLICKED && code != 0)
+        return false;
     switch (id) {
         case IDC_CONFIGURE:
             model_.OnConfigure();
@@ -298,15 +321,18 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
 }
 
 bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
-    if (header->idFrom != IDC_SERVER_LIST) return false;
+    if (header->idFrom != IDC_SERVER_LIST)
+        return false;
     switch (header->code) {
         case NM_CLICK: {
             LVHITTESTINFO hit = {};
             GetCursorPos(&hit.pt);
             ScreenToClient(list_, &hit.pt);
             auto* act = reinterpret_cast<NMITEMACTIVATE*>(header);
-            if (act->ptAction.x || act->ptAction.y) hit.pt = act->ptAction;
-            const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            if (act->ptAction.x || act->ptAction.y)
+                hit.pt = act->ptAction;
+            const int row = static_cast<int>(
+                SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
             model_.OnListClick(row, SelectedRow());
             *result = 0;
             return true;
@@ -315,7 +341,8 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
             auto* act = reinterpret_cast<NMITEMACTIVATE*>(header);
             LVHITTESTINFO hit = {};
             hit.pt = act->ptAction;
-            const int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            const int row = static_cast<int>(
+                SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
             const bool wizard = model_.OnListRightClick(row);
             POINT screen = act->ptAction;
             ClientToScreen(list_, &screen);
@@ -351,7 +378,8 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
         }
         return TRUE;
     }
-    if (socket_ && socket_->HandleMessage(msg, wParam, lParam)) return TRUE;
+    if (socket_ && socket_->HandleMessage(msg, wParam, lParam))
+        return TRUE;
     switch (msg) {
         case WM_TIMER:
             model_.OnTimer(static_cast<int>(wParam));
@@ -365,7 +393,8 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
                 about.DoModal();
                 return TRUE;
             }
-            if (wParam == IDM_HELP) return TRUE;  // help files come with the help service
+            if (wParam == IDM_HELP)
+                return TRUE;  // help files come with the help service
             *handled = false;
             return FALSE;
         case WM_PAINT:
@@ -421,7 +450,9 @@ void CBrellmarkDlg::Paint() {
 
 void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
 
-void CBrellmarkDlg::OnCancel() { EndDialog(hwnd(), IDCANCEL); }
+void CBrellmarkDlg::OnCancel() {
+    EndDialog(hwnd(), IDCANCEL);
+}
 
 void CBrellmarkDlg::Destroy() {
     if (socket_) {

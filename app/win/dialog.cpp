@@ -8,8 +8,12 @@ namespace {
 HINSTANCE g_instance = nullptr;
 }
 
-HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
-void SetInstance(HINSTANCE instance) { g_instance = instance; }
+HINSTANCE Instance() {
+    return g_instance ? g_instance : GetModuleHandleW(nullptr);
+}
+void SetInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
 
 std::wstring LoadText(UINT id) {
     const wchar_t* p = nullptr;
@@ -18,16 +22,18 @@ std::wstring LoadText(UINT id) {
 }
 
 std::wstring Widen(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                      nullptr, 0);
+    if (bytes.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
     return out;
 }
 
 std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
+    if (text.empty())
+        return {};
     const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                                       nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
@@ -65,7 +71,9 @@ std::wstring Dialog::ItemText(int id) const {
     return std::wstring(buf.data());
 }
 
-void Dialog::SetItemText(int id, const std::wstring& text) { SetDlgItemTextW(hwnd_, id, text.c_str()); }
+void Dialog::SetItemText(int id, const std::wstring& text) {
+    SetDlgItemTextW(hwnd_, id, text.c_str());
+}
 
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Dialog* self;
@@ -76,7 +84,8 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     } else {
         self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     }
-    if (self == nullptr) return FALSE;
+    if (self == nullptr)
+        return FALSE;
     const INT_PTR r = self->Handle(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
@@ -93,7 +102,8 @@ INT_PTR Dialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);
-            if (OnCommand(id, code, reinterpret_cast<HWND>(lParam))) return TRUE;
+            if (OnCommand(id, code, reinterpret_cast<HWND>(lParam)))
+                return TRUE;
             if (id == IDOK && code == BN_CLICKED) {
                 OnOK();
                 return TRUE;

@@ -28,7 +28,8 @@ protected:
 
 private:
     static std::string Cut(std::string s) {
-        if (s.size() > 127) s.resize(127);
+        if (s.size() > 127)
+            s.resize(127);
         return s;
     }
 };

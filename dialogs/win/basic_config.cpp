@@ -6,7 +6,8 @@
 
 namespace {
 const int kAddressBoxes[] = {IDC_IP_ADDRESS, IDC_NETMASK, IDC_GATEWAY};
-}
+constexpr size_t kNameBoxChars = 14;
+}  // namespace
 
 CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
                            rules::BasicConfigRules& rules)
@@ -15,8 +16,14 @@ CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
 BOOL CBasicConfig::OnInitDialog() {
     rules_.Open(fields_);
     const rules::BasicConfigFields& f = rules_.fields();
-    SendMessageW(Item(IDC_SERVER_NAME), EM_LIMITTEXT, 14, 0);
-    SetItemText(IDC_SERVER_NAME, ui::Widen(f.serverName));
+    SendMessageW(Item(IDC_SERVER_NAME), EM_LIMITTEXT, kNameBoxChars, 0);
+    // A longer name from the server opens cut to what the box holds: OK then
+    // writes the name the user saw (and counts the cut as a change) instead
+    // of silently cutting it to the request's 16 bytes.
+    std::wstring name = ui::Widen(f.serverName);
+    if (name.size() > kNameBoxChars)
+        name.resize(kNameBoxChars);
+    SetItemText(IDC_SERVER_NAME, name);
     SetItemText(IDC_MONTH, ui::Widen(f.month));
     SetItemText(IDC_DAY, ui::Widen(f.day));
     SetItemText(IDC_YEAR, ui::Widen(f.year));
@@ -25,18 +32,21 @@ BOOL CBasicConfig::OnInitDialog() {
     SetItemText(IDC_SECOND, ui::Widen(f.second));
     SetIpMode(f.ipMode == 1 ? 1 : 2);
     const uint32_t addrs[] = {f.ip, f.netmask, f.gateway};
-    for (int i = 0; i < 3; ++i) SendMessageW(Item(kAddressBoxes[i]), IPM_SETADDRESS, 0, addrs[i]);
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(Item(kAddressBoxes[i]), IPM_SETADDRESS, 0, addrs[i]);
     return TRUE;
 }
 
 void CBasicConfig::SetIpMode(int mode) {
     ipMode_ = mode;
     CheckRadioButton(hwnd(), IDC_DHCP, IDC_FIXED_IP, mode == 1 ? IDC_DHCP : IDC_FIXED_IP);
-    for (int id : kAddressBoxes) EnableItem(id, mode != 1);
+    for (int id : kAddressBoxes)
+        EnableItem(id, mode != 1);
 }
 
 bool CBasicConfig::OnCommand(int id, int code, HWND) {
-    if (code != BN_CLICKED) return false;
+    if (code != BN_CLICKED)
+        return false;
     if (id == IDC_DHCP) {
         SetIpMode(1);
         return true;
@@ -69,27 +79,39 @@ rules::BasicConfigFields CBasicConfig::ReadControls() {
 
 int CBasicConfig::BoxId(rules::ConfigBox box) {
     switch (box) {
-        case rules::ConfigBox::Name: return IDC_SERVER_NAME;
-        case rules::ConfigBox::Year: return IDC_YEAR;
-        case rules::ConfigBox::Month: return IDC_MONTH;
-        case rules::ConfigBox::Day: return IDC_DAY;
-        case rules::ConfigBox::Hour: return IDC_HOUR;
-        case rules::ConfigBox::Minute: return IDC_MINUTE;
-        case rules::ConfigBox::Second: return IDC_SECOND;
-        case rules::ConfigBox::Addresses: return IDC_IP_ADDRESS;
-        default: return 0;
+        case rules::ConfigBox::Name:
+            return IDC_SERVER_NAME;
+        case rules::ConfigBox::Year:
+            return IDC_YEAR;
+        case rules::ConfigBox::Month:
+            return IDC_MONTH;
+        case rules::ConfigBox::Day:
+            return IDC_DAY;
+        case rules::ConfigBox::Hour:
+            return IDC_HOUR;
+        case rules::ConfigBox::Minute:
+            return IDC_MINUTE;
+        case rules::ConfigBox::Second:
+            return IDC_SECOND;
+        case rules::ConfigBox::Addresses:
+            return IDC_IP_ADDRESS;
+        default:
+            return 0;
     }
 }
 
 void CBasicConfig::OnOK() {
     const rules::ConfigValidation v = rules_.Validate(ReadControls());
-    for (const rules::BoxText& t : v.reformatted) SetItemText(BoxId(t.box), ui::Widen(t.text));
+    for (const rules::BoxText& t : v.reformatted)
+        SetItemText(BoxId(t.box), ui::Widen(t.text));
     if (!v.ok) {
         ui::MessageBoxIds(hwnd(), static_cast<UINT>(v.messageId), IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
         const int box = BoxId(v.box);
-        if (v.undoLastEdit && box != 0) SendMessageW(Item(box), EM_UNDO, 0, 0);
-        if (box != 0) SetFocus(Item(box));
+        if (v.undoLastEdit && box != 0)
+            SendMessageW(Item(box), EM_UNDO, 0, 0);
+        if (box != 0)
+            SetFocus(Item(box));
         return;
     }
     EndDialog(hwnd(), IDOK);

@@ -9,7 +9,8 @@ class CBasicConfig : public ui::Dialog {
 public:
     // `rules` outlives the dialog: the caller reads the values and the change
     // flags from it after OK.
-    CBasicConfig(HWND parent, const rules::BasicConfigFields& fields, rules::BasicConfigRules& rules);
+    CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
+                 rules::BasicConfigRules& rules);
 
 protected:
     BOOL OnInitDialog() override;

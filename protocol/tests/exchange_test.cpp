@@ -1,8 +1,8 @@
+#include "protocol/exchange.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "protocol/exchange.h"
 
 using namespace proto;
 
@@ -110,6 +110,7 @@ TEST(ReceiveFilter, OwnAddressesShortAndLongDatagrams) {
     EXPECT_EQ(block.sourceIp, 0x0A4D0001u);
     EXPECT_EQ(block.length, 20u);
     // Bytes after the datagram are zero, so every item run ends.
-    for (size_t i = 20; i < sizeof block.data; ++i) ASSERT_EQ(block.data[i], 0) << i;
+    for (size_t i = 20; i < sizeof block.data; ++i)
+        ASSERT_EQ(block.data[i], 0) << i;
     EXPECT_EQ(FillReplyBlock(&block, 1, data, 15), 0);
 }

@@ -1,9 +1,10 @@
+#include "protocol/packet.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "protocol/exchange.h"
-#include "protocol/packet.h"
 
 using namespace proto;
 
@@ -53,9 +54,9 @@ TEST(PackDatagram, RequestLayoutIsByteExact) {
     EXPECT_EQ(d[14], 0x02);
     EXPECT_EQ(d[15], 0x01);
     const std::vector<uint8_t> items(d.begin() + 16, d.end());
-    const std::vector<uint8_t> want = {10, 16, 'p', 'w', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                       5,  4,  192, 168, 0, 1, 16, 1, 1,
-                                       18, 4,  'a', 'b', 'c', 0};
+    const std::vector<uint8_t> want = {10, 16, 'p', 'w', 0, 0,  0, 0,   0,   0,   0,
+                                       0,  0,  0,   0,   0, 0,  0, 5,   4,   192, 168,
+                                       0,  1,  16,  1,   1, 18, 4, 'a', 'b', 'c', 0};
     EXPECT_EQ(items, want);
 }
 
@@ -63,7 +64,8 @@ TEST(CommandBuffer, RefusesOverflowInsteadOfCorrupting) {
     CommandBuffer b;
     uint8_t big[200] = {};
     EXPECT_EQ(b.AddItem(1, big, 129), 0);
-    for (int i = 0; i < kMaxItems; ++i) ASSERT_EQ(b.AddByte(1, 0), 1);
+    for (int i = 0; i < kMaxItems; ++i)
+        ASSERT_EQ(b.AddByte(1, 0), 1);
     EXPECT_EQ(b.AddByte(1, 0), 0);
     EXPECT_EQ(b.count, kMaxItems);
     // A fixed text as long as its field carries no terminator; longer is cut.
@@ -100,7 +102,8 @@ TEST(FindItem, LookupRules) {
     auto overrun = Reply(CMD_GET_STATUS, {1, 200, 'N', 'A', 'S'});
     uint8_t dest[300];
     std::memset(dest, 0xAA, sizeof dest);
-    ASSERT_EQ(FindItem(overrun.data(), overrun.size(), TAG_SERVER_NAME, dest, sizeof dest, &len), 1);
+    ASSERT_EQ(FindItem(overrun.data(), overrun.size(), TAG_SERVER_NAME, dest, sizeof dest, &len),
+              1);
     EXPECT_EQ(len, 3u);
     EXPECT_EQ(dest[3], 0xAA);
     // A single trailing byte is not an item.
@@ -137,7 +140,9 @@ TEST(ValueEncodings, IntegersAndAddresses) {
     EXPECT_EQ(FindIPv4(ip.data(), ip.size(), TAG_NETMASK), 0u);
     EXPECT_EQ(DateValue("03", "15", "2005"), "03152005");
     EXPECT_EQ(DateValue("03", "15", "12005"), "03151200");
-    EXPECT_EQ(TimeValue("7", "05", "09"), std::string("7\0" "0509", 6));
+    EXPECT_EQ(TimeValue("7", "05", "09"), std::string("7\0"
+                                                      "0509",
+                                                      6));
 }
 
 TEST(VersionText, AllFormsAndTheLeadingW) {
@@ -167,7 +172,8 @@ TEST(DiscoveryReply, FirstAndSecondItemsAndTheName) {
     h.kind = 1;
     std::vector<uint8_t> d(16);
     h.Encode(d.data());
-    const std::vector<uint8_t> items = {38, 5, 'A', 'l', 'i', 'a', 's', 9, 2, 'W', 'G', 1, 3, 'N', 'A', 'S'};
+    const std::vector<uint8_t> items = {38, 5,   'A', 'l', 'i', 'a', 's', 9,
+                                        2,  'W', 'G', 1,   3,   'N', 'A', 'S'};
     d.insert(d.end(), items.begin(), items.end());
     DiscoveryRecord r;
     ASSERT_EQ(ReadDiscoveryReply(0x0A4D000B, d.data(), d.size(), &r), 1);
@@ -187,7 +193,8 @@ TEST(DiscoveryReply, FirstAndSecondItemsAndTheName) {
     std::vector<uint8_t> longName(d.begin(), d.begin() + 16);
     longName.push_back(1);
     longName.push_back(60);
-    for (int i = 0; i < 60; ++i) longName.push_back('n');
+    for (int i = 0; i < 60; ++i)
+        longName.push_back('n');
     ASSERT_EQ(ReadDiscoveryReply(1, longName.data(), longName.size(), &r), 1);
     EXPECT_EQ(std::strlen(r.info.name), 29u);
     EXPECT_EQ(r.displayName.size(), 60u);

@@ -39,7 +39,8 @@ void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
     FindByte(p, n, TAG_IP_MODE, &b);
     uint8_t v[8];
     size_t len = 0;
-    if (FindItem(p, n, TAG_VERSION, v, sizeof v, &len)) VersionText(v, len, true);
+    if (FindItem(p, n, TAG_VERSION, v, sizeof v, &len))
+        VersionText(v, len, true);
     ItemRef ref;
     for (int i = 0; i < 4; ++i) {
         if (ItemAt(p, n, i, &ref)) {
@@ -59,9 +60,10 @@ TEST(ReplyFuzz, RandomAndMutatedDatagrams) {
     // A realistic status reply to mutate.
     std::vector<uint8_t> seed(16);
     seed[10] = CMD_GET_STATUS;
-    const uint8_t items[] = {1, 5, 'N', 'A', 'S', '-', '1', 2, 8, 0x12, 3, '0', '6', '0', '9', '2',
-                             '0', 32, 4, 1, 0, 0, 0, 5, 4, 10, 77, 0, 11, 9, 9, 'W', 'O', 'R', 'K',
-                             'G', 'R', 'O', 'U', 'P', 38, 3, 'H', 'D', 'D'};
+    const uint8_t items[] = {1,   5,   'N', 'A', 'S', '-', '1', 2,   8,   0x12, 3,   '0',
+                             '6', '0', '9', '2', '0', 32,  4,   1,   0,   0,    0,   5,
+                             4,   10,  77,  0,   11,  9,   9,   'W', 'O', 'R',  'K', 'G',
+                             'R', 'O', 'U', 'P', 38,  3,   'H', 'D', 'D'};
     seed.insert(seed.end(), std::begin(items), std::end(items));
 
     const int kRounds = 120000;
@@ -69,7 +71,8 @@ TEST(ReplyFuzz, RandomAndMutatedDatagrams) {
         std::vector<uint8_t> d;
         if (round % 2 == 0) {
             d.resize(static_cast<size_t>(size(rng)));
-            for (auto& c : d) c = static_cast<uint8_t>(byte(rng));
+            for (auto& c : d)
+                c = static_cast<uint8_t>(byte(rng));
         } else {
             d = seed;
             const int edits = 1 + round % 8;
@@ -77,10 +80,12 @@ TEST(ReplyFuzz, RandomAndMutatedDatagrams) {
                 const size_t at = static_cast<size_t>(byte(rng)) % (d.size() + 1);
                 switch (byte(rng) % 4) {
                     case 0:
-                        if (at < d.size()) d[at] = static_cast<uint8_t>(byte(rng));
+                        if (at < d.size())
+                            d[at] = static_cast<uint8_t>(byte(rng));
                         break;
                     case 1:  // an item length that overruns
-                        if (at < d.size()) d[at] = 0xFF;
+                        if (at < d.size())
+                            d[at] = 0xFF;
                         break;
                     case 2:
                         d.resize(static_cast<size_t>(size(rng)) % (d.size() + 1));
@@ -92,6 +97,7 @@ TEST(ReplyFuzz, RandomAndMutatedDatagrams) {
             }
         }
         ReadEverything(d, (round % 3 == 0) ? nullptr : &selected);
-        if (HasFatalFailure()) FAIL() << "round " << round;
+        if (HasFatalFailure())
+            FAIL() << "round " << round;
     }
 }
