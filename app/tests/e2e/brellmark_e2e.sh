@@ -5,6 +5,9 @@
 #   four  four virtual servers: listing, log, sorting, second start, refresh
 #   none  no server at all: the "no servers" dialog
 #   scale 500 virtual servers answering one discovery at once
+#   configure  login, basic configuration, write replies, restart and details
+#         against the servers of configure-servers.conf; the driver writes
+#         control lines into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -44,6 +47,12 @@ netmask = 255.255.0.0
 CONF
     harness_start_vnas "$tmp/scale.conf" "$tmp/vnas.log"
     filter='BrellmarkTest.FiveHundred*'
+    ;;
+configure)
+    harness_start_vnas "$here/configure-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    filter='ConfigureTest.*'
     ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac

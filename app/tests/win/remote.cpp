@@ -161,6 +161,37 @@ private:
 };
 }  // namespace
 
+bool SetText(HWND control, const std::wstring& text) {
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, 2000, &r) != 0 &&
+           r != 0;
+}
+
+void Type(HWND edit, const std::wstring& text, bool replace) {
+    DWORD_PTR r = 0;
+    const LPARAM end = replace ? -1 : static_cast<LPARAM>(WindowText(edit).size());
+    SendMessageTimeoutW(edit, EM_SETSEL, replace ? 0 : static_cast<WPARAM>(end), end,
+                        SMTO_ABORTIFHUNG, 2000, &r);
+    for (wchar_t c : text) SendMessageTimeoutW(edit, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 2000, &r);
+}
+
+bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+DWORD IpAddress(HWND control) {
+    RemoteBuffer buf(control, sizeof(DWORD));
+    if (!buf.ok()) return 0;
+    DWORD a = 0;
+    buf.Write(0, &a, sizeof a);
+    SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(buf.at(0)));
+    buf.Read(0, &a, sizeof a);
+    return a;
+}
+
+void SetIpAddress(HWND control, DWORD hostOrder) {
+    SendMessageW(control, IPM_SETADDRESS, 0, static_cast<LPARAM>(hostOrder));
+}
+
 int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 namespace {

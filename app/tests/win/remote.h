@@ -37,6 +37,17 @@ std::vector<std::wstring> StaticTexts(HWND dialog);
 // Presses a button of a dialog without waiting for what it starts.
 void Press(HWND dialog, int id);
 
+// Controls of another process's dialog. SetText replaces a control's text
+// (for an edit box this also empties its undo buffer); Type sends the
+// characters one by one as typed, after selecting all of the old text
+// (`replace`) or putting the caret behind it, so the box can undo them.
+bool SetText(HWND control, const std::wstring& text);
+void Type(HWND edit, const std::wstring& text, bool replace);
+bool IsChecked(HWND button);
+// The address of an IP address control, host order (0 when blank).
+DWORD IpAddress(HWND control);
+void SetIpAddress(HWND control, DWORD hostOrder);
+
 using Row = std::array<std::wstring, 5>;
 int RowCount(HWND list);
 std::vector<Row> Rows(HWND list, int columns = 5);

@@ -1,0 +1,613 @@
+// End-to-end tests of the configure, login and details flows: the real
+// Brellmark.exe and its real dialogs against the servers of
+// configure-servers.conf. Requests are checked in the virtual NAS's log;
+// write replies are chosen through its control FIFO.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/tests/win/remote.h"
+#include "resources/brellmark/resource.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kLoginRefused[] = L"Incorrect name or password, please check and enter again.";
+const wchar_t kRestartQuestion[] =
+    L"The server configuration has been changed, you need to restart the server for changes to "
+    L"take effect. \nRestart the server now?";
+const wchar_t kSetupBusy[] = L"Setup is used by another administrator now, please try again later.";
+const wchar_t kWriteError[] =
+    L"Writing configuration file error, please contact the technical support.";
+const wchar_t kDisconnected[] = L"Server disconnected, please try again.";
+const wchar_t kInvalidName[] =
+    L"You have specify an invalid server name, please refer to your user's manual and try again.";
+const wchar_t kInvalidMonth[] = L"Invalid month value for the ' Date' field, please check again.";
+const wchar_t kAddressNull[] = L"IP Address or Subnet Mask cannot be null, please check again.";
+
+constexpr DWORD Ip(int a, int b, int c, int d) {
+    return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
+           static_cast<DWORD>(d);
+}
+
+std::wstring Path(const wchar_t* env) {
+    return WinePath(Env(env));
+}
+
+bool Has(const std::string& line, const std::string& field) {
+    return (" " + line + " ").find(" " + field + " ") != std::string::npos;
+}
+
+// The items= field of a log line (up to the time stamp at its end).
+std::string Items(const std::string& line) {
+    const size_t at = line.find(" items=");
+    const size_t end = line.rfind(" t=");
+    if (at == std::string::npos || end == std::string::npos || end < at)
+        return {};
+    return line.substr(at + 7, end - at - 7);
+}
+
+// A 16-byte text field as the log shows it: the text, then \x00 for each zero.
+std::string Field16(const std::string& text) {
+    std::string s = text;
+    for (size_t i = text.size(); i < 16; ++i)
+        s += "\\x00";
+    return s;
+}
+
+std::wstring Repeat(const std::wstring& unit, size_t count) {
+    std::wstring s;
+    for (size_t i = 0; i < count; ++i)
+        s += unit;
+    return s;
+}
+
+// Writes one control line into the virtual NAS's FIFO.
+bool Control(const std::string& line) {
+    const std::wstring fifo = Path(L"TAVIX_VNAS_CONTROL");
+    HANDLE f = CreateFileW(fifo.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    const std::string text = line + "\n";
+    DWORD wrote = 0;
+    const bool ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
+                    wrote == text.size();
+    CloseHandle(f);
+    return ok;
+}
+
+struct Server {
+    std::wstring name;
+    std::string mac;
+};
+const Server kKeep{L"CFG-KEEP", "00:11:32:cc:00:01"};
+const Server kName{L"CFG-NAME", "00:11:32:cc:00:02"};
+const Server kDate{L"CFG-DATE", "00:11:32:cc:00:03"};
+const Server kReply{L"CFG-REPLY", "00:11:32:cc:00:04"};
+const Server kMove{L"CFG-MOVE", "00:11:32:cc:00:05"};
+const Server kDhcp{L"CFG-DHCP", "00:11:32:cc:00:06"};
+const Server kRouter{L"CFG-ROUTER", "00:11:32:cc:00:07"};
+const Server kLong{L"", "00:11:32:cc:00:08"};  // named by its first 127 characters
+
+std::wstring LongName() {
+    std::wstring s = L"LONG";
+    while (s.size() < 255)
+        s += L"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    return s.substr(0, 255);
+}
+
+class ConfigureTest : public ::testing::Test {
+protected:
+    static constexpr int kServers = 8;
+    Program program;
+    HWND main = nullptr;
+    HWND list = nullptr;
+
+    void SetUp() override {
+        ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
+        ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
+        list = GetDlgItem(main, IDC_SERVER_LIST);
+        ASSERT_NE(list, nullptr);
+        // Every server listed with its state: no status reply is still on
+        // its way that could open a Details view of its own.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                if (RowCount(list) != kServers)
+                    return false;
+                const auto rows = Rows(list);
+                return std::all_of(rows.begin(), rows.end(),
+                                   [](const Row& r) { return !r[4].empty(); });
+            },
+            20000))
+            << RowCount(list) << " rows";
+    }
+    void TearDown() override {
+        // A test that failed half-way may leave a dialog open: close it, then the program.
+        for (int i = 0; i < 5; ++i) {
+            bool any = false;
+            for (const wchar_t* caption : {L"Error", L"Warning", L"Details", L"Basic Configuration",
+                                           L"Administrator Login"}) {
+                if (HWND w = FindTopLevel(pid(), caption)) {
+                    any = true;
+                    for (int id : {IDCANCEL, IDNO, IDOK})
+                        Press(w, id);
+                }
+            }
+            if (!any)
+                break;
+            WaitFor([] { return false; }, 200);
+        }
+        if (main != nullptr)
+            Press(main, IDC_EXIT);
+        if (!program.Exited(10000))
+            ADD_FAILURE() << "Brellmark did not exit";
+        program.Kill();
+    }
+    DWORD pid() const { return program.pi.dwProcessId; }
+
+    std::vector<std::string> Log() { return ReadLines(Path(L"TAVIX_VNAS_LOG")); }
+
+    // Index of the first log line from `from` on that `match` accepts, or -1
+    // after `ms`.
+    template <typename Match>
+    long WaitLine(size_t from, Match match, DWORD ms = 5000) {
+        long found = -1;
+        WaitFor(
+            [&] {
+                const auto log = Log();
+                for (size_t i = from; i < log.size(); ++i) {
+                    if (match(log[i])) {
+                        found = static_cast<long>(i);
+                        return true;
+                    }
+                }
+                return false;
+            },
+            ms);
+        return found;
+    }
+    // Requests from the client to `server` logged after line `from`.
+    std::vector<std::string> RequestsTo(const Server& server, size_t from) {
+        std::vector<std::string> out;
+        const auto log = Log();
+        for (size_t i = from; i < log.size(); ++i)
+            if (log[i].rfind("rx ", 0) == 0 && Has(log[i], "id=" + server.mac))
+                out.push_back(log[i]);
+        return out;
+    }
+    // Lets anything still on its way arrive before the log is read.
+    static void Settle(DWORD ms = 700) {
+        WaitFor([] { return false; }, ms);
+    }
+
+    int RowOf(const std::wstring& name) {
+        const auto rows = Rows(list);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i][0] == name)
+                return static_cast<int>(i);
+        return -1;
+    }
+    void Select(const std::wstring& name) {
+        const int row = RowOf(name);
+        ASSERT_GE(row, 0) << "no row for the server";
+        const RECT r = ItemRect(list, row);
+        Click(list, {r.left + 20, (r.top + r.bottom) / 2});
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE));
+            },
+            5000));
+    }
+    HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
+        HWND w = nullptr;
+        WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
+        return w;
+    }
+    bool Gone(HWND w, DWORD ms = 5000) {
+        return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
+    }
+    // Waits for a message box with this caption and text, presses `button`
+    // and waits until it is gone. Returns false when it did not come.
+    bool Answer(const std::wstring& caption, const std::wstring& text, int button = IDOK) {
+        HWND box = nullptr;
+        const bool shown = WaitFor(
+            [&] {
+                for (HWND w : TopLevelWindows(pid(), caption)) {
+                    const auto texts = StaticTexts(w);
+                    if (std::find(texts.begin(), texts.end(), text) != texts.end()) {
+                        box = w;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            10000);
+        if (!shown) {
+            for (HWND w : TopLevelWindows(pid(), caption))
+                for (const auto& t : StaticTexts(w))
+                    ADD_FAILURE() << "shown instead: " << Narrow(t);
+            return false;
+        }
+        Press(box, button);
+        return Gone(box);
+    }
+    static std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+    bool NoWindow(const std::wstring& caption) { return TopLevelWindows(pid(), caption).empty(); }
+
+    // Selects the server, logs in and returns the configuration dialog;
+    // `*replyLine` gets the log line of the configuration reply.
+    HWND OpenConfig(const Server& server, long* replyLine,
+                    const std::wstring& password = L"secret") {
+        const size_t from = Log().size();
+        Select(server.name);
+        Press(main, IDC_CONFIGURE);
+        HWND login = WaitDialog(L"Administrator Login");
+        EXPECT_NE(login, nullptr);
+        if (login == nullptr)
+            return nullptr;
+        EXPECT_EQ(WindowText(GetDlgItem(login, IDC_ADMIN_NAME)), L"Administrator");
+        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
+        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), password);
+        Press(login, IDOK);
+        *replyLine = WaitLine(from, [&](const std::string& l) {
+            return l.rfind("tx ", 0) == 0 && Has(l, "cmd=2") && Has(l, "id=" + server.mac);
+        });
+        EXPECT_GE(*replyLine, 0) << "no configuration reply";
+        return WaitDialog(L"Basic Configuration");
+    }
+
+    // The rows of the Details view of a server, closed again.
+    std::vector<std::pair<std::wstring, std::wstring>> DetailsOf(const std::wstring& name) {
+        std::vector<std::pair<std::wstring, std::wstring>> out;
+        Select(name);
+        Press(main, IDC_DETAILS);
+        HWND details = WaitDialog(L"Details");
+        EXPECT_NE(details, nullptr);
+        if (details == nullptr)
+            return out;
+        HWND view = GetDlgItem(details, IDC_DETAILS_LIST);
+        for (const Row& r : Rows(view, 2))
+            out.emplace_back(r[0], r[1]);
+        Press(details, IDOK);
+        EXPECT_TRUE(Gone(details));
+        return out;
+    }
+
+    HWND Box(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+    std::wstring Text(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+};
+
+using Rows2 = std::vector<std::pair<std::wstring, std::wstring>>;
+
+}  // namespace
+
+TEST_F(ConfigureTest, RefusedLoginShowsItsMessageAndGoesNoFurther) {
+    const size_t from = Log().size();
+    Select(kKeep.name);
+    Press(main, IDC_CONFIGURE);
+    HWND login = WaitDialog(L"Administrator Login");
+    ASSERT_NE(login, nullptr);
+    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
+    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"wrong");
+    Press(login, IDOK);
+    EXPECT_TRUE(Answer(L"Error", kLoginRefused));
+    Settle();
+    const auto rx = RequestsTo(kKeep, from);
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_TRUE(Has(rx[0], "cmd=3") && Has(rx[0], "len=52")) << rx[0];
+    // Password first, then the name, each a 16-byte field.
+    EXPECT_EQ(Items(rx[0]), "10:\"" + Field16("wrong") + "\",11:\"" + Field16("admin") + "\"");
+    EXPECT_TRUE(NoWindow(L"Basic Configuration"));
+}
+
+TEST_F(ConfigureTest, OkWithoutChangesLogsOutAndCancelSendsNothing) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kKeep, &reply);
+    ASSERT_NE(dlg, nullptr);
+    // Filled from the configuration reply.
+    EXPECT_EQ(Text(dlg, IDC_SERVER_NAME), L"CFG-KEEP");
+    EXPECT_EQ(Text(dlg, IDC_MONTH), L"03");
+    EXPECT_EQ(Text(dlg, IDC_DAY), L"15");
+    EXPECT_EQ(Text(dlg, IDC_YEAR), L"2005");
+    EXPECT_EQ(Text(dlg, IDC_HOUR), L"12");
+    EXPECT_TRUE(IsChecked(Box(dlg, IDC_FIXED_IP)));
+    EXPECT_FALSE(IsChecked(Box(dlg, IDC_DHCP)));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_IP_ADDRESS)), Ip(10, 77, 2, 1));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_NETMASK)), Ip(255, 255, 0, 0));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_GATEWAY)), Ip(10, 77, 0, 1));
+    EXPECT_TRUE(IsWindowEnabled(Box(dlg, IDC_IP_ADDRESS)));
+
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Gone(dlg));
+    ASSERT_GE(
+        WaitLine(static_cast<size_t>(reply),
+                 [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=10"); }),
+        0);
+    Settle();
+    auto rx = RequestsTo(kKeep, static_cast<size_t>(reply));
+    ASSERT_EQ(rx.size(), 1u) << rx.back();
+    EXPECT_TRUE(Has(rx[0], "cmd=10") && Has(rx[0], "len=16")) << rx[0];
+    EXPECT_TRUE(NoWindow(L"Warning"));
+
+    // Cancel: not even a logout.
+    dlg = OpenConfig(kKeep, &reply);
+    ASSERT_NE(dlg, nullptr);
+    Press(dlg, IDCANCEL);
+    ASSERT_TRUE(Gone(dlg));
+    Settle();
+    rx = RequestsTo(kKeep, static_cast<size_t>(reply));
+    EXPECT_TRUE(rx.empty()) << rx.front();
+}
+
+TEST_F(ConfigureTest, NewNameWithNoToRestartWritesWithoutRestart) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kName, &reply);
+    ASSERT_NE(dlg, nullptr);
+    SetText(Box(dlg, IDC_SERVER_NAME), L"CFG-RENAMED");
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Warning", kRestartQuestion, IDNO));
+    const long write = WaitLine(static_cast<size_t>(reply), [](const std::string& l) {
+        return l.rfind("rx ", 0) == 0 && Has(l, "cmd=4");
+    });
+    ASSERT_GE(write, 0);
+    Settle();
+    const auto rx = RequestsTo(kName, static_cast<size_t>(reply));
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_EQ(Items(rx[0]), "1:\"" + Field16("CFG-RENAMED") +
+                                "\",8:02,5:10.77.2.2,7:255.255.0.0,6:10.77.0.1,16:00");
+    // Status 0 shows nothing; no restart began.
+    EXPECT_TRUE(NoWindow(L"Warning"));
+    const auto log = Log();
+    EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("restart-begin server=\"CFG-RENAMED\"") != std::string::npos;
+    }));
+}
+
+TEST_F(ConfigureTest, DateChangeAloneWritesDateAndTimeWithoutAsking) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kDate, &reply);
+    ASSERT_NE(dlg, nullptr);
+    Type(Box(dlg, IDC_MONTH), L"4", true);
+    const std::wstring hour = Text(dlg, IDC_HOUR), minute = Text(dlg, IDC_MINUTE),
+                       second = Text(dlg, IDC_SECOND);
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Gone(dlg));
+    ASSERT_GE(
+        WaitLine(static_cast<size_t>(reply),
+                 [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=4"); }),
+        0);
+    Settle();
+    EXPECT_TRUE(NoWindow(L"Warning"));
+    const auto rx = RequestsTo(kDate, static_cast<size_t>(reply));
+    ASSERT_EQ(rx.size(), 1u);
+    // The month reads back as 04; date 8 bytes, time 6 bytes.
+    EXPECT_EQ(Items(rx[0]), "1:\"" + Field16("CFG-DATE") + "\",3:\"04152005\",4:\"" +
+                                Narrow(hour + minute + second) +
+                                "\",8:02,5:10.77.2.3,7:255.255.0.0,6:10.77.0.1,16:00");
+}
+
+TEST_F(ConfigureTest, WriteRepliesAndTheirAbsenceShowTheirMessages) {
+    struct Case {
+        const char* reply;
+        const wchar_t* message;
+    } cases[] = {{"1", kSetupBusy}, {"2", kWriteError}, {"none", kDisconnected}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        const size_t before = Log().size();
+        ASSERT_TRUE(Control(std::string("set-config-reply CFG-REPLY ") + c.reply));
+        ASSERT_GE(WaitLine(before,
+                           [](const std::string& l) {
+                               return l.rfind("event set-config-reply server=\"CFG-REPLY\"", 0) ==
+                                      0;
+                           }),
+                  0)
+            << "the control line did not arrive";
+        long reply = -1;
+        HWND dlg = OpenConfig(kReply, &reply);
+        ASSERT_NE(dlg, nullptr);
+        Type(Box(dlg, IDC_DAY), L"16", true);
+        Press(dlg, IDOK);
+        ASSERT_TRUE(Gone(dlg));
+        ASSERT_GE(WaitLine(static_cast<size_t>(reply),
+                           [](const std::string& l) {
+                               return l.rfind("rx ", 0) == 0 && Has(l, "cmd=4");
+                           }),
+                  0);
+        if (std::string(c.reply) == "none") {
+            // No reply: the reply timer's expiry (not waited for) reports it.
+            Settle(300);
+            EXPECT_TRUE(NoWindow(L"Warning"));
+            PostMessageW(main, WM_TIMER, 101, 0);
+            EXPECT_TRUE(Answer(L"Warning", c.message));
+        } else {
+            EXPECT_TRUE(Answer(L"Warning", c.message));
+            // The reply came: a late expiry of the timer shows nothing.
+            PostMessageW(main, WM_TIMER, 101, 0);
+            Settle(500);
+            EXPECT_TRUE(NoWindow(L"Warning"));
+        }
+    }
+}
+
+TEST_F(ConfigureTest, RestartFindsTheServerAgainUnderItsNewName) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kMove, &reply);
+    ASSERT_NE(dlg, nullptr);
+    SetText(Box(dlg, IDC_SERVER_NAME), L"CFG-MOVED");
+    SetIpAddress(Box(dlg, IDC_IP_ADDRESS), Ip(10, 77, 2, 50));
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Warning", kRestartQuestion, IDYES));
+    ASSERT_GE(
+        WaitLine(static_cast<size_t>(reply),
+                 [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=4"); }),
+        0);
+    const auto rx = RequestsTo(kMove, static_cast<size_t>(reply));
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_EQ(Items(rx[0]), "1:\"" + Field16("CFG-MOVED") +
+                                "\",8:02,5:10.77.2.50,7:255.255.0.0,6:10.77.0.1,16:01");
+    EXPECT_GE(WaitLine(
+                  static_cast<size_t>(reply),
+                  [](const std::string& l) {
+                      return l.rfind("event restart-end server=\"CFG-MOVED\"", 0) == 0;
+                  },
+                  10000),
+              0)
+        << "the server did not come back";
+    Press(main, IDC_REFRESH);
+    std::vector<Row> rows;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rows = Rows(list);
+            return std::any_of(rows.begin(), rows.end(), [](const Row& r) {
+                return r[0] == L"CFG-MOVED" && r[1] == L"10.77.2.50" && !r[4].empty();
+            });
+        },
+        10000));
+    EXPECT_EQ(RowCount(list), kServers);
+    EXPECT_LT(RowOf(L"CFG-MOVE"), 0);
+}
+
+TEST_F(ConfigureTest, DetailsShowTheLayoutsAndOnlyPresentDiskRows) {
+    // Storage, DHCP without an address, no disk items.
+    EXPECT_EQ(DetailsOf(kDhcp.name), (Rows2{{L"Server Name", L"CFG-DHCP"},
+                                            {L"Workgroup Name", L"WORKGROUP"},
+                                            {L"Version", L"2.13"},
+                                            {L"MAC Address", L"00-11-32-CC-00-06"},
+                                            {L"DHCP", L"Enabled"},
+                                            {L"IP Address", L"--"},
+                                            {L"Subnet Mask", L"--"},
+                                            {L"Gateway", L"--"}}));
+    // Storage with a fixed address and all three disk items.
+    EXPECT_EQ(DetailsOf(kKeep.name), (Rows2{{L"Server Name", L"CFG-KEEP"},
+                                            {L"Workgroup Name", L"WORKGROUP"},
+                                            {L"Version", L"2.13"},
+                                            {L"MAC Address", L"00-11-32-CC-00-01"},
+                                            {L"DHCP", L"Disabled"},
+                                            {L"IP Address", L"10.77.2.1"},
+                                            {L"Subnet Mask", L"255.255.0.0"},
+                                            {L"Gateway", L"10.77.0.1"},
+                                            {L"Disk Status", L"Initialized"},
+                                            {L"Disk Model", L"WD 2500JB"},
+                                            {L"Disk Capacity", L"232.9 GB"}}));
+    // Router: WAN without an address, LAN MAC all zero, disk status only.
+    EXPECT_EQ(DetailsOf(kRouter.name), (Rows2{{L"Server Name", L"CFG-ROUTER"},
+                                              {L"Workgroup Name", L"WORKGROUP"},
+                                              {L"Version", L"2.13"},
+                                              {L"", L""},
+                                              {L"WAN Settings", L""},
+                                              {L"MAC Address", L"00-11-32-CC-00-07"},
+                                              {L"Connection Type", L"DHCP"},
+                                              {L"IP Address", L"--"},
+                                              {L"Subnet Mask", L"--"},
+                                              {L"Gateway", L"--"},
+                                              {L"", L""},
+                                              {L"LAN Settings", L""},
+                                              {L"MAC Address", L"--"},
+                                              {L"Connection Type", L"Static"},
+                                              {L"IP Address", L"10.77.2.7"},
+                                              {L"Subnet Mask", L"255.255.0.0"},
+                                              {L"Gateway", L"10.77.0.1"},
+                                              {L"Disk Status", L"Not initialized"}}));
+}
+
+TEST_F(ConfigureTest, RouterConfigurationOpensNothingYet) {
+    long reply = -1;
+    const size_t from = Log().size();
+    Select(kRouter.name);
+    Press(main, IDC_CONFIGURE);
+    HWND login = WaitDialog(L"Administrator Login");
+    ASSERT_NE(login, nullptr);
+    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
+    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
+    Press(login, IDOK);
+    reply = WaitLine(from, [](const std::string& l) {
+        return l.rfind("tx ", 0) == 0 && Has(l, "cmd=2") && Has(l, "id=00:11:32:cc:00:07");
+    });
+    ASSERT_GE(reply, 0);
+    // The reply carries the router tag with the value 2.
+    EXPECT_NE(Log()[static_cast<size_t>(reply)].find(",17:02000000,"), std::string::npos);
+    Settle(1000);
+    EXPECT_TRUE(NoWindow(L"Basic Configuration"));
+    const auto rx = RequestsTo(kRouter, static_cast<size_t>(reply));
+    EXPECT_TRUE(rx.empty()) << rx.front();
+}
+
+TEST_F(ConfigureTest, RefusedInputShowsItsMessageAndKeepsTheRest) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kKeep, &reply);
+    ASSERT_NE(dlg, nullptr);
+    HWND name = Box(dlg, IDC_SERVER_NAME), month = Box(dlg, IDC_MONTH);
+    Type(month, L"5", true);
+    SetIpAddress(Box(dlg, IDC_GATEWAY), Ip(10, 77, 0, 254));
+
+    // An underscore: the name's last edit is undone, the rest stays.
+    SetText(name, L"nas");
+    Type(name, L"_01", false);
+    ASSERT_EQ(WindowText(name), L"nas_01");
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Error", kInvalidName));
+    EXPECT_EQ(WindowText(name), L"nas");
+    EXPECT_EQ(WindowText(month), L"5");
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_GATEWAY)), Ip(10, 77, 0, 254));
+
+    // Month 13: refused, its typing undone; the year was rewritten first.
+    SetText(name, L"nas-01");
+    Type(month, L"13", true);
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Error", kInvalidMonth));
+    EXPECT_EQ(WindowText(month), L"5");
+    EXPECT_EQ(WindowText(name), L"nas-01");
+    EXPECT_EQ(Text(dlg, IDC_YEAR), L"2005");
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_GATEWAY)), Ip(10, 77, 0, 254));
+
+    // A fixed address with mask 0.0.0.0; the month has been rewritten as 05.
+    SetIpAddress(Box(dlg, IDC_NETMASK), 0);
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Error", kAddressNull));
+    EXPECT_EQ(WindowText(month), L"05");
+    EXPECT_EQ(WindowText(name), L"nas-01");
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_IP_ADDRESS)), Ip(10, 77, 2, 1));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_GATEWAY)), Ip(10, 77, 0, 254));
+
+    // Nothing reached the server while the dialog was open, nor after Cancel.
+    Press(dlg, IDCANCEL);
+    ASSERT_TRUE(Gone(dlg));
+    Settle();
+    const auto rx = RequestsTo(kKeep, static_cast<size_t>(reply));
+    EXPECT_TRUE(rx.empty()) << rx.front();
+}
+
+TEST_F(ConfigureTest, OverLongTextsAreShownCut) {
+    const std::wstring name127 = LongName().substr(0, 127);
+    const int row = RowOf(name127);
+    ASSERT_GE(row, 0);
+    const Row r = Rows(list)[static_cast<size_t>(row)];
+    EXPECT_EQ(r[1], L"10.77.2.8");
+    EXPECT_EQ(r[2], Repeat(L"W", 127));
+    EXPECT_EQ(r[4], L"System is configured.");
+
+    const Rows2 details = DetailsOf(name127);
+    ASSERT_EQ(details.size(), 11u);
+    EXPECT_EQ(details[0], (std::pair<std::wstring, std::wstring>{L"Server Name", name127}));
+    EXPECT_EQ(details[1],
+              (std::pair<std::wstring, std::wstring>{L"Workgroup Name", Repeat(L"W", 127)}));
+    EXPECT_EQ(details[9],
+              (std::pair<std::wstring, std::wstring>{L"Disk Model", Repeat(L"M", 127)}));
+    EXPECT_EQ(details[10], (std::pair<std::wstring, std::wstring>{L"Disk Capacity", L"232.9 GB"}));
+
+    Server longServer = kLong;
+    longServer.name = name127;
+    long reply = -1;
+    HWND dlg = OpenConfig(longServer, &reply);
+    ASSERT_NE(dlg, nullptr);
+    // The name box holds 14 characters.
+    EXPECT_EQ(Text(dlg, IDC_SERVER_NAME), name127.substr(0, 14));
+    Press(dlg, IDCANCEL);
+    ASSERT_TRUE(Gone(dlg));
+    EXPECT_FALSE(program.Exited(0));
+    EXPECT_NE(FindMainWindow(), nullptr);
+}
