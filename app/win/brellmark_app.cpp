@@ -1,8 +1,9 @@
 // Start-up: one copy per desktop, the dialog window class, Windows Sockets,
 // then the main window until the user closes it.
-#include <commctrl.h>
-#include <windows.h>
 #include <winsock2.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include "app/win/brellmark_dlg.h"
 #include "app/win/dialog.h"
