@@ -1,6 +1,7 @@
 // Start-up: one copy per desktop, the dialog window class, Windows Sockets,
 // then the main window until the user closes it.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <commctrl.h>
