@@ -43,7 +43,7 @@ public:
         } s{caption, nullptr};
         EnumThreadWindows(
             ui_,
-            [](HWND w, LPARAM lp) -> BOOL {
+            [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 auto* st = reinterpret_cast<State*>(lp);
                 if (IsWindowVisible(w) && Text(w) == st->caption) {
                     st->found = w;
@@ -101,7 +101,7 @@ public:
         std::wstring text;
         EnumChildWindows(
             box,
-            [](HWND w, LPARAM lp) -> BOOL {
+            [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 wchar_t cls[32] = {};
                 GetClassNameW(w, cls, 32);
                 const std::wstring t = Text(w);
