@@ -298,6 +298,28 @@ void Simulator::Discover(int index, const uint8_t* data, std::size_t, const Endp
     Reply(index, data, 0, b, source, fx);
 }
 
+namespace {
+
+// TAG_ROUTER as a little-endian integer of the configured width.
+void AddRouterFlag(ReplyItems& b, const ServerConfig& c) {
+    const uint32_t r = static_cast<uint32_t>(*c.router);
+    const uint8_t v[4] = {static_cast<uint8_t>(r), static_cast<uint8_t>(r >> 8),
+                          static_cast<uint8_t>(r >> 16), static_cast<uint8_t>(r >> 24)};
+    b.AddItem(TAG_ROUTER, v, static_cast<std::size_t>(c.routerSize));
+}
+
+// The disk items that the server's configuration has.
+void AddDiskItems(ReplyItems& b, const ServerConfig& c) {
+    if (c.diskStatus)
+        b.AddText(TAG_DISK_STATUS, *c.diskStatus);
+    if (c.diskModel)
+        b.AddText(TAG_DISK_MODEL, *c.diskModel);
+    if (c.diskCapacity)
+        b.AddText(TAG_DISK_CAPACITY, *c.diskCapacity);
+}
+
+}  // namespace
+
 void Simulator::GetStatus(int index, const uint8_t* data, std::size_t, const Endpoint& source,
                           Effects* fx) {
     const ServerConfig& c = servers_[static_cast<std::size_t>(index)].cfg;
@@ -313,10 +335,7 @@ void Simulator::GetStatus(int index, const uint8_t* data, std::size_t, const End
     b.AddIPv4(TAG_NETMASK, c.netmask);
     b.AddIPv4(TAG_GATEWAY, c.gateway);
     if (c.router) {
-        const uint8_t v[4] = {static_cast<uint8_t>(*c.router), static_cast<uint8_t>(*c.router >> 8),
-                              static_cast<uint8_t>(*c.router >> 16),
-                              static_cast<uint8_t>(*c.router >> 24)};
-        b.AddItem(TAG_ROUTER, v, static_cast<std::size_t>(c.routerSize));
+        AddRouterFlag(b, c);
         b.AddIPv4(TAG_LAN_IP, c.lanIp);
         b.AddIPv4(TAG_LAN_GATEWAY, c.lanGateway);
         b.AddIPv4(TAG_LAN_NETMASK, c.lanNetmask);
@@ -324,12 +343,7 @@ void Simulator::GetStatus(int index, const uint8_t* data, std::size_t, const End
         const Mac lanMac = c.lanMac.value_or(Mac{});
         b.AddItem(TAG_LAN_MAC, lanMac.data(), 6);
     }
-    if (c.diskStatus)
-        b.AddText(TAG_DISK_STATUS, *c.diskStatus);
-    if (c.diskModel)
-        b.AddText(TAG_DISK_MODEL, *c.diskModel);
-    if (c.diskCapacity)
-        b.AddText(TAG_DISK_CAPACITY, *c.diskCapacity);
+    AddDiskItems(b, c);
     Reply(index, data, 0, b, source, fx);
 }
 
@@ -369,10 +383,7 @@ void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const End
     if (c.dns2)
         b.AddIPv4(TAG_DNS2, *c.dns2);
     if (c.router) {
-        const uint8_t v[4] = {static_cast<uint8_t>(*c.router), static_cast<uint8_t>(*c.router >> 8),
-                              static_cast<uint8_t>(*c.router >> 16),
-                              static_cast<uint8_t>(*c.router >> 24)};
-        b.AddItem(TAG_ROUTER, v, static_cast<std::size_t>(c.routerSize));
+        AddRouterFlag(b, c);
         b.AddTextNul(TAG_PPPOE_USER, c.pppoeUser, 128);
         b.AddTextNul(TAG_PPPOE_PASSWORD, c.pppoePassword, 32);
         b.AddIPv4(TAG_PPTP_SERVER, c.pptpServer);
@@ -391,12 +402,7 @@ void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const End
         b.AddText(TAG_NTP_SERVER, *c.ntp);
     if (c.diskInit)
         b.AddByte(TAG_DISK_INIT, *c.diskInit);
-    if (c.diskStatus)
-        b.AddText(TAG_DISK_STATUS, *c.diskStatus);
-    if (c.diskModel)
-        b.AddText(TAG_DISK_MODEL, *c.diskModel);
-    if (c.diskCapacity)
-        b.AddText(TAG_DISK_CAPACITY, *c.diskCapacity);
+    AddDiskItems(b, c);
     Reply(index, data, 0, b, source, fx);
 }
 
