@@ -26,7 +26,9 @@ tmp=$(harness_tmpdir)
 
 case "$scenario" in
 four)
-    harness_start_vnas "$here/four-servers.conf" "$tmp/vnas.log"
+    harness_start_vnas "$here/four-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='BrellmarkTest.*-*NoServers*:*FiveHundred*'
     ;;
 none)

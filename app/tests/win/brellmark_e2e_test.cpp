@@ -14,14 +14,17 @@ using namespace e2e;
 
 namespace {
 
-std::wstring Path(const wchar_t* env) { return WinePath(Env(env)); }
+std::wstring Path(const wchar_t* env) {
+    return WinePath(Env(env));
+}
 
 // Lines of the virtual NAS's log from line `from` on that start with `prefix`.
 std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
     std::vector<std::string> out;
     const auto all = ReadLines(Path(L"TAVIX_VNAS_LOG"));
     for (size_t i = from; i < all.size(); ++i)
-        if (all[i].rfind(prefix, 0) == 0) out.push_back(all[i]);
+        if (all[i].rfind(prefix, 0) == 0)
+            out.push_back(all[i]);
     return out;
 }
 
@@ -31,7 +34,8 @@ bool Has(const std::string& line, const std::string& field) {
 
 std::map<std::wstring, Row> ByAddress(const std::vector<Row>& rows) {
     std::map<std::wstring, Row> m;
-    for (const auto& r : rows) m[r[1]] = r;
+    for (const auto& r : rows)
+        m[r[1]] = r;
     return m;
 }
 
@@ -52,8 +56,10 @@ protected:
         ASSERT_NE(list, nullptr);
     }
     void TearDown() override {
-        if (main != nullptr) Press(main, IDC_EXIT);
-        if (!program.Exited(10000)) ADD_FAILURE() << "Brellmark did not exit";
+        if (main != nullptr)
+            Press(main, IDC_EXIT);
+        if (!program.Exited(10000))
+            ADD_FAILURE() << "Brellmark did not exit";
         program.Kill();
     }
     DWORD pid() const { return program.pi.dwProcessId; }
@@ -63,7 +69,8 @@ protected:
         std::vector<Row> rows;
         WaitFor(
             [&] {
-                if (RowCount(list) < n) return false;
+                if (RowCount(list) < n)
+                    return false;
                 rows = Rows(list);
                 const auto withState = std::count_if(rows.begin(), rows.end(),
                                                      [](const Row& r) { return !r[4].empty(); });
@@ -75,7 +82,8 @@ protected:
     int RowOf(const std::wstring& name) {
         const auto rows = Rows(list);
         for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i][0] == name) return static_cast<int>(i);
+            if (rows[i][0] == name)
+                return static_cast<int>(i);
         return -1;
     }
     void ClickRow(int row) {
@@ -84,7 +92,8 @@ protected:
     }
     void ClickHeader(int column) {
         const RECT r = HeaderRect(list, column);
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
+        HWND header =
+            reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
         Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
     }
     HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
@@ -103,8 +112,10 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
     const auto rows = WaitRows(4, 3);
     ASSERT_EQ(rows.size(), 4u);
     auto m = ByAddress(rows);
-    EXPECT_EQ(m[L"10.77.0.11"], (Row{L"NAS-1", L"10.77.0.11", L"WORKGROUP", L"w1.23060920", L"System is configured."}));
-    EXPECT_EQ(m[L"10.77.0.12"], (Row{L"NAS-2", L"10.77.0.12", L"HOME", L"2.1", L"Not yet configured."}));
+    EXPECT_EQ(m[L"10.77.0.11"], (Row{L"NAS-1", L"10.77.0.11", L"WORKGROUP", L"w1.23060920",
+                                     L"System is configured."}));
+    EXPECT_EQ(m[L"10.77.0.12"],
+              (Row{L"NAS-2", L"10.77.0.12", L"HOME", L"2.1", L"Not yet configured."}));
     EXPECT_EQ(m[L"10.77.0.13"], (Row{L"NAS-3", L"10.77.0.13", L"WORKGROUP", L"2.13", L"--"}));
     // Its status reply names NAS-4, which no row shows: Version and State stay empty.
     EXPECT_EQ(m[L"10.77.0.14"], (Row{L"Office Storage", L"10.77.0.14", L"OFFICE", L"", L""}));
@@ -117,8 +128,8 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
                 Has(rx[0], "id=00:00:00:00:00:00") && Has(rx[0], "origin=0000") &&
                 Has(rx[0], "dst=255.255.255.255:8097"))
         << rx[0];
-    for (const char* mac : {"00:11:32:aa:00:01", "00:11:32:aa:00:02", "00:11:32:aa:00:03",
-                            "00:11:32:aa:00:04"}) {
+    for (const char* mac :
+         {"00:11:32:aa:00:01", "00:11:32:aa:00:02", "00:11:32:aa:00:03", "00:11:32:aa:00:04"}) {
         const auto n = std::count_if(rx.begin(), rx.end(), [&](const std::string& l) {
             return Has(l, "cmd=5") && Has(l, std::string("id=") + mac);
         });
@@ -129,7 +140,8 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
         });
         EXPECT_EQ(good, 1) << mac;
     }
-    const auto discovers = std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); });
+    const auto discovers =
+        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); });
     EXPECT_EQ(discovers, 1);
 
     const std::wstring out = Env(L"TAVIX_OUT");
@@ -145,20 +157,40 @@ TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     // First click on Name: descending.
     ClickHeader(0);
     std::vector<Row> rows;
-    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][0] == L"Office Storage"; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rows = Rows(list);
+            return rows[0][0] == L"Office Storage";
+        },
+        5000));
     EXPECT_EQ(rows[3][0], L"NAS-1");
     ClickHeader(0);
-    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][0] == L"NAS-1"; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rows = Rows(list);
+            return rows[0][0] == L"NAS-1";
+        },
+        5000));
     EXPECT_EQ(rows[1][0], L"NAS-2");
     EXPECT_EQ(rows[3][0], L"Office Storage");
 
     // Workgroup: ascending, then the exact reverse, so the two WORKGROUP rows swap.
     ClickHeader(2);
-    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[0][2] == L"HOME"; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rows = Rows(list);
+            return rows[0][2] == L"HOME";
+        },
+        5000));
     ASSERT_EQ(rows[2][2], L"WORKGROUP");
     const std::wstring firstEqual = rows[2][1], secondEqual = rows[3][1];
     ClickHeader(2);
-    ASSERT_TRUE(WaitFor([&] { rows = Rows(list); return rows[3][2] == L"HOME"; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rows = Rows(list);
+            return rows[3][2] == L"HOME";
+        },
+        5000));
     EXPECT_EQ(rows[0][1], secondEqual);
     EXPECT_EQ(rows[1][1], firstEqual);
 
@@ -166,7 +198,11 @@ TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     const int row = RowOf(L"NAS-3");
     ASSERT_GE(row, 0);
     ClickRow(row);
-    ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE)); }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE));
+        },
+        5000));
     Press(main, IDC_CONFIGURE);
     HWND login = WaitDialog(L"Administrator Login");
     ASSERT_NE(login, nullptr);
@@ -175,14 +211,17 @@ TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     // NAS-3 wants admin/admin: the login is refused.
     HWND error = WaitDialog(L"Error");
     ASSERT_NE(error, nullptr);
-    EXPECT_TRUE(Contains(StaticTexts(error), L"Incorrect name or password, please check and enter again."));
+    EXPECT_TRUE(
+        Contains(StaticTexts(error), L"Incorrect name or password, please check and enter again."));
     Press(error, IDOK);
     const auto rx = Received();
     const auto login3 = std::count_if(rx.begin(), rx.end(), [](const std::string& l) {
-        return Has(l, "cmd=3") && Has(l, "id=00:11:32:aa:00:03") && Has(l, "origin=436c") && Has(l, "seq=4");
+        return Has(l, "cmd=3") && Has(l, "id=00:11:32:aa:00:03") && Has(l, "origin=436c") &&
+               Has(l, "seq=4");
     });
     EXPECT_EQ(login3, 1);
-    const auto logins = std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=3"); });
+    const auto logins =
+        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=3"); });
     EXPECT_EQ(logins, 1);
 }
 
@@ -197,7 +236,9 @@ TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
     EXPECT_EQ(TopLevelWindows(pid(), L"Tavix").size(), 1u);
     // The second copy sent nothing: still exactly one discovery in the log.
     const auto rx = Received();
-    EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 1);
+    EXPECT_EQ(
+        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
+        1);
 }
 
 TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
@@ -205,7 +246,23 @@ TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     Press(main, IDC_REFRESH);
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     const auto rx = Received();
-    EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }), 2);
+    EXPECT_EQ(
+        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
+        2);
+}
+
+TEST_F(BrellmarkTest, AServerAsksForANewDiscovery) {
+    ASSERT_EQ(WaitRows(4, 3).size(), 4u);
+    ASSERT_TRUE(VnasControl("rediscover NAS-2"));
+    // The list is emptied and filled again by a second discovery.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto rx = Received();
+            return std::count_if(rx.begin(), rx.end(),
+                                 [](const std::string& l) { return Has(l, "cmd=1"); }) == 2;
+        },
+        10000));
+    EXPECT_EQ(WaitRows(4, 3).size(), 4u);
 }
 
 TEST_F(BrellmarkTest, AboutBoxAndEscape) {
@@ -232,15 +289,22 @@ TEST_F(BrellmarkTest, NoServersIsShownOncePerDiscovery) {
     auto noServers = [&] {
         std::vector<HWND> found;
         for (HWND w : TopLevelWindows(pid(), L"Tavix"))
-            if (w != main) found.push_back(w);
+            if (w != main)
+                found.push_back(w);
         return found;
     };
-    ASSERT_TRUE(WaitFor([&] { auto f = noServers(); return !f.empty() && (dlg = f[0]); }, 10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            auto f = noServers();
+            return !f.empty() && (dlg = f[0]);
+        },
+        10000));
     PostMessageW(main, WM_TIMER, 100, 0);
     WaitFor([] { return false; }, 500);
     EXPECT_EQ(noServers().size(), 1u);
-    EXPECT_TRUE(Contains(StaticTexts(dlg),
-                         L"Cannot detect any servers on the local network. Please check the following items:"));
+    EXPECT_TRUE(Contains(
+        StaticTexts(dlg),
+        L"Cannot detect any servers on the local network. Please check the following items:"));
     Press(dlg, IDOK);
     ASSERT_TRUE(WaitFor([&] { return noServers().empty(); }, 5000));
 }
@@ -254,7 +318,8 @@ TEST_F(BrellmarkTest, FiveHundredServersAreAllListed) {
     const bool complete = WaitFor(
         [&] {
             firstEmpty = FirstEmptyCell(list, 4, firstEmpty);
-            if (firstEmpty < 500) return false;
+            if (firstEmpty < 500)
+                return false;
             GetSystemTimeAsFileTime(&done);
             return true;
         },
@@ -263,7 +328,8 @@ TEST_F(BrellmarkTest, FiveHundredServersAreAllListed) {
     const auto rows = Rows(list);
     ASSERT_EQ(rows.size(), 500u);
     int filled = 0;
-    for (const auto& r : rows) filled += r[3] == L"2.13" && r[4] == L"System is configured.";
+    for (const auto& r : rows)
+        filled += r[3] == L"2.13" && r[4] == L"System is configured.";
     EXPECT_EQ(filled, 500);
     // Unix time of completion in microseconds, for the script's report.
     const ULONGLONG t = (static_cast<ULONGLONG>(done.dwHighDateTime) << 32) | done.dwLowDateTime;

@@ -65,19 +65,8 @@ std::wstring Repeat(const std::wstring& unit, size_t count) {
     return s;
 }
 
-// Writes one control line into the virtual NAS's FIFO.
 bool Control(const std::string& line) {
-    const std::wstring fifo = Path(L"TAVIX_VNAS_CONTROL");
-    HANDLE f = CreateFileW(fifo.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    const std::string text = line + "\n";
-    DWORD wrote = 0;
-    const bool ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
-                    wrote == text.size();
-    CloseHandle(f);
-    return ok;
+    return VnasControl(line);
 }
 
 struct Server {

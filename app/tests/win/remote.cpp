@@ -16,7 +16,8 @@ std::wstring Env(const wchar_t* name) {
 std::wstring WinePath(const std::wstring& unixPath) {
     std::wstring out = L"Z:" + unixPath;
     for (auto& c : out)
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     return out;
 }
 
@@ -24,11 +25,13 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return lines;
+    if (f == INVALID_HANDLE_VALUE)
+        return lines;
     std::string all;
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) all.append(buf, got);
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0)
+        all.append(buf, got);
     CloseHandle(f);
     size_t start = 0;
     for (size_t i = 0; i < all.size(); ++i) {
@@ -40,13 +43,30 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
     return lines;
 }
 
+bool VnasControl(const std::string& line) {
+    const std::wstring fifo = WinePath(Env(L"TAVIX_VNAS_CONTROL"));
+    HANDLE f = CreateFileW(fifo.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    const std::string text = line + "\n";
+    DWORD wrote = 0;
+    const bool ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
+                    wrote == text.size();
+    CloseHandle(f);
+    return ok;
+}
+
 bool WaitFor(const std::function<bool()>& done, DWORD ms) {
     const DWORD start = GetTickCount();
     for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start > ms) return false;
+        if (done())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
         Sleep(25);
     }
 }
@@ -59,10 +79,13 @@ bool Program::Start(const std::wstring& exe) {
                           &si, &pi) != 0;
 }
 
-bool Program::Exited(DWORD ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+bool Program::Exited(DWORD ms) {
+    return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0;
+}
 
 void Program::Kill() {
-    if (pi.hProcess == nullptr) return;
+    if (pi.hProcess == nullptr)
+        return;
     if (!Exited(0)) {
         TerminateProcess(pi.hProcess, 1);
         WaitForSingleObject(pi.hProcess, 5000);
@@ -87,7 +110,8 @@ BOOL CALLBACK EnumTop(HWND w, LPARAM lp) {
     auto* s = reinterpret_cast<EnumState*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == s->pid && IsWindowVisible(w) && WindowText(w) == s->caption) s->found.push_back(w);
+    if (pid == s->pid && IsWindowVisible(w) && WindowText(w) == s->caption)
+        s->found.push_back(w);
     return TRUE;
 }
 BOOL CALLBACK EnumStatic(HWND w, LPARAM lp) {
@@ -95,7 +119,8 @@ BOOL CALLBACK EnumStatic(HWND w, LPARAM lp) {
     GetClassNameW(w, cls, 32);
     if (lstrcmpiW(cls, L"Static") == 0) {
         const std::wstring t = WindowText(w);
-        if (!t.empty()) reinterpret_cast<std::vector<std::wstring>*>(lp)->push_back(t);
+        if (!t.empty())
+            reinterpret_cast<std::vector<std::wstring>*>(lp)->push_back(t);
     }
     return TRUE;
 }
@@ -115,7 +140,8 @@ HWND FindTopLevel(DWORD pid, const std::wstring& caption) {
 std::wstring WindowText(HWND w) {
     wchar_t buf[1024] = {};
     DWORD_PTR n = 0;
-    if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &n))
+    if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                             2000, &n))
         return {};
     return buf;
 }
@@ -139,11 +165,15 @@ public:
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         proc_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (proc_) mem_ = static_cast<char*>(VirtualAllocEx(proc_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+        if (proc_)
+            mem_ = static_cast<char*>(
+                VirtualAllocEx(proc_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
     }
     ~RemoteBuffer() {
-        if (mem_) VirtualFreeEx(proc_, mem_, 0, MEM_RELEASE);
-        if (proc_) CloseHandle(proc_);
+        if (mem_)
+            VirtualFreeEx(proc_, mem_, 0, MEM_RELEASE);
+        if (proc_)
+            CloseHandle(proc_);
     }
     char* at(size_t offset) const { return mem_ + offset; }
     bool ok() const { return mem_ != nullptr; }
@@ -173,14 +203,18 @@ void Type(HWND edit, const std::wstring& text, bool replace) {
     const LPARAM end = replace ? -1 : static_cast<LPARAM>(WindowText(edit).size());
     SendMessageTimeoutW(edit, EM_SETSEL, replace ? 0 : static_cast<WPARAM>(end), end,
                         SMTO_ABORTIFHUNG, 2000, &r);
-    for (wchar_t c : text) SendMessageTimeoutW(edit, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 2000, &r);
+    for (wchar_t c : text)
+        SendMessageTimeoutW(edit, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 2000, &r);
 }
 
-bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsChecked(HWND button) {
+    return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 DWORD IpAddress(HWND control) {
     RemoteBuffer buf(control, sizeof(DWORD));
-    if (!buf.ok()) return 0;
+    if (!buf.ok())
+        return 0;
     DWORD a = 0;
     buf.Write(0, &a, sizeof a);
     SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(buf.at(0)));
@@ -192,7 +226,9 @@ void SetIpAddress(HWND control, DWORD hostOrder) {
     SendMessageW(control, IPM_SETADDRESS, 0, static_cast<LPARAM>(hostOrder));
 }
 
-int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+int RowCount(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
 
 namespace {
 std::wstring ReadCell(RemoteBuffer& buf, HWND list, int row, int column) {
@@ -212,20 +248,24 @@ std::wstring ReadCell(RemoteBuffer& buf, HWND list, int row, int column) {
 
 int FirstEmptyCell(HWND list, int column, int from) {
     RemoteBuffer buf(list, 4096);
-    if (!buf.ok()) return from;
+    if (!buf.ok())
+        return from;
     const int n = RowCount(list);
-    while (from < n && !ReadCell(buf, list, from, column).empty()) ++from;
+    while (from < n && !ReadCell(buf, list, from, column).empty())
+        ++from;
     return from;
 }
 
 std::vector<Row> Rows(HWND list, int columns) {
     std::vector<Row> rows;
     RemoteBuffer buf(list, 4096);
-    if (!buf.ok()) return rows;
+    if (!buf.ok())
+        return rows;
     const int n = RowCount(list);
     for (int r = 0; r < n; ++r) {
         Row row;
-        for (int c = 0; c < columns; ++c) row[static_cast<size_t>(c)] = ReadCell(buf, list, r, c);
+        for (int c = 0; c < columns; ++c)
+            row[static_cast<size_t>(c)] = ReadCell(buf, list, r, c);
         rows.push_back(row);
     }
     return rows;
@@ -258,7 +298,8 @@ void Click(HWND window, POINT p) {
 }
 
 int SelectedRow(HWND list) {
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 bool SaveScreenshot(HWND window, const std::wstring& path) {

@@ -16,6 +16,8 @@ std::wstring Env(const wchar_t* name);
 // "/tmp/x" -> "Z:\tmp\x", for paths handed over by the Linux side.
 std::wstring WinePath(const std::wstring& unixPath);
 std::vector<std::string> ReadLines(const std::wstring& path);
+// Writes one control line into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL).
+bool VnasControl(const std::string& line);
 
 // Polls `done` every 25 ms, pumping this thread's messages, up to `ms`.
 bool WaitFor(const std::function<bool()>& done, DWORD ms);
