@@ -2,35 +2,14 @@
 // test script starts the virtual servers in the server namespace and this
 // program under Wine in the client namespace; it starts Brellmark.exe, drives
 // it with window messages and reads the virtual NAS's log.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <map>
 
-#include "app/tests/win/remote.h"
-#include "resources/brellmark/resource.h"
+#include "app/tests/win/session.h"
 
 using namespace e2e;
 
 namespace {
-
-std::wstring Path(const wchar_t* env) {
-    return WinePath(Env(env));
-}
-
-// Lines of the virtual NAS's log from line `from` on that start with `prefix`.
-std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
-    std::vector<std::string> out;
-    const auto all = ReadLines(Path(L"TAVIX_VNAS_LOG"));
-    for (size_t i = from; i < all.size(); ++i)
-        if (all[i].rfind(prefix, 0) == 0)
-            out.push_back(all[i]);
-    return out;
-}
-
-bool Has(const std::string& line, const std::string& field) {
-    return (" " + line + " ").find(" " + field + " ") != std::string::npos;
-}
 
 std::map<std::wstring, Row> ByAddress(const std::vector<Row>& rows) {
     std::map<std::wstring, Row> m;
@@ -39,30 +18,16 @@ std::map<std::wstring, Row> ByAddress(const std::vector<Row>& rows) {
     return m;
 }
 
-class BrellmarkTest : public ::testing::Test {
+class BrellmarkTest : public BrellmarkSession {
 protected:
-    Program program;
-    HWND main = nullptr;
-    HWND list = nullptr;
     size_t logStart = 0;  // the log lines before this test's program started
 
     std::vector<std::string> Received() { return LogLines("rx ", logStart); }
 
     void SetUp() override {
-        logStart = ReadLines(Path(L"TAVIX_VNAS_LOG")).size();
-        ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
-        ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
-        list = GetDlgItem(main, IDC_SERVER_LIST);
-        ASSERT_NE(list, nullptr);
+        logStart = Log().size();
+        BrellmarkSession::SetUp();
     }
-    void TearDown() override {
-        if (main != nullptr)
-            Press(main, IDC_EXIT);
-        if (!program.Exited(10000))
-            ADD_FAILURE() << "Brellmark did not exit";
-        program.Kill();
-    }
-    DWORD pid() const { return program.pi.dwProcessId; }
 
     // Waits until `n` rows exist and `filled` of them show a System State.
     std::vector<Row> WaitRows(int n, int filled, DWORD ms = 20000) {
@@ -79,30 +44,11 @@ protected:
             ms);
         return rows;
     }
-    int RowOf(const std::wstring& name) {
-        const auto rows = Rows(list);
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i][0] == name)
-                return static_cast<int>(i);
-        return -1;
-    }
-    void ClickRow(int row) {
-        const RECT r = ItemRect(list, row);
-        Click(list, {r.left + 20, (r.top + r.bottom) / 2});
-    }
     void ClickHeader(int column) {
         const RECT r = HeaderRect(list, column);
         HWND header =
             reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
         Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    }
-    HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
-        HWND w = nullptr;
-        WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
-        return w;
-    }
-    bool Contains(const std::vector<std::wstring>& texts, const std::wstring& want) {
-        return std::find(texts.begin(), texts.end(), want) != texts.end();
     }
 };
 

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tests/win/remote.h"
-#include "resources/brellmark/resource.h"
+#include "app/tests/win/session.h"
 
 using namespace e2e;
 
@@ -31,14 +30,6 @@ const wchar_t kAddressNull[] = L"IP Address or Subnet Mask cannot be null, pleas
 constexpr DWORD Ip(int a, int b, int c, int d) {
     return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
            static_cast<DWORD>(d);
-}
-
-std::wstring Path(const wchar_t* env) {
-    return WinePath(Env(env));
-}
-
-bool Has(const std::string& line, const std::string& field) {
-    return (" " + line + " ").find(" " + field + " ") != std::string::npos;
 }
 
 // The items= field of a log line (up to the time stamp at its end).
@@ -89,18 +80,14 @@ std::wstring LongName() {
     return s.substr(0, 255);
 }
 
-class ConfigureTest : public ::testing::Test {
+class ConfigureTest : public BrellmarkSession {
 protected:
     static constexpr int kServers = 8;
-    Program program;
-    HWND main = nullptr;
-    HWND list = nullptr;
 
     void SetUp() override {
-        ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
-        ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
-        list = GetDlgItem(main, IDC_SERVER_LIST);
-        ASSERT_NE(list, nullptr);
+        BrellmarkSession::SetUp();
+        if (HasFatalFailure())
+            return;
         // Every server listed with its state: no status reply is still on
         // its way that could open a Details view of its own.
         ASSERT_TRUE(WaitFor(
@@ -114,31 +101,6 @@ protected:
             20000))
             << RowCount(list) << " rows";
     }
-    void TearDown() override {
-        // A test that failed half-way may leave a dialog open: close it, then the program.
-        for (int i = 0; i < 5; ++i) {
-            bool any = false;
-            for (const wchar_t* caption : {L"Error", L"Warning", L"Details", L"Basic Configuration",
-                                           L"Administrator Login"}) {
-                if (HWND w = FindTopLevel(pid(), caption)) {
-                    any = true;
-                    for (int id : {IDCANCEL, IDNO, IDOK})
-                        Press(w, id);
-                }
-            }
-            if (!any)
-                break;
-            WaitFor([] { return false; }, 200);
-        }
-        if (main != nullptr)
-            Press(main, IDC_EXIT);
-        if (!program.Exited(10000))
-            ADD_FAILURE() << "Brellmark did not exit";
-        program.Kill();
-    }
-    DWORD pid() const { return program.pi.dwProcessId; }
-
-    std::vector<std::string> Log() { return ReadLines(Path(L"TAVIX_VNAS_LOG")); }
 
     // Index of the first log line from `from` on that `match` accepts, or -1
     // after `ms`.
@@ -173,31 +135,15 @@ protected:
         WaitFor([] { return false; }, ms);
     }
 
-    int RowOf(const std::wstring& name) {
-        const auto rows = Rows(list);
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i][0] == name)
-                return static_cast<int>(i);
-        return -1;
-    }
     void Select(const std::wstring& name) {
         const int row = RowOf(name);
         ASSERT_GE(row, 0) << "no row for the server";
-        const RECT r = ItemRect(list, row);
-        Click(list, {r.left + 20, (r.top + r.bottom) / 2});
+        ClickRow(row);
         ASSERT_TRUE(WaitFor(
             [&] {
                 return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE));
             },
             5000));
-    }
-    HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
-        HWND w = nullptr;
-        WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
-        return w;
-    }
-    bool Gone(HWND w, DWORD ms = 5000) {
-        return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
     }
     // Waits for a message box with this caption and text, presses `button`
     // and waits until it is gone. Returns false when it did not come.

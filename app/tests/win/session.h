@@ -1,0 +1,93 @@
+// The common fixture of the end-to-end tests: one run of the real
+// Brellmark.exe per test, its main window and list, the virtual NAS's log,
+// and clean-up of whatever a failed test left open.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/tests/win/remote.h"
+#include "resources/brellmark/resource.h"
+
+namespace e2e {
+
+class BrellmarkSession : public ::testing::Test {
+protected:
+    Program program;
+    HWND main = nullptr;
+    HWND list = nullptr;
+
+    static std::wstring Path(const wchar_t* env) { return WinePath(Env(env)); }
+    // Whether a log line carries `field` ("cmd=5", "id=...") as a whole word.
+    static bool Has(const std::string& line, const std::string& field) {
+        return (" " + line + " ").find(" " + field + " ") != std::string::npos;
+    }
+    static std::vector<std::string> Log() { return ReadLines(Path(L"TAVIX_VNAS_LOG")); }
+    // Log lines from line `from` on that start with `prefix`.
+    static std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
+        std::vector<std::string> out;
+        const auto all = Log();
+        for (size_t i = from; i < all.size(); ++i)
+            if (all[i].rfind(prefix, 0) == 0)
+                out.push_back(all[i]);
+        return out;
+    }
+    static bool Contains(const std::vector<std::wstring>& texts, const std::wstring& want) {
+        return std::find(texts.begin(), texts.end(), want) != texts.end();
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
+        ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
+        list = GetDlgItem(main, IDC_SERVER_LIST);
+        ASSERT_NE(list, nullptr);
+    }
+    void TearDown() override {
+        // A test that failed half-way may leave a dialog open: close it, then the program.
+        for (int i = 0; i < 5 && main != nullptr; ++i) {
+            bool any = false;
+            for (const wchar_t* caption : {L"Error", L"Warning", L"Details", L"Basic Configuration",
+                                           L"Administrator Login", L"About Tavix"}) {
+                if (HWND w = FindTopLevel(pid(), caption)) {
+                    any = true;
+                    for (int id : {IDCANCEL, IDNO, IDOK})
+                        Press(w, id);
+                }
+            }
+            if (!any)
+                break;
+            WaitFor([] { return false; }, 200);
+        }
+        if (main != nullptr)
+            Press(main, IDC_EXIT);
+        if (!program.Exited(10000))
+            ADD_FAILURE() << "Brellmark did not exit";
+        program.Kill();
+    }
+    DWORD pid() const { return program.pi.dwProcessId; }
+
+    int RowOf(const std::wstring& name) {
+        const auto rows = Rows(list);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i][0] == name)
+                return static_cast<int>(i);
+        return -1;
+    }
+    void ClickRow(int row) {
+        const RECT r = ItemRect(list, row);
+        Click(list, {r.left + 20, (r.top + r.bottom) / 2});
+    }
+    HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
+        HWND w = nullptr;
+        WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
+        return w;
+    }
+    bool Gone(HWND w, DWORD ms = 5000) {
+        return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
+    }
+};
+
+}  // namespace e2e
