@@ -96,8 +96,7 @@ int LeadingNumber(const std::string& s, size_t from, size_t* end) {
 }  // namespace
 
 bool HelpEnabledForVersion(const std::string& version) {
-    size_t end = 0;
-    const int major = LeadingNumber(version, 0, &end);
+    const int major = LeadingNumber(version, 0, nullptr);
     const size_t dot = version.find('.');
     const int minor = dot == std::string::npos ? 0 : LeadingNumber(version, dot + 1, nullptr);
     if (major == 1 || major == 4)
