@@ -81,24 +81,19 @@ std::vector<int> SortOrder(const std::vector<std::string>& texts, bool ascending
 }
 
 namespace {
-int LeadingNumber(const std::string& s, size_t from, size_t* end) {
+int LeadingNumber(const std::string& s, size_t from) {
     long v = 0;
-    size_t i = from;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+    for (size_t i = from; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i)
         if (v < 1000000)
             v = v * 10 + (s[i] - '0');
-        ++i;
-    }
-    if (end != nullptr)
-        *end = i;
     return static_cast<int>(v);
 }
 }  // namespace
 
 bool HelpEnabledForVersion(const std::string& version) {
-    const int major = LeadingNumber(version, 0, nullptr);
+    const int major = LeadingNumber(version, 0);
     const size_t dot = version.find('.');
-    const int minor = dot == std::string::npos ? 0 : LeadingNumber(version, dot + 1, nullptr);
+    const int minor = dot == std::string::npos ? 0 : LeadingNumber(version, dot + 1);
     if (major == 1 || major == 4)
         return true;
     if (major == 2 && minor >= 29)
