@@ -157,14 +157,18 @@ void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
     SetRowText(row, app::COL_WORKGROUP, workgroup);
 }
 
-std::string CBrellmarkDlg::RowText(int row, int column) {
+std::wstring CBrellmarkDlg::CellText(int row, int column) {
     wchar_t buf[260] = {};
     LVITEMW item = {};
     item.iSubItem = column;
     item.pszText = buf;
     item.cchTextMax = 259;
     SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return ui::Narrow(buf);
+    return buf;
+}
+
+std::string CBrellmarkDlg::RowText(int row, int column) {
+    return ui::Narrow(CellText(row, column));
 }
 
 void CBrellmarkDlg::SetRowText(int row, int column, const std::string& text) {
@@ -184,7 +188,7 @@ void CBrellmarkDlg::ReorderRows(const std::vector<int>& order) {
     std::vector<Row> rows(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
         for (int c = 0; c < 5; ++c)
-            rows[i].text[c] = ui::Widen(RowText(static_cast<int>(i), c));
+            rows[i].text[c] = CellText(static_cast<int>(i), c);
         rows[i].state =
             ListView_GetItemState(list_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
         LVITEMW item = {};

@@ -53,6 +53,8 @@ protected:
 
 private:
     void LayoutList();
+    // A cell's text as the list holds it, without a trip through the code page.
+    std::wstring CellText(int row, int column);
     int SelectedRow();
     void ShowContextMenu(POINT screen, bool wizardEnabled);
     void Paint();
