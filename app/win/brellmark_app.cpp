@@ -7,7 +7,7 @@
 #include <commctrl.h>
 
 #include "app/win/brellmark_dlg.h"
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/main_model.h"
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "protocol/server_socket.h"
 
 // Sent by the import result window when it closes.

@@ -1,7 +1,7 @@
 // The About box: icon, version line, a second line and OK.
 #pragma once
 
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
 
 class CAbout : public ui::Dialog {

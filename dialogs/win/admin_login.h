@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
 
 class CAdminLogin : public ui::Dialog {

@@ -2,7 +2,7 @@
 // in rules::BasicConfigRules; this class moves texts between it and the boxes.
 #pragma once
 
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "dialogs/rules/basic_config_rules.h"
 
 class CBasicConfig : public ui::Dialog {

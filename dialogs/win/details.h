@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 
 class CDetails : public ui::Dialog {
 public:

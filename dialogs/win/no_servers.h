@@ -1,7 +1,7 @@
 // Shown when a discovery ends without any server answering.
 #pragma once
 
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
 
 class CNoServers : public ui::Dialog {

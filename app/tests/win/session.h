@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tests/win/remote.h"
+#include "ui/testing/remote.h"
 #include "resources/brellmark/resource.h"
 
 namespace e2e {

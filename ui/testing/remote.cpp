@@ -1,4 +1,4 @@
-#include "app/tests/win/remote.h"
+#include "ui/testing/remote.h"
 
 #include <commctrl.h>
 

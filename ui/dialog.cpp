@@ -1,4 +1,4 @@
-#include "app/win/dialog.h"
+#include "ui/dialog.h"
 
 #include <vector>
 
