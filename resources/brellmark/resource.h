@@ -118,3 +118,112 @@
 #define IDS_DET_DISK_MODEL 172
 #define IDS_DET_DISK_CAPACITY 173
 #define IDS_NO_ADDRESS 174
+
+/////////////////////////////////////////////////////////////////////////////
+// Quick configuration wizard: dialogs 200-259, controls and strings 2000-2999
+
+// Bitmaps and clips of the wizard
+#define IDB_WIZ_CHECK 200
+#define IDR_WIZ_ROW_AVI 201
+
+// Pages
+#define IDD_WIZ_HEAD 200
+#define IDD_WIZ_STEP1 201
+#define IDD_WIZ_STEP2 202
+#define IDD_WIZ_STEP3 203
+#define IDD_WIZ_STEP4 204
+#define IDD_WIZ_STEP5 205
+#define IDD_WIZ_STEP6 206
+#define IDD_WIZ_TAIL 207
+#define IDD_WIZ_PROGRESS 208
+#define IDD_WIZ_FINISH 209
+#define IDD_WIZ_FAIL 210
+
+// Controls
+#define IDC_WIZ_NAME 2000
+#define IDC_WIZ_PASSWORD 2010
+#define IDC_WIZ_VERIFY 2011
+#define IDC_WIZ_KEEP_PASSWORD 2012
+#define IDC_WIZ_TIME_ZONE 2020
+#define IDC_WIZ_SET_CLOCK 2021
+#define IDC_WIZ_DATE 2022
+#define IDC_WIZ_TIME 2023
+#define IDC_WIZ_USE_NTP 2024
+#define IDC_WIZ_NTP_SERVER 2025
+#define IDC_WIZ_ENCODING 2030
+#define IDC_WIZ_DHCP 2040
+#define IDC_WIZ_STATIC 2041
+#define IDC_WIZ_IP 2042
+#define IDC_WIZ_NETMASK 2043
+#define IDC_WIZ_GATEWAY 2044
+#define IDC_WIZ_DNS1 2045
+#define IDC_WIZ_DNS2 2046
+#define IDC_WIZ_DISK_MODEL 2050
+#define IDC_WIZ_DISK_CAPACITY 2051
+#define IDC_WIZ_INIT_DISK 2052
+#define IDC_WIZ_KEEP_DISK 2053
+#define IDC_WIZ_SUMMARY 2060
+#define IDC_WIZ_PROGRESS 2070
+#define IDC_WIZ_COMPLETE 2071
+// Row k (1 to 7) of the applying page: label 2080+k, clip 2090+k, check 2100+k.
+#define IDC_WIZ_ROW_LABEL 2080
+#define IDC_WIZ_ROW_ANIM 2090
+#define IDC_WIZ_ROW_CHECK 2100
+
+// Commands the dispatcher sends to the applying page
+#define ID_WIZ_NAME_DONE 32781
+#define ID_WIZ_PASSWORD_DONE 32782
+#define ID_WIZ_DATETIME_DONE 32783
+#define ID_WIZ_ENCODING_DONE 32784
+#define ID_WIZ_NETWORK_DONE 32785
+#define ID_WIZ_DISK_DONE 32786
+#define ID_WIZ_FINISH_DONE 32787
+#define ID_WIZ_COMPLETE 32789
+#define ID_WIZ_DISK_PROGRESS 32790
+
+// Strings: titles
+#define IDS_WIZ_CAPTION 2000
+#define IDS_WIZ_TITLE_WELCOME 2001
+#define IDS_WIZ_TITLE_STEP1 2002
+#define IDS_WIZ_TITLE_STEP2 2003
+#define IDS_WIZ_TITLE_STEP3 2004
+#define IDS_WIZ_TITLE_STEP4 2005
+#define IDS_WIZ_TITLE_STEP5 2006
+#define IDS_WIZ_TITLE_STEP6 2007
+#define IDS_WIZ_TITLE_FINISH 2008
+
+// Strings: checks and questions
+#define IDS_WIZ_NAME_EMPTY 2010
+#define IDS_WIZ_NAME_ALL_DIGITS 2011
+#define IDS_WIZ_NAME_ILLEGAL 2012
+#define IDS_WIZ_PASSWORD_WRONG 2013
+#define IDS_WIZ_NO_DISK 2014
+#define IDS_WIZ_FORMAT_WARNING 2015
+#define IDS_WIZ_NO_RESPONSE 2016
+
+// Strings: summary
+#define IDS_WIZ_SUM_STATUS 2020
+#define IDS_WIZ_SUM_VALUE 2021
+#define IDS_WIZ_SUM_NAME 2022
+#define IDS_WIZ_SUM_TIME_ZONE 2023
+#define IDS_WIZ_SUM_ENCODING 2024
+#define IDS_WIZ_SUM_NETWORK 2025
+#define IDS_WIZ_SUM_DISK 2026
+#define IDS_WIZ_SUM_DNS1 2027
+#define IDS_WIZ_SUM_DNS2 2028
+#define IDS_WIZ_SUM_DHCP 2029
+#define IDS_WIZ_SUM_STATIC 2030
+#define IDS_WIZ_SUM_YES 2031
+#define IDS_WIZ_SUM_NO 2032
+
+// Strings: filename encodings, in table order
+#define IDS_WIZ_ENC_CHS 2040
+#define IDS_WIZ_ENC_CHT 2041
+#define IDS_WIZ_ENC_CYRILLIC 2042
+#define IDS_WIZ_ENC_ENGLISH 2043
+#define IDS_WIZ_ENC_GREEK 2044
+#define IDS_WIZ_ENC_ICELANDIC 2045
+#define IDS_WIZ_ENC_JAPANESE 2046
+#define IDS_WIZ_ENC_KOREAN 2047
+#define IDS_WIZ_ENC_LATIN2 2048
+#define IDS_WIZ_ENC_LATIN1 2049

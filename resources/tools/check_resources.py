@@ -52,8 +52,9 @@ def check_languages(ids):
             text = f.read()
         if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):
             fault(f"{lang}: no LANGUAGE statement")
-        table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
-        defined = re.findall(r"^\s*(IDS_\w+)\s+\"", table.group(1), re.M) if table else []
+        # Every string table of the file (one per section).
+        tables = re.findall(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
+        defined = [n for t in tables for n in re.findall(r"^\s*(IDS_\w+)\s+\"", t, re.M)]
         for name in strings:
             n = defined.count(name)
             if n != 1:
@@ -76,7 +77,7 @@ def check_languages(ids):
 def check_art_reproducible():
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(HERE, "make_art.py"), tmp], check=True)
-        for name in ("brellmark.ico", "banner.bmp", "busy.avi"):
+        for name in ("brellmark.ico", "banner.bmp", "busy.avi", "wiz_row.avi", "wiz_check.bmp"):
             with open(os.path.join(tmp, name), "rb") as a, open(os.path.join(ART, name), "rb") as b:
                 if a.read() != b.read():
                     fault(f"art/{name} differs from what make_art.py draws")

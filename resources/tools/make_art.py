@@ -437,12 +437,11 @@ def clip_palette():
     return pal
 
 
-def write_avi(path, frames):
-    w, h = CLIP_W, CLIP_H
+def write_avi(path, frames, w=CLIP_W, h=CLIP_H, pal=None, fps=CLIP_FPS):
     n = len(frames)
     stride = (w + 3) & ~3
     frame_bytes = stride * h
-    pal = clip_palette()
+    pal = pal or clip_palette()
 
     def chunk(fourcc, data):
         pad = b"\0" if len(data) % 2 else b""
@@ -451,11 +450,11 @@ def write_avi(path, frames):
     def lst(kind, body):
         return b"LIST" + struct.pack("<I", len(body) + 4) + kind + body
 
-    us_per_frame = 1000000 // CLIP_FPS
+    us_per_frame = 1000000 // fps
     avih = struct.pack(
         "<IIIIIIIIII4I",
         us_per_frame,
-        frame_bytes * CLIP_FPS,  # max bytes per second
+        frame_bytes * fps,  # max bytes per second
         0,  # padding granularity
         0x10,  # AVIF_HASINDEX
         n,
@@ -475,7 +474,7 @@ def write_avi(path, frames):
         0,
         0,
         1,  # scale
-        CLIP_FPS,  # rate
+        fps,  # rate
         0,
         n,
         frame_bytes,
@@ -507,12 +506,69 @@ def write_avi(path, frames):
 # ---------------------------------------------------------------------------
 
 
+# ---------------------------------------------------------------------------
+# Quick configuration wizard: the row clip and the check mark of the applying
+# page, both 16 x 16 on the dialog face colour.
+
+FACE = (240, 240, 240)  # dialog face colour; ACS_TRANSPARENT keys on pixel 0,0
+ROW_N = 8
+ROW_SIZE = 16
+
+
+def row_palette():
+    pal = [tuple(int(round(FACE[c] + (ACCENT[c] * 0.55 - FACE[c]) * i / RAMP_TOP)) for c in range(3))
+           for i in range(RAMP_TOP + 1)]
+    pal.append((0, 0, 0))
+    return pal
+
+
+def row_frames():
+    """Eight dots on a ring; the bright one walks round, the tail fades."""
+    n, size = ROW_N, ROW_SIZE
+    c = size / 2.0
+    frames = []
+    for f in range(n):
+        frame = []
+        for y in range(size):
+            row = []
+            for x in range(size):
+                level = 0.0
+                for d in range(n):
+                    ang = 2 * math.pi * d / n - math.pi / 2
+                    dx, dy = c + 5.2 * math.cos(ang), c + 5.2 * math.sin(ang)
+                    age = (f - d) % n
+                    bright = 0.18 + 0.82 * (1 - age / (n - 1)) ** 1.5
+                    cov = coverage(math.hypot(x + 0.5 - dx, y + 0.5 - dy) - 1.5)
+                    level = max(level, cov * bright)
+                row.append(0 if (x, y) == (0, 0) else int(round(level * RAMP_TOP)))
+            frame.append(row)
+        frames.append(frame)
+    return frames
+
+
+def make_check():
+    green = (34, 139, 58)
+    img = []
+    for y in range(ROW_SIZE):
+        row = []
+        for x in range(ROW_SIZE):
+            px, py = x + 0.5, y + 0.5
+            d = min(seg_dist(px, py, 3.0, 8.5, 6.5, 12.0), seg_dist(px, py, 6.5, 12.0, 13.0, 4.0))
+            cov = coverage(d - 1.4)
+            r, g, b = mix(FACE, green, cov)
+            row.append((r, g, b, 255))
+        img.append(row)
+    return img
+
+
 def main(argv):
     out = argv[1] if len(argv) > 1 else OUT_DIR
     os.makedirs(out, exist_ok=True)
     write_ico(os.path.join(out, "brellmark.ico"), (16, 32, 48))
     write_bmp24(os.path.join(out, "banner.bmp"), make_banner())
     write_avi(os.path.join(out, "busy.avi"), clip_frames())
+    write_avi(os.path.join(out, "wiz_row.avi"), row_frames(), ROW_SIZE, ROW_SIZE, row_palette(), 10)
+    write_bmp24(os.path.join(out, "wiz_check.bmp"), make_check())
     return 0
 
 
