@@ -66,6 +66,8 @@ struct ServerConfig {
 
     std::optional<int> setConfigReply = 0;  // status of the CMD_SET_CONFIG reply; none: silent
     int restartSeconds = 3;
+    int formatSeconds = 10;               // a simulated disk initialisation takes this long
+    std::optional<std::string> encoding;  // last TAG_ENCODING written by the wizard
 };
 
 struct Config {

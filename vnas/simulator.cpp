@@ -193,8 +193,6 @@ std::string Simulator::Label(int index) const {
 }
 
 Simulator::Handler Simulator::HandlerFor(uint16_t command) {
-    // The wizard's commands (CMD_SET_NAME ... CMD_FINISH, CMD_DISK_PROGRESS)
-    // get their handlers here when the simulator learns them.
     switch (command) {
         case CMD_DISCOVER:
             return &Simulator::Discover;
@@ -208,6 +206,18 @@ Simulator::Handler Simulator::HandlerFor(uint16_t command) {
             return &Simulator::GetStatus;
         case CMD_LOGOUT:
             return nullptr;  // ends the exchange; nothing is sent back
+        case CMD_SET_NAME:
+        case CMD_SET_PASSWORD:
+        case CMD_SET_DATETIME:
+        case CMD_SET_ENCODING:
+        case CMD_SET_NETWORK:
+            return &Simulator::WizardSet;
+        case CMD_INIT_DISK:
+            return &Simulator::InitDisk;
+        case CMD_DISK_PROGRESS:
+            return &Simulator::DiskProgress;
+        case CMD_FINISH:
+            return &Simulator::Finish;
         default:
             return nullptr;
     }
@@ -278,6 +288,13 @@ void Simulator::Reply(int index, const uint8_t* request, int16_t status, const R
     h.status = status;
     h.kind = s.cfg.kind;
     s.lastSeq = h.seq;
+    auto drop = std::find(s.dropReplies.begin(), s.dropReplies.end(), h.command);
+    if (drop != s.dropReplies.end()) {
+        s.dropReplies.erase(drop);
+        fx->events.push_back("reply-dropped " + Label(index) + " cmd=" + std::to_string(h.command) +
+                             " seq=" + std::to_string(h.seq));
+        return;
+    }
     fx->out.push_back(Outgoing{index, s.active, to, items.Pack(h)});
 }
 
@@ -406,7 +423,8 @@ void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const End
     Reply(index, data, 0, b, source, fx);
 }
 
-void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Effects* fx) {
+void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Effects* fx,
+                            const std::string& what) {
     ServerConfig& c = s.cfg;
     std::string stored, rejected;
     auto note = [](std::string* list, uint8_t tag) {
@@ -496,6 +514,27 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
     storeAddress(TAG_LAN_GATEWAY, &c.lanGateway);
     storeAddress(TAG_DHCP_START, &c.dhcpStart);
     storeAddress(TAG_DHCP_END, &c.dhcpEnd);
+    // The wizard's items.
+    uint8_t zone = 0;
+    std::size_t zoneLen = 0;
+    if (FindItem(d, n, TAG_TIME_ZONE, nullptr, 0, &zoneLen)) {
+        storeByte(TAG_TIME_ZONE, &zone);
+        if (zoneLen >= 1)
+            c.timeZone = zone;
+    }
+    if (FindText(d, n, TAG_NTP_SERVER, kMaxItemValue, &text)) {
+        c.ntp = "1" + text;  // the first character 1: synchronised with a time server
+        note(&stored, TAG_NTP_SERVER);
+    }
+    if (FindText(d, n, TAG_ENCODING, 4, &text)) {
+        c.encoding = text;
+        note(&stored, TAG_ENCODING);
+    }
+    if (FindText(d, n, TAG_ADMIN_NAME, kMaxItemValue, &text) && text == "administrator" &&
+        FindText(d, n, TAG_PASSWORD, kMaxItemValue, &text)) {
+        c.adminPassword = text;
+        note(&stored, TAG_PASSWORD);
+    }
 
     // Where it will answer from after a restart: a router on its LAN side, a
     // storage server on its fixed address; with DHCP it keeps the one it has.
@@ -506,7 +545,7 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
         s.nextAddress = c.ip;
     }
     std::string ev =
-        "set-config " + Label(static_cast<int>(&s - servers_.data())) + " stored=" + stored;
+        what + " " + Label(static_cast<int>(&s - servers_.data())) + " stored=" + stored;
     if (!rejected.empty())
         ev += " rejected=" + rejected;
     fx->events.push_back(ev);
@@ -532,6 +571,61 @@ void Simulator::SetConfig(int index, const uint8_t* data, std::size_t length,
         BeginRestart(index, s.cfg.restartSeconds, fx);
 }
 
+void Simulator::WizardSet(int index, const uint8_t* data, std::size_t length,
+                          const Endpoint& source, Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    const PacketHeader h = PacketHeader::Decode(data);
+    StoreConfig(s, data, length, fx, "wizard-set cmd=" + std::to_string(h.command));
+    Reply(index, data, 0, ReplyItems{}, source, fx);
+}
+
+int Simulator::FormatPercent(ServerState& s) {
+    if (!s.formatting)
+        return 100;
+    const int64_t total = int64_t{s.cfg.formatSeconds} * 1000;
+    const int64_t done = clock_->MonotonicMs() - s.formatStartMs;
+    if (done >= total) {
+        s.formatting = false;
+        s.cfg.diskStatus = "1";
+        return 100;
+    }
+    return static_cast<int>(done * 100 / total);
+}
+
+void Simulator::InitDisk(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                         Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    uint8_t init = 0;
+    FindByte(data, length, TAG_DISK_INIT, &init);
+    if (init == 1 && !s.formatting) {
+        s.formatting = true;
+        s.formatStartMs = clock_->MonotonicMs();
+        s.cfg.diskStatus = "0";
+        fx->events.push_back("format-begin " + Label(index) +
+                             " seconds=" + std::to_string(s.cfg.formatSeconds));
+    }
+    Reply(index, data, 0, ReplyItems{}, source, fx);
+}
+
+void Simulator::DiskProgress(int index, const uint8_t* data, std::size_t, const Endpoint& source,
+                             Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    const bool was = s.formatting;
+    const int percent = FormatPercent(s);
+    if (was && !s.formatting)
+        fx->events.push_back("format-end " + Label(index));
+    Reply(index, data, static_cast<int16_t>(percent), ReplyItems{}, source, fx);
+}
+
+void Simulator::Finish(int index, const uint8_t* data, std::size_t, const Endpoint& source,
+                       Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    Reply(index, data, 0, ReplyItems{}, source, fx);
+    s.cfg.configured = std::vector<uint8_t>{1, 0, 0, 0};
+    s.doneAfterRestart = true;
+    BeginRestart(index, s.cfg.restartSeconds, fx);
+}
+
 void Simulator::BeginRestart(int index, int seconds, Effects* fx) {
     ServerState& s = servers_[static_cast<std::size_t>(index)];
     s.restarting = true;
@@ -553,6 +647,23 @@ void Simulator::EndRestarts(Effects* fx) {
         }
         fx->events.push_back("restart-end " + Label(static_cast<int>(i)) +
                              " address=" + FormatAddress(s.active));
+        if (s.doneAfterRestart) {
+            // Back under the new settings: tell the client, numbered like a
+            // reply to its next request.
+            s.doneAfterRestart = false;
+            if (!s.haveClient)
+                continue;
+            PacketHeader h;
+            std::memcpy(h.serverId, s.cfg.mac.data(), 6);
+            h.seq = static_cast<uint16_t>((s.lastSeq + 1) % kSeqModulo);
+            h.command = CMD_DONE;
+            h.kind = s.cfg.kind;
+            s.lastSeq = h.seq;
+            fx->out.push_back(Outgoing{static_cast<int>(i), s.active, s.lastClient,
+                                       PackDatagram(h, CommandBuffer{})});
+            fx->events.push_back("done " + Label(static_cast<int>(i)) +
+                                 " dst=" + FormatEndpoint(s.lastClient));
+        }
     }
 }
 
@@ -611,7 +722,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         fx.quit = true;
         return fx;
     }
-    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart";
+    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
+                       w[0] == "drop-reply";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -638,6 +750,20 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         for (int i : targets) {
             servers_[static_cast<std::size_t>(i)].cfg.setConfigReply = status;
             fx.events.push_back("set-config-reply " + Label(i) + " status=" + w[2]);
+        }
+        return fx;
+    }
+
+    if (w[0] == "drop-reply") {
+        long code = 0;
+        if (w.size() != 3 || !ParseNumber(w[2], 0, 65535, &code)) {
+            error("drop-reply needs a command code from 0 to 65535");
+            return fx;
+        }
+        for (int i : targets) {
+            servers_[static_cast<std::size_t>(i)].dropReplies.push_back(
+                static_cast<uint16_t>(code));
+            fx.events.push_back("drop-reply " + Label(i) + " cmd=" + w[2]);
         }
         return fx;
     }

@@ -87,7 +87,11 @@ struct ServerState {
     int64_t silentUntilMs = 0;
     bool haveClient = false;
     Endpoint lastClient;
-    uint16_t lastSeq = 0;  // seq of its last reply
+    uint16_t lastSeq = 0;     // seq of its last reply
+    bool formatting = false;  // a disk initialisation runs
+    int64_t formatStartMs = 0;
+    bool doneAfterRestart = false;      // CMD_FINISH: send CMD_DONE when back
+    std::vector<uint16_t> dropReplies;  // commands whose next reply is dropped
 };
 
 class Simulator {
@@ -106,7 +110,7 @@ public:
     int64_t MsUntilNextDeadline();
 
     // One control line (see README.md): rediscover, set-config-reply,
-    // restart, quit. `allowBroadcast` false refuses the rediscover fallback
+    // restart, drop-reply, quit. `allowBroadcast` false refuses the rediscover fallback
     // to 255.255.255.255 (used when bound to a loopback address).
     Effects Control(const std::string& line, bool allowBroadcast = true);
 
@@ -133,10 +137,24 @@ private:
                    Effects* fx);
     void SetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
                    Effects* fx);
+    // The wizard's requests: CMD_SET_NAME to CMD_SET_NETWORK store what they
+    // carry; CMD_INIT_DISK starts a format; CMD_DISK_PROGRESS reports it;
+    // CMD_FINISH restarts the server, which sends CMD_DONE when it is back.
+    void WizardSet(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                   Effects* fx);
+    void InitDisk(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                  Effects* fx);
+    void DiskProgress(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                      Effects* fx);
+    void Finish(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                Effects* fx);
+    int FormatPercent(ServerState& s);
 
     void Reply(int index, const uint8_t* request, int16_t status, const ReplyItems& items,
                const Endpoint& to, Effects* fx);
-    void StoreConfig(ServerState& s, const uint8_t* data, std::size_t length, Effects* fx);
+    // Stores the items a write carries; logs "WHAT server=... stored=...".
+    void StoreConfig(ServerState& s, const uint8_t* data, std::size_t length, Effects* fx,
+                     const std::string& what = "set-config");
     void BeginRestart(int index, int seconds, Effects* fx);
     void EndRestarts(Effects* fx);
     std::vector<int> Select(const std::string& selector) const;

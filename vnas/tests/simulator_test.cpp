@@ -362,6 +362,105 @@ TEST_F(SimulatorTest, RouterKeepsWanModeAndMovesToItsLanAddress) {
     EXPECT_EQ(fx.moves[0].to, 0x7F000150u);
 }
 
+TEST_F(SimulatorTest, WizardRequestsStoreFormatRestartAndReportDone) {
+    ServerConfig s = Storage(1);
+    s.restartSeconds = 4;
+    s.formatSeconds = 10;
+    s.diskStatus = "0";
+    Make({s});
+    auto status = [](const Effects& fx) {
+        return PacketHeader::Decode(fx.out[0].bytes.data()).status;
+    };
+    CommandBuffer b;
+    b.AddText(TAG_SERVER_NAME, "WIZ-NEW");
+    Effects fx = Send(Request(MacOf(1), 10, CMD_SET_NAME, b));
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).seq, 11);
+    EXPECT_EQ(fx.events[0], "wizard-set cmd=19 server=\"WIZ-NEW\" stored=1");
+
+    b = CommandBuffer{};
+    b.AddItem(TAG_ADMIN_NAME, "administrator", 14);
+    b.AddText(TAG_PASSWORD, "newpw");
+    ASSERT_EQ(Send(Request(MacOf(1), 12, CMD_SET_PASSWORD, b)).out.size(), 1u);
+    EXPECT_EQ(sim_->servers()[0].cfg.adminPassword, "newpw");
+    // No items: the password stays.
+    ASSERT_EQ(Send(Request(MacOf(1), 14, CMD_SET_PASSWORD)).out.size(), 1u);
+    EXPECT_EQ(sim_->servers()[0].cfg.adminPassword, "newpw");
+
+    b = CommandBuffer{};
+    b.AddByte(TAG_TIME_ZONE, 46);
+    b.AddTextNul(TAG_TIME, "235958", 7);
+    b.AddTextNul(TAG_DATE, "12312026", 9);
+    b.AddTextNul(TAG_NTP_SERVER, "pool.ntp.org", 13);
+    Send(Request(MacOf(1), 16, CMD_SET_DATETIME, b));
+    b = CommandBuffer{};
+    b.AddFixedText(TAG_ENCODING, "936", 4);
+    Send(Request(MacOf(1), 18, CMD_SET_ENCODING, b));
+    b = CommandBuffer{};
+    b.AddByte(TAG_IP_MODE, 2);
+    b.AddIPv4(TAG_IP, 0x7F000109);
+    b.AddIPv4(TAG_NETMASK, 0xFFFF0000);
+    b.AddIPv4(TAG_GATEWAY, 0x7F000001);
+    b.AddIPv4(TAG_DNS1, 0x08080808);
+    b.AddIPv4(TAG_DNS2, 0);
+    Send(Request(MacOf(1), 20, CMD_SET_NETWORK, b));
+    const ServerConfig& c = sim_->servers()[0].cfg;
+    EXPECT_EQ(c.timeZone, std::optional<uint8_t>(46));
+    EXPECT_EQ(c.ntp, std::optional<std::string>("1pool.ntp.org"));
+    EXPECT_EQ(c.encoding, std::optional<std::string>("936"));
+    EXPECT_EQ(c.ipMode, 0);
+    EXPECT_EQ(c.dns1, std::optional<uint32_t>(0x08080808));
+    EXPECT_EQ(sim_->DateText(sim_->servers()[0]), "12312026");
+    EXPECT_EQ(sim_->servers()[0].active, 0x7F000101u);  // moves only at the restart
+
+    // The format's percentage grows with the time; 100 marks the disk initialised.
+    b = CommandBuffer{};
+    b.AddByte(TAG_DISK_INIT, 1);
+    Send(Request(MacOf(1), 22, CMD_INIT_DISK, b));
+    struct Poll {
+        int64_t advanceMs;
+        int percent;
+    } polls[] = {{0, 0}, {2500, 25}, {5000, 75}, {2499, 99}, {1, 100}, {5000, 100}};
+    uint16_t seq = 24;
+    for (const Poll& p : polls) {
+        clock_.Advance(p.advanceMs);
+        fx = Send(Request(MacOf(1), seq, CMD_DISK_PROGRESS));
+        seq += 2;
+        ASSERT_EQ(fx.out.size(), 1u);
+        EXPECT_EQ(status(fx), p.percent);
+    }
+    EXPECT_EQ(sim_->servers()[0].cfg.diskStatus, std::optional<std::string>("1"));
+
+    // A dropped reply: the request is handled, its reply not sent; once only.
+    fx = sim_->Control("drop-reply WIZ-NEW 25");
+    EXPECT_EQ(fx.events.back(), "drop-reply server=\"WIZ-NEW\" cmd=25");
+    EXPECT_TRUE(sim_->Control("drop-reply WIZ-NEW x").events.back().rfind("control-error", 0) == 0);
+    fx = Send(Request(MacOf(1), 40, CMD_FINISH));
+    EXPECT_TRUE(fx.out.empty());
+    EXPECT_EQ(fx.events[0], "reply-dropped server=\"WIZ-NEW\" cmd=25 seq=41");
+    // The restart has begun: silent; the repeated request is not answered.
+    EXPECT_TRUE(Send(Request(MacOf(1), 40, CMD_FINISH)).out.empty());
+    clock_.Advance(4000);
+    fx = sim_->Tick();
+    ASSERT_EQ(fx.moves.size(), 1u);
+    ASSERT_EQ(fx.out.size(), 1u);
+    const PacketHeader done = PacketHeader::Decode(fx.out[0].bytes.data());
+    EXPECT_EQ(done.command, CMD_DONE);
+    EXPECT_EQ(done.seq, 42);
+    EXPECT_EQ(fx.out[0].from, 0x7F000109u);
+    EXPECT_EQ(fx.out[0].to, kClient);
+    EXPECT_EQ(fx.out[0].bytes.size(), 16u);
+    // Discovered again under its new name and address, configured.
+    fx = Send(Request(kNoId, 0, CMD_DISCOVER));
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(fx.out[0].from, 0x7F000109u);
+    std::string name;
+    FindText(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_SERVER_NAME, 127, &name);
+    EXPECT_EQ(name, "WIZ-NEW");
+    fx = Send(Request(MacOf(1), 1, CMD_GET_STATUS));
+    EXPECT_EQ(FindInt32(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_CONFIGURED), 1);
+}
+
 TEST_F(SimulatorTest, ControlRediscoverAndErrors) {
     Make({Storage(1), Storage(2)});
     // No client seen yet and broadcasts disallowed: refused, nothing sent.
