@@ -124,9 +124,21 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
         case CMD_REDISCOVER:
             StartDiscovery();
             break;
+        case CMD_DISK_PROGRESS:
+        case CMD_SET_NAME:
+        case CMD_SET_PASSWORD:
+        case CMD_SET_DATETIME:
+        case CMD_SET_ENCODING:
+        case CMD_SET_NETWORK:
+        case CMD_INIT_DISK:
+        case CMD_FINISH:
+        case CMD_DONE:
+            if (wizard_ != nullptr)
+                wizard_->OnReply(block.data, length);
+            break;
         default:
-            // The wizard and import replies are handled by their flows once
-            // those exist; everything else is ignored.
+            // The import replies are handled by its flow once it exists;
+            // everything else is ignored.
             break;
     }
 }
@@ -168,7 +180,50 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
     }
     if (flow == FLOW_CONFIGURE)
         RunConfigure(block);
-    // FLOW_WIZARD and FLOW_IMPORT start their flows here once they exist.
+    if (flow == FLOW_WIZARD)
+        RunWizard(block);
+    // FLOW_IMPORT starts its flow here once it exists.
+}
+
+bool MainModel::SendToServer(const uint8_t id[6], CommandBuffer& buffer, uint16_t command) {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* target = nullptr;
+        for (ServerInfo& s : servers_.Records())
+            if (std::memcmp(s.id, id, 6) == 0) {
+                target = &s;
+                break;
+            }
+        if (target == nullptr)
+            return false;
+        target->flow = FLOW_WIZARD;
+        AddressRequest(target, command, buffer);
+    }
+    view_.Send(PackDatagram(buffer.header, buffer));
+    return true;
+}
+
+void MainModel::RunWizard(const ReplyBlock& block) {
+    if (wizard_ != nullptr)
+        return;  // a repeated configuration reply: one wizard at a time
+    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    uint8_t id[6];
+    std::memcpy(id, block.data, 6);
+    wiz::WizardFlow flow(id, block.data, length, block.sourceIp,
+                         [this, &id](uint16_t command, CommandBuffer& items) {
+                             return SendToServer(id, items, command);
+                         });
+    wizard_ = &flow;
+    const bool shown = view_.RunWizard(flow);
+    wizard_ = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        for (ServerInfo& s : servers_.Records())
+            if (std::memcmp(s.id, id, 6) == 0)
+                s.selected = 0;
+    }
+    if (shown)
+        StartDiscovery();
 }
 
 void MainModel::RunConfigure(const ReplyBlock& block) {

@@ -10,6 +10,7 @@
 #include "app/server_list.h"
 #include "dialogs/rules/basic_config_rules.h"
 #include "protocol/exchange.h"
+#include "wizard/flow.h"
 
 namespace app {
 
@@ -57,6 +58,9 @@ public:
     virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
                                 rules::BasicConfigRules& rules) = 0;
     virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+    // The quick configuration wizard for `flow`, modally; or, for a server
+    // without a disk, its message. Returns whether the wizard was shown.
+    virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }
 };
 
 class MainModel {
@@ -106,6 +110,10 @@ private:
     void OnStatusReply(const proto::ReplyBlock& block);
     void OnConfigReply(const proto::ReplyBlock& block);
     void RunConfigure(const proto::ReplyBlock& block);
+    void RunWizard(const proto::ReplyBlock& block);
+    // Sends to the server whose id starts with `id`, or nothing when it has
+    // left the list. Returns whether it was sent.
+    bool SendToServer(const uint8_t id[6], proto::CommandBuffer& buffer, uint16_t command);
     void LoginAndStart(int flow);
     bool IsNotConfiguredRow(int row);
 
@@ -119,6 +127,7 @@ private:
     int configReplied_ = 1;
     int sortColumn_ = 0;
     int sortAscending_ = 1;
+    wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs
 };
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include "dialogs/win/details.h"
 #include "dialogs/win/no_servers.h"
 #include "resources/brellmark/resource.h"
+#include "wizard/win/wizard_sheet.h"
 
 namespace {
 
@@ -279,6 +280,30 @@ bool CBrellmarkDlg::RunBasicConfig(const rules::BasicConfigFields& fields,
 void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
     CDetails dlg(hwnd(), data, length);
     dlg.DoModal();
+}
+
+bool CBrellmarkDlg::RunWizard(wiz::WizardFlow& flow) {
+    if (!flow.hasDisk()) {
+        // "The server '%s' (%s) can not detect any hard disk, ..."
+        const std::wstring format = ui::LoadText(IDS_WIZ_NO_DISK);
+        const std::wstring name = ui::Widen(flow.replyName());
+        const std::wstring address = ui::Widen(flow.replyAddress());
+        std::wstring text;
+        for (size_t i = 0, arg = 0; i < format.size(); ++i) {
+            if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L's' && arg < 2) {
+                text += arg++ == 0 ? name : address;
+                ++i;
+            } else {
+                text += format[i];
+            }
+        }
+        MessageBoxW(hwnd(), text.c_str(), ui::LoadText(IDS_CAPTION_WARNING).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    CWizard wizard(hwnd(), flow);
+    wizard.DoModal();
+    return true;
 }
 
 int CBrellmarkDlg::SelectedRow() {

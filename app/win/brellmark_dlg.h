@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/main_model.h"
-#include "ui/dialog.h"
 #include "protocol/server_socket.h"
+#include "ui/dialog.h"
 
 // Sent by the import result window when it closes.
 constexpr UINT WM_IMPORT_DONE = WM_USER + 256;
@@ -42,6 +42,7 @@ public:
     bool RunBasicConfig(const rules::BasicConfigFields& fields,
                         rules::BasicConfigRules& rules) override;
     void ShowDetails(const uint8_t* data, size_t length) override;
+    bool RunWizard(wiz::WizardFlow& flow) override;
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,0 +1,54 @@
+// A thin property sheet page over plain Win32, the sibling of ui::Dialog for
+// pages of a sheet (wizards): one object per page resource, virtual handlers
+// for the sheet's notifications.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+namespace ui {
+
+class PropertyPage {
+public:
+    explicit PropertyPage(UINT templateId) : templateId_(templateId) {}
+    virtual ~PropertyPage() = default;
+    PropertyPage(const PropertyPage&) = delete;
+    PropertyPage& operator=(const PropertyPage&) = delete;
+
+    // The page for PropertySheetW; the sheet destroys it.
+    HPROPSHEETPAGE Create(DWORD extraFlags = 0);
+    HWND hwnd() const { return hwnd_; }
+    HWND sheet() const { return hwnd_ ? GetParent(hwnd_) : nullptr; }
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    void EnableItem(int id, bool enable) { EnableWindow(Item(id), enable ? TRUE : FALSE); }
+    bool IsChecked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+    void Check(int id, bool checked) {
+        CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+    }
+
+protected:
+    // The page's window was created (first showing).
+    virtual void OnInitDialog() {}
+    // The page becomes active.
+    virtual void OnSetActive() {}
+    // Next pressed: true lets the wizard advance, false keeps it here.
+    virtual bool OnWizardNext() { return true; }
+    virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
+    // Every other message; set *handled to stop the default processing.
+    virtual INT_PTR OnMessage(UINT /*msg*/, WPARAM, LPARAM, bool* handled) {
+        *handled = false;
+        return 0;
+    }
+    // The page's window is being destroyed.
+    virtual void OnDestroy() {}
+
+private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    UINT templateId_;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace ui
