@@ -30,8 +30,10 @@ int CServerSocket::Create(HWND window, uint16_t localPort) {
     }
     BOOL on = TRUE;
     setsockopt(sock_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
-    // A burst of replies from many servers must not overflow the queue.
-    int rcvbuf = 1 << 20;
+    // A burst of replies from many servers must not overflow the queue: room
+    // for the discovery replies of some thousands of servers arriving within
+    // milliseconds, before the window has had a chance to read any of them.
+    int rcvbuf = 4 << 20;
     setsockopt(sock_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&rcvbuf), sizeof rcvbuf);
     if (WSAAsyncSelect(sock_, window, WM_SOCKET_NOTIFY, FD_READ) == SOCKET_ERROR) {
         Close();
