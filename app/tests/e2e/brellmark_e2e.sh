@@ -8,6 +8,9 @@
 #   configure  login, basic configuration, write replies, restart and details
 #         against the servers of configure-servers.conf; the driver writes
 #         control lines into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL)
+#   wizard  the quick configuration wizard against wizard-servers.conf: a full
+#         run with disk initialisation, kept password, dropped replies with
+#         Retry and Cancel, refused inputs; screenshot of the applying page
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -56,6 +59,12 @@ configure)
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='ConfigureTest.*'
     ;;
+wizard)
+    harness_start_vnas "$here/wizard-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    filter='WizardTest.*'
+    ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac
 
@@ -72,6 +81,11 @@ if [ "$scenario" = four ] && [ -f "$outdir/brellmark-main.bmp" ]; then
     convert "$outdir/brellmark-main.bmp" "$outdir/brellmark-main.png" 2>/dev/null &&
         rm -f "$outdir/brellmark-main.bmp" &&
         harness_log "screenshot: $outdir/brellmark-main.png"
+fi
+if [ "$scenario" = wizard ] && [ -f "$outdir/wizard-applying.bmp" ]; then
+    convert "$outdir/wizard-applying.bmp" "$outdir/wizard-applying.png" 2>/dev/null &&
+        rm -f "$outdir/wizard-applying.bmp" &&
+        harness_log "screenshot: $outdir/wizard-applying.png"
 fi
 if [ "$scenario" = scale ]; then
     # When the replies left the servers, and how long after the last status
