@@ -34,6 +34,8 @@ protected:
     virtual void OnSetActive() {}
     // Next pressed: true lets the wizard advance, false keeps it here.
     virtual bool OnWizardNext() { return true; }
+    // Cancel, Escape or the window's close: true lets the sheet close.
+    virtual bool OnQueryCancel() { return true; }
     virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
     // Every other message; set *handled to stop the default processing.
     virtual INT_PTR OnMessage(UINT /*msg*/, WPARAM, LPARAM, bool* handled) {

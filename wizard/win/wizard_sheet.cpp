@@ -346,6 +346,8 @@ protected:
         return TRUE;
     }
     void OnDestroy() override { wizard_.flow().DetachProgress(); }
+    // From the applying page on, Finish is the only way out.
+    bool OnQueryCancel() override { return false; }
 
     // wiz::ApplyView
     void Send(uint16_t command, const proto::CommandBuffer& items) override {
@@ -402,6 +404,7 @@ protected:
         CWizardPage::OnSetActive();
         EnableWindow(GetDlgItem(sheet(), IDCANCEL), FALSE);
     }
+    bool OnQueryCancel() override { return false; }
 };
 
 }  // namespace
