@@ -611,8 +611,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         fx.quit = true;
         return fx;
     }
-    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
-                       w[0] == "reply";
+    const bool known =
+        w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" || w[0] == "reply";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -682,7 +682,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
                 if (command == CMD_GET_STATUS)
                     GetStatus(i, request, sizeof request, s.lastClient, &fx);
                 else
-                    Reply(i, request, static_cast<int16_t>(status), ReplyItems{}, s.lastClient, &fx);
+                    Reply(i, request, static_cast<int16_t>(status), ReplyItems{}, s.lastClient,
+                          &fx);
             }
             fx.events.push_back("reply " + Label(i) + " cmd=" + w[2] + " count=" +
                                 std::to_string(count) + " dst=" + FormatEndpoint(s.lastClient));

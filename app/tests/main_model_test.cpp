@@ -442,13 +442,15 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
         uint16_t seq = 4;  // the selected server's next reply number
         if (c.details) {
             m.OnDetails();
-            m.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
+            m.OnServerReply(
+                Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
             ASSERT_EQ(v.details, 1) << c.what;
             seq = 6;
         }
         const size_t sent = v.sent.size();
         for (int i = 0; i < 20; ++i)  // repeated, numbered as expected each time
-            m.OnServerReply(Block(kA.ip, From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
+            m.OnServerReply(Block(kA.ip,
+                                  From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
                                   Text(TAG_SERVER_NAME, "ALPHA")));
         EXPECT_TRUE(v.messages.empty()) << c.what;
         EXPECT_EQ(v.sent.size(), sent) << c.what;
@@ -477,8 +479,10 @@ TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
         return r.Validate(changed).ok;
     };
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 10),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
     ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
     model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
     model.OnServerReply(Block(kB.ip, From(kB, CMD_SET_CONFIG, 12, 2), {}));
@@ -500,7 +504,8 @@ TEST_F(ModelTest, ServersOfOneNameShowTheirOwnState) {
     auto status = [&](const Server& s, uint8_t configured, const std::vector<uint8_t>& version,
                       int16_t kind) {
         model.OnServerReply(Block(s.ip, From(s, CMD_GET_STATUS, 3, 0, kind),
-                                  Cat({Text(TAG_SERVER_NAME, s.name), version,
+                                  Cat({Text(TAG_SERVER_NAME, s.name),
+                                       version,
                                        {TAG_CONFIGURED, 4, configured, 0, 0, 0}})));
     };
     status(twin2, 0, {TAG_VERSION, 8, 0x23, 0x06, 0x09, 0x20, 0, 0, 0, 0}, 1);
@@ -543,8 +548,10 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
     };
     view.answerYes = true;
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
     EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
     EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     EXPECT_EQ(model.configReplied(), 1);

@@ -424,8 +424,8 @@ TEST_F(SimulatorTest, ControlReplySendsUnaskedReplies) {
     fx = sim_->Control("reply #1 5");
     ASSERT_EQ(fx.out.size(), 1u);
     std::string name;
-    EXPECT_TRUE(FindText(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_SERVER_NAME, 127,
-                         &name));
+    EXPECT_TRUE(
+        FindText(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_SERVER_NAME, 127, &name));
     EXPECT_EQ(name, "NAS-1");
     for (const char* bad : {"reply NAS-1", "reply NAS-1 0", "reply NAS-1 3 x", "reply NAS-1 3 0 0",
                             "reply NAS-1 3 0 1001"}) {
