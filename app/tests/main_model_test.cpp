@@ -69,6 +69,12 @@ public:
         return basicConfig ? basicConfig(f, r) : false;
     }
     void ShowDetails(const uint8_t*, size_t) override { ++details; }
+    std::vector<app::ServerHandle> imports;
+    std::vector<std::string> importRows;
+    void StartImport(app::ServerHandle server) override { imports.push_back(server); }
+    void AddImportRow(const std::string& type, const std::string& text) override {
+        importRows.push_back(type + "|" + text);
+    }
 };
 
 struct Server {
@@ -442,13 +448,15 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
         uint16_t seq = 4;  // the selected server's next reply number
         if (c.details) {
             m.OnDetails();
-            m.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
+            m.OnServerReply(
+                Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
             ASSERT_EQ(v.details, 1) << c.what;
             seq = 6;
         }
         const size_t sent = v.sent.size();
         for (int i = 0; i < 20; ++i)  // repeated, numbered as expected each time
-            m.OnServerReply(Block(kA.ip, From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
+            m.OnServerReply(Block(kA.ip,
+                                  From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
                                   Text(TAG_SERVER_NAME, "ALPHA")));
         EXPECT_TRUE(v.messages.empty()) << c.what;
         EXPECT_EQ(v.sent.size(), sent) << c.what;
@@ -477,8 +485,10 @@ TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
         return r.Validate(changed).ok;
     };
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 10),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
     ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
     model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
     model.OnServerReply(Block(kB.ip, From(kB, CMD_SET_CONFIG, 12, 2), {}));
@@ -500,7 +510,8 @@ TEST_F(ModelTest, ServersOfOneNameShowTheirOwnState) {
     auto status = [&](const Server& s, uint8_t configured, const std::vector<uint8_t>& version,
                       int16_t kind) {
         model.OnServerReply(Block(s.ip, From(s, CMD_GET_STATUS, 3, 0, kind),
-                                  Cat({Text(TAG_SERVER_NAME, s.name), version,
+                                  Cat({Text(TAG_SERVER_NAME, s.name),
+                                       version,
                                        {TAG_CONFIGURED, 4, configured, 0, 0, 0}})));
     };
     status(twin2, 0, {TAG_VERSION, 8, 0x23, 0x06, 0x09, 0x20, 0, 0, 0, 0}, 1);
@@ -543,8 +554,10 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
     };
     view.answerYes = true;
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"), {TAG_IP_MODE, 1, 1}})));
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
     EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
     EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     EXPECT_EQ(model.configReplied(), 1);
@@ -568,4 +581,43 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
         const bool addressed = h.origin[0] == 'C' && h.origin[1] == 'l';
         EXPECT_TRUE(h.command == CMD_DISCOVER || addressed) << h.command;
     }
+}
+
+// The import: login with FLOW_IMPORT, the configuration reply starts it; each
+// line goes to the import's server, and only the answer to the awaited line
+// is taken (a late one, or one from another server, is not).
+TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
+    model.Initialize();
+    Discover(kA);
+    Discover(kB);
+    Select(0);
+    model.OnImportUsers();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
+    ASSERT_EQ(view.imports.size(), 1u);
+    const app::ServerHandle server = view.imports[0];
+
+    auto& mailbox = model.importReplies();
+    ASSERT_TRUE(model.SendImportLine(server, "bob pw", mailbox));
+    const PacketHeader h = LastSent();
+    EXPECT_EQ(h.command, CMD_IMPORT_USER);
+    EXPECT_EQ(h.seq, 8);
+    EXPECT_EQ(model.FindSelected()->flow, FLOW_IMPORT);
+    const auto& d = view.sent.back();
+    EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
+              std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 9, -2), {}));  // other server
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
+    EXPECT_TRUE(view.importRows.empty());
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
+    EXPECT_EQ(view.importRows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
+    EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
+
+    // The list is rebuilt: the import's server is gone and nothing is sent.
+    model.StartDiscovery();
+    Discover(kA);
+    const size_t before = view.sent.size();
+    EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
+    EXPECT_EQ(view.sent.size(), before);
 }

@@ -60,6 +60,11 @@ private:
     void ShowContextMenu(POINT screen, bool wizardEnabled);
     void Paint();
     void Destroy();
+    // Rows change in bursts (thousands of servers answer one discovery): the
+    // list stops drawing at the first change and draws once when the
+    // messages queued meanwhile have been handled.
+    void DeferRedraw();
+    void ResumeRedraw();
 
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
@@ -68,4 +73,5 @@ private:
     HICON icon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HBITMAP banner_ = nullptr;
+    bool redrawDeferred_ = false;
 };
