@@ -44,6 +44,8 @@ public:
         return false;
     }
     void ShowDetails(const uint8_t*, size_t) override {}
+    void StartImport(app::ServerHandle) override {}
+    void AddImportRow(const std::string&, const std::string&) override {}
     bool RunWizard(wiz::WizardFlow& flow) override {
         ++wizards;
         return wizard ? wizard(flow) : flow.hasDisk();

@@ -43,6 +43,9 @@ public:
                         rules::BasicConfigRules& rules) override;
     void ShowDetails(const uint8_t* data, size_t length) override;
     bool RunWizard(wiz::WizardFlow& flow) override;
+    // The import's windows arrive with its Win32 side; until then nothing.
+    void StartImport(app::ServerHandle) override {}
+    void AddImportRow(const std::string&, const std::string&) override {}
 
 protected:
     BOOL OnInitDialog() override;
