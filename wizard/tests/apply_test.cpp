@@ -328,3 +328,42 @@ TEST(WizardFlowTest, RepliesOfAnyContentReachOnlyTheRunningPage) {
     EXPECT_FALSE(none.hasDisk());
     EXPECT_EQ(none.replyName(), "NAS");
 }
+
+TEST(WizardFlowTest, RandomRepliesNeverCrashOrMoveTheRunBackwards) {
+    const uint8_t id[6] = {0, 0x11, 0x32, 0xdd, 0, 9};
+    std::vector<uint8_t> reply(16, 0);
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int run = 0; run < 40; ++run) {
+        WizardFlow flow(id, reply.data(), reply.size(), 1,
+                        [](uint16_t, CommandBuffer&) { return true; });
+        flow.settings().m_initDisk = static_cast<uint8_t>(run % 2);
+        RecordingView view;
+        flow.AttachProgress(view);
+        int last = 0;
+        for (int i = 0; i < 300; ++i) {
+            PacketHeader h;
+            std::memcpy(h.serverId, id, 6);
+            if (next() % 8 == 0)
+                h.serverId[5] = static_cast<uint8_t>(next());
+            h.command = static_cast<uint16_t>(next() % 30);
+            h.status = static_cast<int16_t>(next());
+            std::vector<uint8_t> d(16 + next() % 40);
+            for (auto& b : d)
+                b = static_cast<uint8_t>(next());
+            h.Encode(d.data());
+            flow.OnReply(d.data(), d.size() - (next() % 5 == 0 ? d.size() - next() % 16 : 0));
+            if (next() % 10 == 0)
+                flow.machine()->OnTimer(TIMER_BAR_STEP + static_cast<int>(next() % 4));
+            EXPECT_GE(flow.machine()->stage(), last);
+            last = flow.machine()->stage();
+            EXPECT_GE(flow.machine()->bar(), 0);
+            EXPECT_LE(flow.machine()->bar(), 100);
+        }
+        flow.DetachProgress();
+        EXPECT_EQ(view.running, 0u);
+    }
+}
