@@ -125,6 +125,10 @@
 // Bitmaps and clips of the wizard
 #define IDB_WIZ_CHECK 200
 #define IDR_WIZ_ROW_AVI 201
+#define IDB_WIZ_WATERMARK 202
+#define IDB_WIZ_WATERMARK16 203
+#define IDB_WIZ_HEADER 204
+#define IDB_WIZ_HEADER16 205
 
 // Pages
 #define IDD_WIZ_HEAD 200

@@ -77,7 +77,8 @@ def check_languages(ids):
 def check_art_reproducible():
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(HERE, "make_art.py"), tmp], check=True)
-        for name in ("brellmark.ico", "banner.bmp", "busy.avi", "wiz_row.avi", "wiz_check.bmp"):
+        for name in ("brellmark.ico", "banner.bmp", "busy.avi", "wiz_row.avi", "wiz_check.bmp",
+                     "wiz_watermark.bmp", "wiz_watermark16.bmp", "wiz_header.bmp", "wiz_header16.bmp"):
             with open(os.path.join(tmp, name), "rb") as a, open(os.path.join(ART, name), "rb") as b:
                 if a.read() != b.read():
                     fault(f"art/{name} differs from what make_art.py draws")

@@ -561,6 +561,69 @@ def make_check():
     return img
 
 
+# The wizard's watermark (left of the welcome and closing pages) and header
+# image (interior pages), each also in a 16-colour variant for displays of
+# fewer than 8 bits per pixel.
+
+WATERMARK_W, WATERMARK_H = 164, 314
+HEADER_SIZE = 49
+VGA = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+       (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+       (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+
+
+def make_watermark():
+    w, h = WATERMARK_W, WATERMARK_H
+    img = []
+    for y in range(h):
+        row = []
+        for x in range(w):
+            col = mix(NAVY, BANNER_CALM, smoothstep(0, h, y + 0.3 * x))
+            d = math.hypot(x + 0.5 - 40, y + 0.5 - 250)
+            a = 0.0
+            for r in (50, 80, 110, 140):
+                a = max(a, coverage(abs(d - r) - 0.6))
+            row.append(list(mix(col, WHITE, 0.10 * a)) + [1.0])
+        img.append(row)
+    mark = [[[0.0, 0.0, 0.0, 0.0] for _ in range(w)] for _ in range(h)]
+    draw_mark(mark, 50, 28, 64)
+    blend_rgba(img, mark)
+    for y in range(h):
+        img[y][w - 1][:3] = mix(img[y][w - 1][:3], ACCENT, 0.8)
+    return img
+
+
+def make_header():
+    n = HEADER_SIZE
+    img = [[[255.0, 255.0, 255.0, 1.0] for _ in range(n)] for _ in range(n)]
+    mark = [[[0.0, 0.0, 0.0, 0.0] for _ in range(n)] for _ in range(n)]
+    draw_mark(mark, 0.5, 0.5, 48)
+    blend_rgba(img, mark)
+    return img
+
+
+def write_bmp4(path, img):
+    """16-colour BMP: each pixel the nearest of the standard VGA colours."""
+    h, w = len(img), len(img[0])
+    stride = ((w + 1) // 2 + 3) & ~3
+
+    def nearest(r, g, b):
+        return min(range(16), key=lambda i: (VGA[i][0] - r) ** 2 + (VGA[i][1] - g) ** 2
+                   + (VGA[i][2] - b) ** 2)
+
+    pixels = bytearray()
+    for y in range(h - 1, -1, -1):
+        idx = [nearest(to8(p[0]), to8(p[1]), to8(p[2])) for p in img[y]] + [0]
+        row = bytearray((idx[x] << 4) | idx[x + 1] for x in range(0, w, 2))
+        pixels += row + b"\0" * (stride - len(row))
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in VGA)
+    offset = 14 + 40 + len(palette)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 4, 0, len(pixels), 2835, 2835, 16, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + palette + pixels)
+
+
 def main(argv):
     out = argv[1] if len(argv) > 1 else OUT_DIR
     os.makedirs(out, exist_ok=True)
@@ -569,6 +632,11 @@ def main(argv):
     write_avi(os.path.join(out, "busy.avi"), clip_frames())
     write_avi(os.path.join(out, "wiz_row.avi"), row_frames(), ROW_SIZE, ROW_SIZE, row_palette(), 10)
     write_bmp24(os.path.join(out, "wiz_check.bmp"), make_check())
+    watermark, header = make_watermark(), make_header()
+    write_bmp24(os.path.join(out, "wiz_watermark.bmp"), watermark)
+    write_bmp4(os.path.join(out, "wiz_watermark16.bmp"), watermark)
+    write_bmp24(os.path.join(out, "wiz_header.bmp"), header)
+    write_bmp4(os.path.join(out, "wiz_header16.bmp"), header)
     return 0
 
 

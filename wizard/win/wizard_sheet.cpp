@@ -458,9 +458,11 @@ CWizard::CWizard(HWND owner, wiz::WizardFlow& flow) : owner_(owner), flow_(flow)
 CWizard::~CWizard() = default;
 
 INT_PTR CWizard::DoModal() {
+    // The outer pages show the watermark; the others the header.
     std::vector<HPROPSHEETPAGE> handles;
-    for (auto& page : pages_) {
-        HPROPSHEETPAGE h = page->Create();
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        const bool outer = i == wiz::PAGE_HEAD || i == wiz::PAGE_FINISH || i == wiz::PAGE_FAIL;
+        HPROPSHEETPAGE h = pages_[i]->Create(outer ? PSP_HIDEHEADER : 0);
         if (h == nullptr) {
             for (HPROPSHEETPAGE made : handles)
                 DestroyPropertySheetPage(made);
@@ -468,10 +470,24 @@ INT_PTR CWizard::DoModal() {
         }
         handles.push_back(h);
     }
+    // Full-colour images from 8 bits per pixel on, their 16-colour variants below.
+    HDC screen = GetDC(nullptr);
+    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    const bool full = bits >= 8;
+    HBITMAP watermark = static_cast<HBITMAP>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(full ? IDB_WIZ_WATERMARK : IDB_WIZ_WATERMARK16),
+                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP banner = static_cast<HBITMAP>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(full ? IDB_WIZ_HEADER : IDB_WIZ_HEADER16),
+                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     const std::wstring caption = ui::LoadText(IDS_WIZ_CAPTION);
     PROPSHEETHEADERW header = {};
     header.dwSize = sizeof header;
-    header.dwFlags = PSH_WIZARD | PSH_NOAPPLYNOW;
+    header.dwFlags = PSH_WIZARD97 | PSH_WATERMARK | PSH_HEADER | PSH_USEHBMWATERMARK |
+                     PSH_USEHBMHEADER | PSH_NOAPPLYNOW;
+    header.hbmWatermark = watermark;
+    header.hbmHeader = banner;
     header.hwndParent = owner_;
     header.hInstance = ui::Instance();
     header.pszCaption = caption.c_str();
@@ -479,6 +495,10 @@ INT_PTR CWizard::DoModal() {
     header.phpage = handles.data();
     const INT_PTR result = PropertySheetW(&header);
     sheet_ = nullptr;
+    if (watermark)
+        DeleteObject(watermark);
+    if (banner)
+        DeleteObject(banner);
     // Whatever happened, the run is over: no timer outlives the sheet.
     flow_.DetachProgress();
     return result;

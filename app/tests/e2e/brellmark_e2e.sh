@@ -82,10 +82,13 @@ if [ "$scenario" = four ] && [ -f "$outdir/brellmark-main.bmp" ]; then
         rm -f "$outdir/brellmark-main.bmp" &&
         harness_log "screenshot: $outdir/brellmark-main.png"
 fi
-if [ "$scenario" = wizard ] && [ -f "$outdir/wizard-applying.bmp" ]; then
-    convert "$outdir/wizard-applying.bmp" "$outdir/wizard-applying.png" 2>/dev/null &&
-        rm -f "$outdir/wizard-applying.bmp" &&
-        harness_log "screenshot: $outdir/wizard-applying.png"
+if [ "$scenario" = wizard ]; then
+    for shot in wizard-welcome wizard-applying; do
+        [ -f "$outdir/$shot.bmp" ] || continue
+        convert "$outdir/$shot.bmp" "$outdir/$shot.png" 2>/dev/null &&
+            rm -f "$outdir/$shot.bmp" &&
+            harness_log "screenshot: $outdir/$shot.png"
+    done
 fi
 if [ "$scenario" = scale ]; then
     # When the replies left the servers, and how long after the last status

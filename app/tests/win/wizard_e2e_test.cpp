@@ -365,6 +365,7 @@ TEST_F(WizardTest, FullRunSendsSevenRequestsFollowsTheFormatAndFindsTheServerAga
     RECT r;
     GetWindowRect(sheet, &r);
     EXPECT_EQ(r.right - r.left, 499);
+    SaveScreenshot(sheet, WinePath(Env(L"TAVIX_OUT")) + L"\\wizard-welcome.bmp");
     EXPECT_TRUE(Enabled(kNextButton));
     EXPECT_FALSE(Enabled(kBackButton));
     // Step 1 starts with the server's name; Step 6 with the disk's texts.
