@@ -79,7 +79,9 @@ BOOL CImportResult::OnInitDialog() {
         LVCOLUMNW col = {};
         col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         col.fmt = columns[i].format;
-        col.cx = columns[i].width;
+        RECT units = {0, 0, columns[i].width, 8};  // widths in dialog units
+        MapDialogRect(hwnd(), &units);
+        col.cx = units.right;
         col.pszText = text.data();
         col.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
@@ -177,8 +179,9 @@ void ImportSession::Start(app::ServerHandle server) {
     if (!GetOpenFileNameW(&ofn))
         return;
 
-    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         ui::MessageBoxIds(main_, IDS_IMPORT_FILE_ERROR, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
@@ -188,8 +191,7 @@ void ImportSession::Start(app::ServerHandle server) {
     DWORD got = 0;
     const BOOL read = ReadFile(f, head, sizeof head, &got, nullptr);
     CloseHandle(f);
-    if (!read ||
-        accounts::CheckSignature(head, got) != accounts::Signature::kOk) {
+    if (!read || accounts::CheckSignature(head, got) != accounts::Signature::kOk) {
         // Not an account file (or another program's): nothing is sent.
         ui::MessageBoxIds(main_, IDS_IMPORT_BAD_FORMAT, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
