@@ -80,8 +80,8 @@ std::vector<std::string> ReadAll(const std::string& file) {
     while (pos < file.size()) {
         const size_t n = std::min(reader.Want(), file.size() - pos);
         const bool atEnd = pos + n >= file.size();
-        for (const auto& l : reader.Feed(reinterpret_cast<const uint8_t*>(file.data()) + pos, n,
-                                         atEnd))
+        for (const auto& l :
+             reader.Feed(reinterpret_cast<const uint8_t*>(file.data()) + pos, n, atEnd))
             out.push_back(l.overLong ? "!" + l.text : l.text);
         pos += n;
     }
@@ -101,8 +101,8 @@ TEST(AccountReader, LinesAcrossPiecesAndBreaks) {
     std::string file = sig + "\r\n";
     std::vector<std::string> want;
     while (file.size() < 2000) {
-        const std::string line = "user" + std::to_string(want.size()) + " pw" +
-                                 std::string(want.size() % 37, 'x');
+        const std::string line =
+            "user" + std::to_string(want.size()) + " pw" + std::string(want.size() % 37, 'x');
         want.push_back(line);
         file += line + (want.size() % 3 ? "\r\n" : "\n");
     }

@@ -22,9 +22,14 @@ TEST(AccountFuzz, MillionLinesAndMutatedFiles) {
             for (int e = 0; e < edits && !line.empty(); ++e) {
                 const size_t at = rng() % line.size();
                 switch (rng() % 3) {
-                    case 0: line[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
-                    case 1: line.erase(at, 1); break;
-                    default: line.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]);
+                    case 0:
+                        line[at] = alphabet[rng() % (sizeof alphabet - 1)];
+                        break;
+                    case 1:
+                        line.erase(at, 1);
+                        break;
+                    default:
+                        line.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]);
                 }
             }
         } else {

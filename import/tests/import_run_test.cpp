@@ -142,7 +142,8 @@ TEST(RunImport, CancelStopsAfterThePieceAndAGoneServerStopsAll) {
     c = RunImport(gone, mailbox2, 1ms);
     EXPECT_TRUE(c.notSent);
     EXPECT_EQ(gone.sent.size(), 3u);
-    EXPECT_EQ(gone.rows, (std::vector<std::pair<std::string, std::string>>{{"not sent", "user3 pw"}}));
+    EXPECT_EQ(gone.rows,
+              (std::vector<std::pair<std::string, std::string>>{{"not sent", "user3 pw"}}));
 }
 
 // The dispatcher's thread answers while the worker waits; answers that come
@@ -161,9 +162,8 @@ TEST(ReplyMailbox, LateAnswersFromAnotherThreadAreNotMisattributed) {
                 now.swap(outbox);
             }
             for (auto [seq, st] : now)
-                mailbox.Deliver(kServer, seq, st, [&](const std::string& l, int16_t) {
-                    failed.push_back(l);
-                });
+                mailbox.Deliver(kServer, seq, st,
+                                [&](const std::string& l, int16_t) { failed.push_back(l); });
             std::this_thread::sleep_for(1ms);
         }
     });
