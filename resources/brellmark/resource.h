@@ -91,6 +91,8 @@
 #define IDS_INVALID_MINUTE 137
 #define IDS_INVALID_SECOND 138
 #define IDS_ADDRESS_NULL 139
+#define IDS_NULL_USER_NAME 140
+#define IDS_TEXT_TOO_LONG 141
 
 // Strings: details
 #define IDS_DET_STATUS 150
