@@ -10,7 +10,9 @@ bool EqualNoCase(const std::string& a, const std::string& b, size_t n) {
     if (a.size() < n || b.size() < n)
         return false;
     for (size_t i = 0; i < n; ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -77,16 +79,17 @@ bool isConnected(Network& net, const std::string& server, const std::string* sha
     ShareList connections;
     listConnections(net, &connections);
     for (const std::string& remote : connections.Names()) {
-        if (share == nullptr ? EqualNoCase(remote, built, built.size())
-                             : remote.size() == built.size() && EqualNoCase(remote, built, built.size()))
+        if (share == nullptr
+                ? EqualNoCase(remote, built, built.size())
+                : remote.size() == built.size() && EqualNoCase(remote, built, built.size()))
             return true;
     }
     return false;
 }
 
 int connectShare(Network& net, const std::string& server, const std::string& share,
-                 const std::optional<std::string>& user,
-                 const std::optional<std::string>& password, int* access) {
+                 const std::optional<std::string>& user, const std::optional<std::string>& password,
+                 int* access) {
     const std::string remote = UncPath(server, share);
     const int result = net.AddConnection(remote, nullptr, user, password);
     if (access != nullptr)

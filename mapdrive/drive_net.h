@@ -81,8 +81,8 @@ bool isConnected(Network& net, const std::string& server, const std::string* sha
 // Connects to the share (or the server); `access` receives the access level
 // of the path when given, whatever the result.
 int connectShare(Network& net, const std::string& server, const std::string& share,
-                 const std::optional<std::string>& user,
-                 const std::optional<std::string>& password, int* access);
+                 const std::optional<std::string>& user, const std::optional<std::string>& password,
+                 int* access);
 bool cancelShare(Network& net, const std::string& server, const std::string* share);
 
 // What the credentials dialog counts as connected: a result of 0, or write

@@ -52,7 +52,9 @@ public:
     MapOutcome Map(const std::string* share);
 
     // The name to show and connect to: the name, or the address when empty.
-    const std::string& serverText() const { return serverName_.empty() ? serverAddress_ : serverName_; }
+    const std::string& serverText() const {
+        return serverName_.empty() ? serverAddress_ : serverName_;
+    }
     // The names of the last listing (the list box sorts them); the map
     // button starts disabled when there are none.
     const std::vector<std::string>& shares() const { return shares_; }

@@ -12,11 +12,16 @@ TEST(DriveNet, EveryMappedConnectErrorHasItsMessage) {
         int code;
         int text;
     } cases[] = {
-        {5, IDS_CONNECT_ACCESS_DENIED},   {53, IDS_CONNECT_NO_SERVER},
-        {1219, IDS_CONNECT_CREDENTIAL_CONFLICT}, {1231, IDS_CONNECT_UNREACHABLE},
-        {1313, IDS_CONNECT_READ_ONLY},    {1326, IDS_CONNECT_LOGON_FAILURE},
-        {0, IDS_CONNECT_FAILED},          {67, IDS_CONNECT_FAILED},
-        {1222, IDS_CONNECT_FAILED},       {-1, IDS_CONNECT_FAILED},
+        {5, IDS_CONNECT_ACCESS_DENIED},
+        {53, IDS_CONNECT_NO_SERVER},
+        {1219, IDS_CONNECT_CREDENTIAL_CONFLICT},
+        {1231, IDS_CONNECT_UNREACHABLE},
+        {1313, IDS_CONNECT_READ_ONLY},
+        {1326, IDS_CONNECT_LOGON_FAILURE},
+        {0, IDS_CONNECT_FAILED},
+        {67, IDS_CONNECT_FAILED},
+        {1222, IDS_CONNECT_FAILED},
+        {-1, IDS_CONNECT_FAILED},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ConnectErrorTextId(c.code), c.text) << "code " << c.code;
@@ -54,7 +59,7 @@ TEST(DriveNet, ConnectionTestsCancelsAndConnects) {
     EXPECT_FALSE(isConnected(net, "sr", nullptr));  // a prefix of a name is not the server
     EXPECT_TRUE(isConnected(net, "srv2", nullptr));
     net.connections = {"\\\\srv2\\data", "\\\\srv\\publicity"};
-    EXPECT_FALSE(isConnected(net, "srv", &pub));   // whole names only with a share
+    EXPECT_FALSE(isConnected(net, "srv", &pub));  // whole names only with a share
     net.connections = {"\\\\srv2\\data"};
     EXPECT_FALSE(isConnected(net, "srv", nullptr));
 

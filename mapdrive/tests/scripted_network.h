@@ -17,10 +17,10 @@ namespace mapdrive::testing {
 
 struct ScriptedServer {
     std::vector<std::string> shares;
-    bool listsOpenly = false;     // lists shares without any connection
-    bool anonymousIpc = false;    // accepts "IPC$" with an empty user and password
-    bool acceptsLogon = false;    // accepts the logged-on user's credentials
-    std::string user, password;   // the one account it knows
+    bool listsOpenly = false;    // lists shares without any connection
+    bool anonymousIpc = false;   // accepts "IPC$" with an empty user and password
+    bool acceptsLogon = false;   // accepts the logged-on user's credentials
+    std::string user, password;  // the one account it knows
 };
 
 class ScriptedNetwork : public Network {
