@@ -8,10 +8,14 @@
 // Configuration lines ('#' starts a comment):
 //   server NAME [open] [anonymous] [logon] [user=NAME password=TEXT]
 //   share NAME SHARE...
-// open: lists its shares to anyone; anonymous: accepts "IPC$" with an empty
-// user name and password (and then lists its shares); logon: accepts the
-// logged-on user's credentials (no user name, no password).
+//   root UNIX-DIRECTORY
+// A connection with a drive letter makes the letter a drive of the prefix
+// through Wine's mount manager, on the folder ROOT/SERVER/SHARE, so that the
+// new drive can be opened. open: lists its shares to anyone; anonymous: accepts "IPC$" with an
+// empty user name and password (and then lists its shares); logon: accepts the logged-on user's
+// credentials (no user name, no password).
 #include <windows.h>
+#include <winioctl.h>
 #include <winnetwk.h>
 extern "C" {
 #include <npapi.h>
@@ -37,7 +41,7 @@ struct Connection {
     std::wstring local;   // "Y:" or empty
     std::wstring remote;  // "\\server\share"; "\\server" is kept as "\\server\IPC$"
     std::wstring server;
-    std::wstring user;    // empty for anonymous
+    std::wstring user;  // empty for anonymous
     bool anonymous = false;
 };
 
@@ -49,6 +53,7 @@ struct Enumeration {
 const wchar_t kProvider[] = L"Tavix Test Network";
 
 std::vector<Server> g_servers;
+std::string g_root;  // Unix folder holding SERVER/SHARE folders for drive letters
 std::vector<Connection> g_connections;
 bool g_loaded = false;
 CRITICAL_SECTION g_lock;
@@ -58,7 +63,9 @@ std::wstring Lower(std::wstring s) {
         c = static_cast<wchar_t>(towlower(c));
     return s;
 }
-bool Same(const std::wstring& a, const std::wstring& b) { return Lower(a) == Lower(b); }
+bool Same(const std::wstring& a, const std::wstring& b) {
+    return Lower(a) == Lower(b);
+}
 
 // A path given by the Linux side ("/tmp/x") as the Windows side sees it.
 std::wstring EnvPath(const wchar_t* name) {
@@ -113,7 +120,9 @@ void Load() {
             continue;
         std::string name;
         in >> name;
-        if (word == "server") {
+        if (word == "root") {
+            g_root = name;
+        } else if (word == "server") {
             Server s;
             s.name = Widen(name);
             while (in >> word) {
@@ -173,7 +182,54 @@ std::wstring ConnectionList() {
     return out;
 }
 
-std::wstring Text(const wchar_t* s) { return s == nullptr ? L"(none)" : s; }
+std::wstring Text(const wchar_t* s) {
+    return s == nullptr ? L"(none)" : s;
+}
+
+// Wine's mount manager: makes `letter` a network drive on a Unix folder, or
+// removes it (empty folder).
+constexpr DWORD kDefineUnixDrive =
+    CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+struct UnixDrive {
+    ULONG size;
+    ULONG type;
+    ULONG fs_type;
+    DWORD serial;
+    ULONGLONG unix_dev;
+    WCHAR letter;
+    USHORT mount_point_offset;
+    USHORT device_offset;
+    USHORT label_offset;
+};
+
+bool DefineDrive(wchar_t letter, const std::string& folder) {
+    HANDLE manager =
+        CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> buffer(sizeof(UnixDrive) + folder.size() + 1, 0);
+    auto* drive = reinterpret_cast<UnixDrive*>(buffer.data());
+    drive->size = static_cast<ULONG>(buffer.size());
+    drive->type = folder.empty() ? DRIVE_NO_ROOT_DIR : DRIVE_REMOTE;
+    drive->letter = letter;
+    if (!folder.empty()) {
+        drive->mount_point_offset = sizeof(UnixDrive);
+        std::copy(folder.begin(), folder.end(), buffer.begin() + sizeof(UnixDrive));
+    }
+    DWORD got = 0;
+    const BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, buffer.data(),
+                                    static_cast<DWORD>(buffer.size()), nullptr, 0, &got, nullptr);
+    CloseHandle(manager);
+    return ok != FALSE;
+}
+
+std::string Narrow(const std::wstring& s) {
+    std::string out;
+    for (wchar_t c : s)
+        out += static_cast<char>(c);
+    return out;
+}
 
 DWORD AddConnection(const NETRESOURCEW* resource, const wchar_t* password, const wchar_t* user) {
     Load();
@@ -220,6 +276,11 @@ DWORD AddConnection(const NETRESOURCEW* resource, const wchar_t* password, const
             return ERROR_LOGON_FAILURE;
         c.user = u;
     }
+    if (!c.local.empty() && !g_root.empty()) {
+        const bool made =
+            DefineDrive(c.local[0], g_root + "/" + Narrow(s->name) + "/" + Narrow(share));
+        Log(L"drive " + c.local + (made ? L" defined" : L" not defined"));
+    }
     g_connections.push_back(c);
     return WN_SUCCESS;
 }
@@ -243,8 +304,8 @@ __declspec(dllexport) DWORD APIENTRY NPGetCaps(DWORD index) {
     }
 }
 
-__declspec(dllexport) DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD type, DWORD usage,
-                                                LPNETRESOURCEW resource, LPHANDLE handle) {
+__declspec(dllexport) DWORD APIENTRY
+    NPOpenEnum(DWORD scope, DWORD type, DWORD usage, LPNETRESOURCEW resource, LPHANDLE handle) {
     EnterCriticalSection(&g_lock);
     Load();
     DWORD result = WN_SUCCESS;
@@ -274,8 +335,8 @@ __declspec(dllexport) DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD type, DWORD u
     return result;
 }
 
-__declspec(dllexport) DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer,
-                                                    LPDWORD size) {
+__declspec(dllexport) DWORD APIENTRY
+    NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size) {
     auto* e = reinterpret_cast<Enumeration*>(handle);
     if (e == nullptr || count == nullptr || buffer == nullptr || size == nullptr)
         return WN_BAD_VALUE;
@@ -334,21 +395,20 @@ __declspec(dllexport) DWORD APIENTRY NPCloseEnum(HANDLE handle) {
     return WN_SUCCESS;
 }
 
-__declspec(dllexport) DWORD APIENTRY NPAddConnection3(HWND, LPNETRESOURCEW resource,
-                                                      LPWSTR password, LPWSTR user, DWORD flags) {
+__declspec(dllexport) DWORD APIENTRY
+    NPAddConnection3(HWND, LPNETRESOURCEW resource, LPWSTR password, LPWSTR user, DWORD flags) {
     EnterCriticalSection(&g_lock);
     const DWORD result = AddConnection(resource, password, user);
-    Log(L"add " + Text(resource ? resource->lpRemoteName : nullptr) +
-        L" local=" + Text(resource ? resource->lpLocalName : nullptr) + L" user=" + Text(user) +
-        L" password=" + Text(password) + L" flags=" + std::to_wstring(flags) + L" -> " +
-        std::to_wstring(result));
+    Log(L"add " + Text(resource ? resource->lpRemoteName : nullptr) + L" local=" +
+        Text(resource ? resource->lpLocalName : nullptr) + L" user=" + Text(user) + L" password=" +
+        Text(password) + L" flags=" + std::to_wstring(flags) + L" -> " + std::to_wstring(result));
     Log(L"connections " + ConnectionList());
     LeaveCriticalSection(&g_lock);
     return result;
 }
 
-__declspec(dllexport) DWORD APIENTRY NPAddConnection(LPNETRESOURCEW resource, LPWSTR password,
-                                                     LPWSTR user) {
+__declspec(dllexport) DWORD APIENTRY
+    NPAddConnection(LPNETRESOURCEW resource, LPWSTR password, LPWSTR user) {
     return NPAddConnection3(nullptr, resource, password, user, 0);
 }
 
@@ -362,6 +422,8 @@ __declspec(dllexport) DWORD APIENTRY NPCancelConnection(LPWSTR name, BOOL force)
     DWORD result = WN_NOT_CONNECTED;
     for (auto it = g_connections.begin(); it != g_connections.end(); ++it) {
         if (Same(it->remote, wanted) || (!it->local.empty() && Same(it->local, wanted))) {
+            if (!it->local.empty() && !g_root.empty())
+                DefineDrive(it->local[0], std::string());
             g_connections.erase(it);
             result = WN_SUCCESS;
             break;

@@ -21,7 +21,11 @@ harness_netns_up "bmmap"
 tmp=$(harness_tmpdir)
 : >"$tmp/vnas.log"
 : >"$tmp/testnet.log"
+# The shared folders behind drive letters: ROOT/SERVER/SHARE.
 cp "$here/testnet.conf" "$tmp/testnet.conf"
+echo "root $tmp/shares" >>"$tmp/testnet.conf"
+mkdir -p "$tmp/shares/NAS-AUTH/Projects" "$tmp/shares/NAS-AUTH/backup"
+echo plan >"$tmp/shares/NAS-AUTH/Projects/plan.txt"
 harness_start_vnas "$here/mapdrive-servers.conf" "$tmp/vnas.log"
 
 harness_wine_client_prefix
@@ -38,6 +42,7 @@ started=$SECONDS
 rc=0
 harness_in_client wine "$driver" </dev/null >"$tmp/driver.out" 2>&1 || rc=$?
 cat "$tmp/driver.out"
+cp "$tmp/testnet.log" "$outdir/mapdrive-testnet.log" 2>/dev/null || true
 harness_log "drive mapping ran $((SECONDS - started)) s under Wine, exit code $rc"
 if [ "$rc" -ne 0 ]; then
     harness_log "test network log (last 60 lines):"

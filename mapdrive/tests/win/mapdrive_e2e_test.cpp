@@ -80,6 +80,29 @@ protected:
         return nullptr;
     }
 
+    // A visible file window of the shell (another process) showing `drive` ("Y:").
+    static HWND FileWindowOf(const std::wstring& drive) {
+        struct Search {
+            std::wstring want;
+            HWND found;
+        } search{L"(" + drive + L")", nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                wchar_t title[256] = {}, cls[64] = {};
+                GetWindowTextW(w, title, 256);
+                GetClassNameW(w, cls, 64);
+                if (IsWindowVisible(w) && std::wstring(cls) == L"ExplorerWClass" &&
+                    std::wstring(title).find(s->want) != std::wstring::npos) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
     // Selects the row of the server whose `column` shows `text` and presses "&Map Drive".
     void MapDriveOf(const std::wstring& text, int column = 0) {
         int row = -1;
@@ -94,7 +117,8 @@ protected:
             20000))
             << "no server " << std::string(text.begin(), text.end());
         ClickRow(row);
-        ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(main, IDC_MAP_DRIVE)); }, 5000));
+        ASSERT_TRUE(
+            WaitFor([&] { return IsWindowEnabled(GetDlgItem(main, IDC_MAP_DRIVE)); }, 5000));
         Press(main, IDC_MAP_DRIVE);
     }
 };
@@ -129,8 +153,8 @@ TEST_F(MapDriveTest, AnonymousListingShowsSortedSharesAndLeavesNoIpc) {
 
 // Credentials: a wrong password keeps the typed name; the right one lists the
 // shares. Then "Map Network Drive": nothing selected does nothing; with a
-// share the drive letter dialog maps it, the system remembers it, and the
-// dialog closes.
+// share the drive letter dialog maps it, the system remembers it, the dialog
+// closes and the new drive opens in a file window.
 TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     const size_t from = NetLogSize();
     MapDriveOf(L"NAS-AUTH");
@@ -187,7 +211,11 @@ TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     ASSERT_TRUE(Gone(dialog, 10000));
 
     const std::string local(1, static_cast<char>(drive[0]));
-    EXPECT_EQ(NetLines("add \\\\NAS-AUTH\\Projects local=" + local + ": user=(none) password=(none) flags=1 -> 0", before).size(), 1u);
+    EXPECT_EQ(NetLines("add \\\\NAS-AUTH\\Projects local=" + local +
+                           ": user=(none) password=(none) flags=1 -> 0",
+                       before)
+                  .size(),
+              1u);
     // The system remembers the drive as one of the user's connections.
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Network\\" + drive.substr(0, 1)).c_str(), 0,
@@ -201,6 +229,15 @@ TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     RegCloseKey(key);
     EXPECT_STREQ(remote, L"\\\\NAS-AUTH\\Projects");
     EXPECT_EQ(MessageBoxWindow(), nullptr);
+
+    // The new drive is opened in a file window.
+    const std::wstring root = drive + L"\\";
+    EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_REMOTE));
+    HWND window = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (window = FileWindowOf(drive)) != nullptr; }, 20000))
+        << "no file window for the new drive";
+    if (window != nullptr)
+        PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 // Cancelling the opening prompt closes the share dialog; cancelling the
@@ -254,8 +291,11 @@ TEST_F(MapDriveTest, UnnamedServerGoesByItsAddress) {
     Press(connect, IDOK);
     HWND dialog = WaitDialog(kSelectShare);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ListBoxItems(GetDlgItem(dialog, IDC_SHARE_LIST)), std::vector<std::wstring>{L"share"});
-    EXPECT_EQ(NetLines("add \\\\10.77.0.34 local=(none) user=bob password=pw flags=0 -> 0", from).size(), 1u);
+    EXPECT_EQ(ListBoxItems(GetDlgItem(dialog, IDC_SHARE_LIST)),
+              std::vector<std::wstring>{L"share"});
+    EXPECT_EQ(
+        NetLines("add \\\\10.77.0.34 local=(none) user=bob password=pw flags=0 -> 0", from).size(),
+        1u);
     Press(dialog, IDCANCEL);
     EXPECT_TRUE(Gone(dialog));
 }
