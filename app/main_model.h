@@ -67,9 +67,10 @@ public:
     void Initialize();
 
     // Requests. The first form numbers and addresses by the selected server,
-    // the second by the given one.
-    void SendCommand(proto::CommandBuffer& buffer, uint16_t command);
-    void SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
+    // the second by the given one. Only a discovery goes out without a server
+    // addressed: any other request without one is not sent (result false).
+    bool SendCommand(proto::CommandBuffer& buffer, uint16_t command);
+    bool SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
 
     // Discovery.
     void StartDiscovery();
@@ -103,9 +104,25 @@ public:
     int configReplied() const { return configReplied_; }
 
 private:
+    // The one reply a flow waits for: its request's command and the record it
+    // went to. A login, configuration read or details reply that no flow
+    // waits for is dropped, so a host that sends replies nobody asked for
+    // cannot open dialogs or message boxes.
+    struct Awaited {
+        ServerHandle server = kNoServer;
+        uint16_t command = 0;
+    };
+    void Await(ServerHandle server, uint16_t command) { awaited_ = {server, command}; }
+    // Whether the selected server's flow waits for a reply to `command`;
+    // when it does, the wait ends.
+    bool TakeAwaited(uint16_t command);
+    // The record of `server` while it is still listed and selected.
+    proto::ServerInfo* FlowServer(ServerHandle server);
+
     void OnStatusReply(const proto::ReplyBlock& block);
     void OnConfigReply(const proto::ReplyBlock& block);
-    void RunConfigure(const proto::ReplyBlock& block);
+    void RunConfigure(const proto::ReplyBlock& block, ServerHandle server);
+    void OnWriteReply(const proto::PacketHeader& h);
     void LoginAndStart(int flow);
     bool IsNotConfiguredRow(int row);
 
@@ -117,6 +134,8 @@ private:
     int listMode_ = 1;
     int noServersShown_ = 0;
     int configReplied_ = 1;
+    Awaited awaited_;
+    uint8_t writeServerId_[6] = {};  // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;
 };

@@ -611,7 +611,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         fx.quit = true;
         return fx;
     }
-    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart";
+    const bool known =
+        w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" || w[0] == "reply";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -651,6 +652,41 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         for (int i : targets) {
             const ServerState& s = servers_[static_cast<std::size_t>(i)];
             BeginRestart(i, seconds >= 0 ? static_cast<int>(seconds) : s.cfg.restartSeconds, &fx);
+        }
+        return fx;
+    }
+
+    if (w[0] == "reply") {
+        // reply SERVER CMD [STATUS] [COUNT]: replies nobody asked for.
+        long command = 0, status = 0, count = 1;
+        if (w.size() < 3 || w.size() > 5 || !ParseNumber(w[2], 1, 65535, &command) ||
+            (w.size() > 3 && !ParseNumber(w[3], -32768, 32767, &status)) ||
+            (w.size() > 4 && !ParseNumber(w[4], 1, 1000, &count))) {
+            error("reply needs a command (1 to 65535), then a status and a count (1 to 1000)");
+            return fx;
+        }
+        for (int i : targets) {
+            ServerState& s = servers_[static_cast<std::size_t>(i)];
+            if (s.restarting || !s.haveClient) {
+                fx.events.push_back("reply " + Label(i) +
+                                    (s.restarting ? " skipped=restarting" : " skipped=no-client"));
+                continue;
+            }
+            for (long k = 0; k < count; ++k) {
+                // Numbered like the answer to the next request.
+                PacketHeader req;
+                req.seq = s.lastSeq;
+                req.command = static_cast<uint16_t>(command);
+                uint8_t request[kHeaderSize];
+                req.Encode(request);
+                if (command == CMD_GET_STATUS)
+                    GetStatus(i, request, sizeof request, s.lastClient, &fx);
+                else
+                    Reply(i, request, static_cast<int16_t>(status), ReplyItems{}, s.lastClient,
+                          &fx);
+            }
+            fx.events.push_back("reply " + Label(i) + " cmd=" + w[2] + " count=" +
+                                std::to_string(count) + " dst=" + FormatEndpoint(s.lastClient));
         }
         return fx;
     }

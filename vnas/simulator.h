@@ -105,7 +105,7 @@ public:
     // Milliseconds until the next restart ends, or -1 when none is running.
     int64_t MsUntilNextDeadline();
 
-    // One control line (see README.md): rediscover, set-config-reply,
+    // One control line (see README.md): rediscover, reply, set-config-reply,
     // restart, quit. `allowBroadcast` false refuses the rediscover fallback
     // to 255.255.255.255 (used when bound to a loopback address).
     Effects Control(const std::string& line, bool allowBroadcast = true);

@@ -31,6 +31,9 @@ const ColumnSpec kColumns[] = {
 
 const int kServerButtons[] = {IDC_CONFIGURE, IDC_DETAILS, IDC_MAP_DRIVE};
 
+// Posted to the main window to draw the list again after a burst of changes.
+constexpr UINT WM_LIST_REDRAW = WM_APP + 0x102;
+
 }  // namespace
 
 CBrellmarkDlg::CBrellmarkDlg(HWND parent)
@@ -143,8 +146,24 @@ void CBrellmarkDlg::DeleteAllRows() {
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
 }
 
+void CBrellmarkDlg::DeferRedraw() {
+    if (redrawDeferred_ || !PostMessageW(hwnd(), WM_LIST_REDRAW, 0, 0))
+        return;
+    redrawDeferred_ = true;
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+}
+
+void CBrellmarkDlg::ResumeRedraw() {
+    if (!redrawDeferred_)
+        return;
+    redrawDeferred_ = false;
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
 void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
                               const std::string& workgroup) {
+    DeferRedraw();
     std::wstring n = ui::Widen(name);
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
@@ -173,6 +192,7 @@ std::string CBrellmarkDlg::RowText(int row, int column) {
 }
 
 void CBrellmarkDlg::SetRowText(int row, int column, const std::string& text) {
+    DeferRedraw();
     std::wstring t = ui::Widen(text);
     LVITEMW item = {};
     item.iSubItem = column;
@@ -391,6 +411,9 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
     if (socket_ && socket_->HandleMessage(msg, wParam, lParam))
         return TRUE;
     switch (msg) {
+        case WM_LIST_REDRAW:
+            ResumeRedraw();
+            return TRUE;
         case WM_TIMER:
             model_.OnTimer(static_cast<int>(wParam));
             return TRUE;

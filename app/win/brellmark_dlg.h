@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/main_model.h"
-#include "ui/dialog.h"
 #include "protocol/server_socket.h"
+#include "ui/dialog.h"
 
 // Sent by the import result window when it closes.
 constexpr UINT WM_IMPORT_DONE = WM_USER + 256;
@@ -59,6 +59,11 @@ private:
     void ShowContextMenu(POINT screen, bool wizardEnabled);
     void Paint();
     void Destroy();
+    // Rows change in bursts (thousands of servers answer one discovery): the
+    // list stops drawing at the first change and draws once when the
+    // messages queued meanwhile have been handled.
+    void DeferRedraw();
+    void ResumeRedraw();
 
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
@@ -67,4 +72,5 @@ private:
     HICON icon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HBITMAP banner_ = nullptr;
+    bool redrawDeferred_ = false;
 };

@@ -404,6 +404,37 @@ TEST_F(SimulatorTest, ControlRediscoverAndErrors) {
     EXPECT_TRUE(Send(Request(kNoId, 0, CMD_DISCOVER)).out.empty());
 }
 
+TEST_F(SimulatorTest, ControlReplySendsUnaskedReplies) {
+    Make({Storage(1), Storage(2)});
+    // No client seen: nothing to send to, and never a broadcast.
+    Effects fx = sim_->Control("reply NAS-1 3 1");
+    EXPECT_TRUE(fx.out.empty());
+    Send(Request(MacOf(1), 41, CMD_GET_STATUS), Endpoint{0x7F000001u, 5555});
+    fx = sim_->Control("reply NAS-1 4 2 3", false);
+    ASSERT_EQ(fx.out.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const PacketHeader h = PacketHeader::Decode(fx.out[i].bytes.data());
+        EXPECT_EQ(h.seq, 43 + i);
+        EXPECT_EQ(h.command, CMD_SET_CONFIG);
+        EXPECT_EQ(h.status, 2);
+        EXPECT_EQ(fx.out[i].bytes.size(), kHeaderSize);
+        EXPECT_EQ(fx.out[i].to, (Endpoint{0x7F000001u, 5555}));
+    }
+    // A status reply carries the server's status items.
+    fx = sim_->Control("reply #1 5");
+    ASSERT_EQ(fx.out.size(), 1u);
+    std::string name;
+    EXPECT_TRUE(
+        FindText(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_SERVER_NAME, 127, &name));
+    EXPECT_EQ(name, "NAS-1");
+    for (const char* bad : {"reply NAS-1", "reply NAS-1 0", "reply NAS-1 3 x", "reply NAS-1 3 0 0",
+                            "reply NAS-1 3 0 1001"}) {
+        fx = sim_->Control(bad);
+        EXPECT_EQ(fx.events.back().rfind("control-error", 0), 0u) << bad;
+        EXPECT_TRUE(fx.out.empty()) << bad;
+    }
+}
+
 TEST(DescribeDatagram, LogLineFormat) {
     CommandBuffer b;
     b.AddText(TAG_SERVER_NAME, "A\"b\\\x01");
