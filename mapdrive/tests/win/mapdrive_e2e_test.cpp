@@ -81,25 +81,25 @@ protected:
     }
 
     // A visible file window of the shell (another process) showing `drive` ("Y:").
+    struct FileWindowSearch {
+        std::wstring want;
+        HWND found;
+    };
+    static BOOL CALLBACK MatchFileWindow(HWND w, LPARAM p) {
+        auto* s = reinterpret_cast<FileWindowSearch*>(p);
+        wchar_t title[256] = {}, cls[64] = {};
+        GetWindowTextW(w, title, 256);
+        GetClassNameW(w, cls, 64);
+        if (IsWindowVisible(w) && std::wstring(cls) == L"ExplorerWClass" &&
+            std::wstring(title).find(s->want) != std::wstring::npos) {
+            s->found = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
     static HWND FileWindowOf(const std::wstring& drive) {
-        struct Search {
-            std::wstring want;
-            HWND found;
-        } search{L"(" + drive + L")", nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                wchar_t title[256] = {}, cls[64] = {};
-                GetWindowTextW(w, title, 256);
-                GetClassNameW(w, cls, 64);
-                if (IsWindowVisible(w) && std::wstring(cls) == L"ExplorerWClass" &&
-                    std::wstring(title).find(s->want) != std::wstring::npos) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        FileWindowSearch search{L"(" + drive + L")", nullptr};
+        EnumWindows(MatchFileWindow, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
