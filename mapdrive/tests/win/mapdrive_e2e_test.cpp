@@ -299,3 +299,35 @@ TEST_F(MapDriveTest, UnnamedServerGoesByItsAddress) {
     Press(dialog, IDCANCEL);
     EXPECT_TRUE(Gone(dialog));
 }
+
+// A new discovery rebuilds the server list (and frees its records) while the
+// share dialog is open: the dialog still addresses the server it was opened for.
+TEST_F(MapDriveTest, ARebuiltListLeavesTheDialogOnItsServer) {
+    MapDriveOf(L"NAS-ANON");
+    HWND dialog = WaitDialog(kSelectShare);
+    ASSERT_NE(dialog, nullptr);
+    const size_t from = Log().size();
+    Press(main, IDC_REFRESH);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            size_t replies = 0;
+            for (const auto& line : LogLines("tx ", from))
+                replies += Has(line, "cmd=1");
+            return replies >= 4;
+        },
+        10000));
+    ASSERT_TRUE(WaitFor([&] { return RowCount(list) == 4; }, 10000));
+
+    HWND shares = GetDlgItem(dialog, IDC_SHARE_LIST);
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(shares, LB_SETCURSEL, 2, 0, SMTO_ABORTIFHUNG, 2000, &r);  // "Public"
+    Press(dialog, IDC_MAP_NETWORK_DRIVE);
+    HWND connect = WaitDialog(kConnect);
+    ASSERT_NE(connect, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(connect, IDC_CONNECT_SERVER)), L"NAS-ANON");
+    EXPECT_EQ(WindowText(GetDlgItem(connect, IDC_CONNECT_SHARE)), L"Public");
+    Press(connect, IDCANCEL);
+    ASSERT_TRUE(Gone(connect));
+    Press(dialog, IDCANCEL);
+    EXPECT_TRUE(Gone(dialog));
+}
