@@ -43,6 +43,12 @@ rc=0
 harness_in_client wine "$driver" </dev/null >"$tmp/driver.out" 2>&1 || rc=$?
 cat "$tmp/driver.out"
 cp "$tmp/testnet.log" "$outdir/mapdrive-testnet.log" 2>/dev/null || true
+for shot in connect select letter; do
+    if [ -f "$outdir/mapdrive-$shot.bmp" ]; then
+        convert "$outdir/mapdrive-$shot.bmp" "$outdir/mapdrive-$shot.png" 2>/dev/null &&
+            rm -f "$outdir/mapdrive-$shot.bmp"
+    fi
+done
 harness_log "drive mapping ran $((SECONDS - started)) s under Wine, exit code $rc"
 if [ "$rc" -ne 0 ]; then
     harness_log "test network log (last 60 lines):"

@@ -164,6 +164,7 @@ TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     EXPECT_EQ(WindowText(GetDlgItem(connect, IDC_CONNECT_SERVER)), L"NAS-AUTH");
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(connect, IDC_CONNECT_SHARE_LABEL)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(connect, IDC_CONNECT_SHARE)));
+    SaveScreenshot(connect, Path(L"TAVIX_OUT") + L"\\mapdrive-connect.bmp");
 
     ASSERT_TRUE(SetText(GetDlgItem(connect, IDC_CONNECT_USER), L"alice"));
     ASSERT_TRUE(SetText(GetDlgItem(connect, IDC_CONNECT_PASSWORD), L"wrong"));
@@ -184,6 +185,7 @@ TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     ASSERT_NE(dialog, nullptr);
     HWND shares = GetDlgItem(dialog, IDC_SHARE_LIST);
     EXPECT_EQ(ListBoxItems(shares), (std::vector<std::wstring>{L"backup", L"Projects"}));
+    SaveScreenshot(dialog, Path(L"TAVIX_OUT") + L"\\mapdrive-select.bmp");
 
     // Nothing selected: nothing happens.
     const size_t before = NetLogSize();
@@ -202,6 +204,7 @@ TEST_F(MapDriveTest, CredentialsThenMapADrive) {
     HWND letter = WaitDialog(kMapDrive);
     ASSERT_NE(letter, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(letter, IDC_DRIVE_PATH)), L"\\\\NAS-AUTH\\Projects");
+    SaveScreenshot(letter, Path(L"TAVIX_OUT") + L"\\mapdrive-letter.bmp");
     const std::wstring drive = WindowText(GetDlgItem(letter, IDC_DRIVE_LETTER));
     ASSERT_EQ(drive.size(), 2u);
     EXPECT_EQ(drive[1], L':');
