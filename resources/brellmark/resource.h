@@ -119,6 +119,23 @@
 #define IDS_DET_DISK_CAPACITY 173
 #define IDS_NO_ADDRESS 174
 
+// Account import (dialogs, controls, strings, commands)
+#define IDD_IMPORT_STATUS 141
+#define IDD_IMPORT_RESULT 142
+#define IDC_IMPORT_FILE 1500
+#define IDC_IMPORT_PROGRESS 1501
+#define IDC_IMPORT_PERCENT 1502
+#define IDC_IMPORT_LIST 1503
+#define IDS_IMPORT_BAD_FORMAT 1500
+#define IDS_IMPORT_SUCCESS 1501
+#define IDS_IMPORT_COL_TYPE 1502
+#define IDS_IMPORT_COL_COMMAND 1503
+#define IDS_IMPORT_MENU 1504
+#define IDS_IMPORT_FILTER 1505
+#define IDS_IMPORT_FILE_ERROR 1506
+#define ID_IMPORT_USERS 32790
+#define IDM_IMPORT 0x0020
+
 // ---------------------------------------------------------------------------
 // Drive mapping: share selection, credentials, drive letter
 
