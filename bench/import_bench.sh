@@ -33,7 +33,7 @@ awk -v positions="$positions" '
     /^tx / && / cmd=16 / { answered = t($0) }
     END {
         secs = (last - first) / 1e6
-        printf "lines sent: %d in %.2f s: %.0f lines/s\n", n, secs, secs > 0 ? (n - 1) / secs : 0
+        printf "lines sent: %d in %.2f s: %.0f lines/s\n", n, secs, (secs > 0 ? (n - 1) / secs : 0)
         printf "client cost per line beyond the round trip: %.0f us (mean of %d)\n", gaps ? gap / gaps : 0, gaps
         printf "progress bar positions seen: %s\n", positions
     }' "$tmp/vnas.log"

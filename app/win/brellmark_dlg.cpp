@@ -9,6 +9,7 @@
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
 #include "dialogs/win/no_servers.h"
+#include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
 #include "wizard/win/wizard_sheet.h"
 
@@ -373,7 +374,12 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             model_.OnDetails();
             return true;
         case IDC_MAP_DRIVE:
-            return true;  // share selection comes with drive mapping
+            // The dialog gets copies: a discovery may rebuild the list while it is open.
+            if (const proto::ServerInfo* server = model_.FindSelected())
+                mapdrive::RunSelectShare(
+                    hwnd(), proto::FormatIPv4(server->ip),
+                    std::string(server->name, strnlen(server->name, sizeof server->name)));
+            return true;
         case IDC_REFRESH:
             model_.StartDiscovery();
             return true;

@@ -52,7 +52,7 @@ def check_languages(ids):
             text = f.read()
         if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):
             fault(f"{lang}: no LANGUAGE statement")
-        # Every string table of the file (one per section).
+        # A language file may hold several string tables (one per subsystem).
         tables = re.findall(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
         defined = [n for t in tables for n in re.findall(r"^\s*(IDS_\w+)\s+\"", t, re.M)]
         for name in strings:
