@@ -30,11 +30,18 @@ std::string Cut(std::string_view s, size_t size) {
     return std::string(s.substr(0, size - 1));
 }
 
-// One pair of enclosing quotes (double or single) comes off a value.
-std::string_view Unquote(std::string_view v) {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
+// A value cut to the buffer; one pair of enclosing quotes (double or single)
+// comes off, and when the buffer ends just at the closing quote the last
+// character before it goes too, as the system does.
+std::string CopyValue(std::string_view v, size_t size) {
+    const bool quoted =
+        v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+    if (quoted)
+        v.remove_prefix(1);  // the closing quote stays until the end
+    std::string out = Cut(v, size);
+    if (quoted && size >= v.size() && !out.empty())
+        out.pop_back();
+    return out;
 }
 
 }  // namespace
@@ -68,17 +75,17 @@ std::vector<IniSection> ParseIni(std::string_view text) {
             end = text.size();
         std::string_view line = Trim(text.substr(pos, end - pos));
         pos = end + 1;
-        if (line.empty() || line.front() == ';')
+        if (line.empty())
             continue;
         if (line.front() == '[') {
             const size_t close = line.rfind(']');
             if (close != std::string_view::npos && close > 0) {
-                sections.push_back({std::string(line.substr(1, close - 1)), {}});
+                sections.push_back({std::string(Trim(line.substr(1, close - 1))), {}});
                 continue;
             }
         }
         if (sections.empty())
-            continue;  // lines before the first section belong to no section
+            sections.push_back({"", {}});  // lines before the first section: the nameless one
         IniKey key;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) {
@@ -86,6 +93,7 @@ std::vector<IniSection> ParseIni(std::string_view text) {
         } else {
             key.name = std::string(Trim(line.substr(0, eq)));
             key.value = std::string(Trim(line.substr(eq + 1)));
+            key.hasValue = true;
         }
         sections.back().keys.push_back(std::move(key));
     }
@@ -128,16 +136,27 @@ const std::vector<IniSection>* IniProfile::Parsed(const std::string& file) {
 std::string IniProfile::String(const std::string& file, const std::string& section,
                                const std::string& key, const std::string& def, size_t size) {
     if (const auto* sections = Parsed(file)) {
+        // Value lookups ignore blanks around the section and key asked for
+        // (key lists do not).
+        const std::string_view wantSection = Trim(section), wantKey = Trim(key);
         for (const auto& s : *sections) {
-            if (!EqualNoCase(s.name, section))
+            if (!EqualNoCase(s.name, wantSection))
                 continue;
-            for (const auto& k : s.keys)
-                if (EqualNoCase(k.name, key))
-                    return Cut(Unquote(k.value), size);
+            for (const auto& k : s.keys) {
+                if (!EqualNoCase(k.name, wantKey))
+                    continue;
+                if (k.hasValue)
+                    return CopyValue(k.value, size);
+                break;
+            }
             break;  // only the first section of that name counts
         }
     }
-    return Cut(Trim(def), size);
+    // The default loses its trailing blanks only.
+    std::string_view d = def;
+    while (!d.empty() && d.back() == ' ')
+        d.remove_suffix(1);
+    return Cut(d, size);
 }
 
 std::vector<std::string> IniProfile::Keys(const std::string& file, const std::string& section,
@@ -151,7 +170,7 @@ std::vector<std::string> IniProfile::Keys(const std::string& file, const std::st
         if (!EqualNoCase(s.name, section))
             continue;
         for (const auto& k : s.keys) {
-            if (k.name.empty())
+            if (k.name.empty() || !k.hasValue || k.name.front() == ';')
                 continue;
             if (left < 2)
                 break;

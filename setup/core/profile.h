@@ -39,9 +39,13 @@ public:
     int Int(const std::string& file, const std::string& section, const std::string& key, int def);
 };
 
+// A line without "=" is a key without a value: listed nowhere, and looking it
+// up gives the default. A line that begins with ";" is a key like any other
+// for lookups (the system knows no comments) but is left out of key lists.
 struct IniKey {
     std::string name;
     std::string value;
+    bool hasValue = false;
 };
 struct IniSection {
     std::string name;

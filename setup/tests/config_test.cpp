@@ -304,12 +304,18 @@ TEST(SetupConfig, PrivateProfileLookup) {
     EXPECT_EQ(p.String("f.ini", "Sec", "Half", "d", 260), "\"x");
     EXPECT_EQ(p.String("f.ini", "Sec", "Empty", "d", 260), "");
     EXPECT_EQ(p.String("f.ini", "Sec", "Key", "d", 5), "quot");
-    EXPECT_EQ(p.String("f.ini", "Sec", "None", "  default  ", 260), "default");
+    EXPECT_EQ(p.String("f.ini", "Sec", "None", "  default  ", 260), "  default");
     EXPECT_EQ(p.String("missing.ini", "Sec", "Key", "d", 260), "d");
     EXPECT_EQ(p.String("f.ini", " Spaced ", "A", "d", 260), "1");
+    EXPECT_EQ(p.String("f.ini", "Spaced", "A", "d", 260), "1");
+    EXPECT_EQ(p.String("f.ini", "Sec", "Bare", "d", 260), "d");  // no "=": no value
+    EXPECT_EQ(p.String("f.ini", "Sec", ";c", "d", 260), "1");    // no comments for lookups
+    EXPECT_EQ(p.String("f.ini", "", "stray", "d", 260), "1");    // before the first section
+    EXPECT_EQ(p.String("f.ini", "Sec", "Single", "d", 2), "");  // cut at the closing quote
     EXPECT_EQ(p.Keys("f.ini", "sec", 260),
-              (std::vector<std::string>{"Key", "key", "Bare", "Single", "Half", "Empty"}));
-    EXPECT_EQ(p.Keys("f.ini", "sec", 9), (std::vector<std::string>{"Key", "key", "B"}));
+              (std::vector<std::string>{"Key", "key", "Single", "Half", "Empty"}));
+    EXPECT_EQ(p.Keys("f.ini", "sec", 9), (std::vector<std::string>{"Key", "key"}));
+    EXPECT_EQ(p.Keys("f.ini", "sec", 12), (std::vector<std::string>{"Key", "key", "Si"}));
     EXPECT_EQ(p.Keys("f.ini", "Copy Files", 260), (std::vector<std::string>{"bin\\tool.exe"}));
     EXPECT_TRUE(p.Exists("F.ini"));
     EXPECT_FALSE(p.Exists("g.ini"));

@@ -20,7 +20,7 @@ const std::string kFiles[] = {
     "UninstallKey=Tavix\r\n[Strings]\r\nApp=Tavix\r\nQuoted='single'\r\n"
     "[Copy Files]\r\nBrellmark.exe=%20%\\%App%\r\nbin\\tool.exe=%13%\\App,tool2.exe\r\n"
     "kivouninstall.exe=%10%\r\n[Add Registry]\r\nr1=1,HKLM,Software\\X,Size,1,0A\r\n"
-    "r2=\"0\",HKCU,\"Software\\A,B\",Name,,\"v,w\"\r\n[PreRun Programs]\r\ncheck.exe=%1%,-q,1\r\n",
+    "r2=\"0\",HKCU,\"Software\\A,B\",Name,,v\r\n[PreRun Programs]\r\ncheck.exe=%1%,-q,1\r\n",
     // Lookup rules: case, duplicates, comments, blanks, quotes, bare keys.
     "; leading comment\r\nstray=1\r\n[Sec]\r\n  Key = \"quoted value\"  \r\nkey=second\r\nBare\r\n"
     ";c=1\r\nSingle='x'\r\nHalf=\"x\r\nEmpty=\r\n  =nameless\r\n[sec]\r\nOther=1\r\n"
