@@ -91,8 +91,10 @@ protected:
     BOOL OnInitDialog() override {
         HWND list = Item(IDC_LANG_LIST);
         for (const auto& l : offered_) {
-            const LRESULT i = SendMessageW(list, CB_ADDSTRING, 0,
-                                           reinterpret_cast<LPARAM>(ui::LoadText(l.nameId).c_str()));
+            // Inserted at the end: the list keeps the installer's order.
+            const LRESULT i =
+                SendMessageW(list, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(ui::LoadText(l.nameId).c_str()));
             SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(i), l.lcid);
             if (l.lcid == chosen_)
                 SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
@@ -412,6 +414,10 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
             break;
         case setup::kPageLicence:
             InitLicence(page);
+            break;
+        case setup::kPageInterface:
+            CheckRadioButton(page, IDC_PS2, IDC_USB,
+                             g_flags.interfaceType == setup::kPs2 ? IDC_PS2 : IDC_USB);
             break;
         case setup::kPageDestination:
             SetDlgItemTextW(page, IDC_DEST_PATH, W(g_installDir).c_str());

@@ -148,7 +148,7 @@ bool RestartComputer(const setup::OsVersion& os) {
     const std::string record = Env("TAVIX_SETUP_RESTART_FILE");
     if (!record.empty()) {
         Log("restart recorded in " + record + " instead of restarting");
-        std::ofstream out(record, std::ios::app);
+        std::ofstream out(record, std::ios::app | std::ios::binary);
         out << "restart\n";
         return true;
     }
