@@ -167,7 +167,8 @@ std::string DirectoryOf(const Directories& d, const std::string& id, bool* known
         if (!d.programFiles.empty())
             return d.programFiles;
         const size_t colon = d.windows.find(':');
-        const std::string root = colon == std::string::npos ? "C:\\" : d.windows.substr(0, colon + 1) + "\\";
+        const std::string root =
+            colon == std::string::npos ? "C:\\" : d.windows.substr(0, colon + 1) + "\\";
         return root + "Program Files";
     }
     *known = false;
@@ -349,7 +350,8 @@ Switches ParseSwitches(const std::string& commandLine) {
     std::string rest;
     // /LOG=file first: its file name may hold blanks and slashes.
     for (size_t i = 0; i < commandLine.size();) {
-        if (commandLine[i] == '/' && StartsNoCase(std::string_view(commandLine).substr(i + 1), "LOG=")) {
+        if (commandLine[i] == '/' &&
+            StartsNoCase(std::string_view(commandLine).substr(i + 1), "LOG=")) {
             size_t j = i + 5;
             if (j < commandLine.size() && commandLine[j] == '"') {
                 const size_t close = commandLine.find('"', j + 1);
@@ -358,7 +360,8 @@ Switches ParseSwitches(const std::string& commandLine) {
                 i = close == std::string::npos ? end : close + 1;
             } else {
                 size_t end = j;
-                while (end < commandLine.size() && commandLine[end] != ' ' && commandLine[end] != '\t')
+                while (end < commandLine.size() && commandLine[end] != ' ' &&
+                       commandLine[end] != '\t')
                     ++end;
                 sw.logFile = commandLine.substr(j, end - j);
                 i = end;
@@ -372,7 +375,8 @@ Switches ParseSwitches(const std::string& commandLine) {
     size_t pos = rest.find('/');
     while (pos != std::string::npos) {
         const size_t next = rest.find('/', pos + 1);
-        std::string name = rest.substr(pos + 1, (next == std::string::npos ? rest.size() : next) - pos - 1);
+        std::string name =
+            rest.substr(pos + 1, (next == std::string::npos ? rest.size() : next) - pos - 1);
         pos = next;
         if (name.empty())
             continue;
@@ -442,7 +446,8 @@ const char* const kDirectXNumbers[] = {"00000404", "00000804", "00000411", "0000
                                        "00000414", "00000416", "0000080A", "0000041D"};
 
 bool SameLastTwo(const std::string& a, const std::string& b) {
-    return a.size() >= 2 && b.size() >= 2 && EqualNoCase(a.substr(a.size() - 2), b.substr(b.size() - 2));
+    return a.size() >= 2 && b.size() >= 2 &&
+           EqualNoCase(a.substr(a.size() - 2), b.substr(b.size() - 2));
 }
 }  // namespace
 
@@ -489,7 +494,8 @@ RegistryValue ParseRegistryValue(const std::vector<std::string>& fields) {
         return r;
     }
     for (size_t i = 5; i < fields.size() && r.bytes.size() < kTextChars; ++i)
-        r.bytes.push_back(static_cast<uint8_t>(std::strtoul(fields[i].c_str(), nullptr, 16) & 0xFF));
+        r.bytes.push_back(
+            static_cast<uint8_t>(std::strtoul(fields[i].c_str(), nullptr, 16) & 0xFF));
     if (r.bytes.size() == 1) {
         r.kind = RegistryValue::kDword;
         r.dword = r.bytes[0];

@@ -5,10 +5,14 @@
 namespace setup {
 
 const char* PageName(int page) {
-    static const char* const names[kPageCount] = {
-        "Welcome", "Software License Agreement", "Hardware Interface Selection",
-        "Choose Destination Location", "Select Program Folder", "Start Installation",
-        "Installation Procedures", "Setup Result"};
+    static const char* const names[kPageCount] = {"Welcome",
+                                                  "Software License Agreement",
+                                                  "Hardware Interface Selection",
+                                                  "Choose Destination Location",
+                                                  "Select Program Folder",
+                                                  "Start Installation",
+                                                  "Installation Procedures",
+                                                  "Setup Result"};
     return page >= 0 && page < kPageCount ? names[page] : "?";
 }
 
@@ -112,7 +116,8 @@ Handoff ProgramAfterInstallation(Profile& p, const std::string& file, const Valu
     const auto keys = p.Keys(file, "Run Program After Installation", kTextChars);
     if (keys.empty())
         return {};
-    const std::string value = p.String(file, "Run Program After Installation", keys[0], "", kTextChars);
+    const std::string value =
+        p.String(file, "Run Program After Installation", keys[0], "", kTextChars);
     const auto fields = parser.Fields(value, 3);
     Handoff h;
     h.folder = fields.empty() || fields[0].empty() ? parser.dirs().setup : fields[0];

@@ -52,8 +52,7 @@ struct Handoff {
 // [PostCheck Programs]: the first DirectX entry whose required version is
 // above `installedVersion` and whose program exists.
 Handoff DirectXHandoff(Profile& p, const std::string& file, const ValueParser& parser,
-                       unsigned long installedVersion, const std::string& locale,
-                       const LogFn& log);
+                       unsigned long installedVersion, const std::string& locale, const LogFn& log);
 // [Run Program After Installation]: its first key only.
 Handoff ProgramAfterInstallation(Profile& p, const std::string& file, const ValueParser& parser);
 
@@ -70,7 +69,13 @@ enum ResultKind { kResultFailed, kResultAskRestart, kResultFinish, kResultDirect
 // Temporary copies set the restart flag first (*restart is updated).
 ResultKind DecideResult(const ResultInput& in, bool* restart);
 
-enum FinishAction { kFinishNothing, kFinishRestart, kFinishDirectX, kFinishProgram, kFinishReenumerate };
+enum FinishAction {
+    kFinishNothing,
+    kFinishRestart,
+    kFinishDirectX,
+    kFinishProgram,
+    kFinishReenumerate
+};
 FinishAction DecideFinish(ResultKind kind, bool restartNowChosen, bool directX, bool programAfter,
                           bool reenumerate);
 

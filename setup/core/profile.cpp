@@ -112,9 +112,9 @@ int Profile::Int(const std::string& file, const std::string& section, const std:
     unsigned long n = 0;
     if (i + 1 < v.size() && v[i] == '0' && (v[i + 1] == 'x' || v[i + 1] == 'X')) {
         for (i += 2; i < v.size() && std::isxdigit(static_cast<unsigned char>(v[i])); ++i)
-            n = n * 16 + static_cast<unsigned long>(
-                             std::isdigit(static_cast<unsigned char>(v[i])) ? v[i] - '0'
-                                                                           : Low(v[i]) - 'a' + 10);
+            n = n * 16 + static_cast<unsigned long>(std::isdigit(static_cast<unsigned char>(v[i]))
+                                                        ? v[i] - '0'
+                                                        : Low(v[i]) - 'a' + 10);
     } else {
         for (; i < v.size() && std::isdigit(static_cast<unsigned char>(v[i])); ++i)
             n = n * 10 + static_cast<unsigned long>(v[i] - '0');

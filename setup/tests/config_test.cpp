@@ -22,9 +22,12 @@ TEST(SetupConfig, OperatingSystemClasses) {
         OsVersion os;
         bool is9x, is98, isME, isNT, is2000, isXP;
     } cases[] = {
-        {k95, true, false, false, false, false, false},  {k98, true, true, false, false, false, false},
-        {kME, true, true, true, false, false, false},    {kNT4, false, false, false, true, false, false},
-        {k2000, false, false, false, true, true, false}, {kXP, false, false, false, true, true, true},
+        {k95, true, false, false, false, false, false},
+        {k98, true, true, false, false, false, false},
+        {kME, true, true, true, false, false, false},
+        {kNT4, false, false, false, true, false, false},
+        {k2000, false, false, false, true, true, false},
+        {kXP, false, false, false, true, true, true},
         {kVista, false, false, false, true, true, false},
     };
     for (const auto& c : cases) {
@@ -43,7 +46,7 @@ TEST(SetupConfig, SetupFileBySystemAndLanguage) {
     struct Case {
         const char* files;  // present in the setup directory, blank-separated
         OsVersion os;
-        unsigned lcid;  // 0: no language file consulted
+        unsigned lcid;         // 0: no language file consulted
         const char* expected;  // file name, or "" for no language profile
     } cases[] = {
         // System rule.
@@ -69,11 +72,12 @@ TEST(SetupConfig, SetupFileBySystemAndLanguage) {
         {"98.ini 95.ini", kME, 1031, "98.ini"},
         {"95.ini", kME, 1031, "95.ini"},
         {"me.ini", k95, 1031, ""},
-        {"xp.ini", kXP, 1033, ""},  // English names only an NT profile that is missing
+        {"xp.ini", kXP, 1033, ""},              // English names only an NT profile that is missing
         {"SETUPXP.INI xp.ini", kXP, 1041, ""},  // no section for Japanese
     };
     const std::string lang =
-        "[0x00000407]\nsupport=1\nWinXP Profile=xp.ini\nWin2K Profile=2k.ini\nWinNT Profile=nt.ini\n"
+        "[0x00000407]\nsupport=1\nWinXP Profile=xp.ini\nWin2K Profile=2k.ini\nWinNT "
+        "Profile=nt.ini\n"
         "WinME Profile=me.ini\nWin98 Profile=98.ini\nWin95 Profile=95.ini\n"
         "[0x00000409]\nsupport=1\nWinNT Profile=missing.ini\n";
     for (const auto& c : cases) {
@@ -279,11 +283,17 @@ TEST(SetupConfig, LocaleFiles) {
         const char* licence;
         int dx;
     } cases[] = {
-        {"00000409", "LICENENG.TXT", 5}, {"00000809", "LICENENG.TXT", 5},
-        {"00000404", "LICENTCH.TXT", 0}, {"00000804", "LICENSCH.TXT", 1},
-        {"00000C04", "LICENTCH.TXT", 0}, {"0000080a", "LICENSPA.TXT", 12},
-        {"0000040A", "LICENSPA.TXT", 12}, {"00000807", "LICENGER.TXT", 8},
-        {"0000041d", "LICENSWE.TXT", 13}, {"00000419", "", -1}, {"", "", -1},
+        {"00000409", "LICENENG.TXT", 5},
+        {"00000809", "LICENENG.TXT", 5},
+        {"00000404", "LICENTCH.TXT", 0},
+        {"00000804", "LICENSCH.TXT", 1},
+        {"00000C04", "LICENTCH.TXT", 0},
+        {"0000080a", "LICENSPA.TXT", 12},
+        {"0000040A", "LICENSPA.TXT", 12},
+        {"00000807", "LICENGER.TXT", 8},
+        {"0000041d", "LICENSWE.TXT", 13},
+        {"00000419", "", -1},
+        {"", "", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
@@ -299,7 +309,7 @@ TEST(SetupConfig, PrivateProfileLookup) {
           "Single='x'\nHalf=\"x\nEmpty=\n[sec]\nOther=1\n[ Spaced ]\nA=1\n[Copy Files]\n"
           "bin\\tool.exe=%20%\\App\n");
     EXPECT_EQ(p.String("F.INI", "SEC", "KEY", "d", 260), "quoted value");  // first match wins
-    EXPECT_EQ(p.String("f.ini", "sec", "Other", "d", 260), "d");  // only the first [sec]
+    EXPECT_EQ(p.String("f.ini", "sec", "Other", "d", 260), "d");           // only the first [sec]
     EXPECT_EQ(p.String("f.ini", "Sec", "Single", "d", 260), "x");
     EXPECT_EQ(p.String("f.ini", "Sec", "Half", "d", 260), "\"x");
     EXPECT_EQ(p.String("f.ini", "Sec", "Empty", "d", 260), "");
@@ -311,7 +321,7 @@ TEST(SetupConfig, PrivateProfileLookup) {
     EXPECT_EQ(p.String("f.ini", "Sec", "Bare", "d", 260), "d");  // no "=": no value
     EXPECT_EQ(p.String("f.ini", "Sec", ";c", "d", 260), "1");    // no comments for lookups
     EXPECT_EQ(p.String("f.ini", "", "stray", "d", 260), "1");    // before the first section
-    EXPECT_EQ(p.String("f.ini", "Sec", "Single", "d", 2), "");  // cut at the closing quote
+    EXPECT_EQ(p.String("f.ini", "Sec", "Single", "d", 2), "");   // cut at the closing quote
     EXPECT_EQ(p.Keys("f.ini", "sec", 260),
               (std::vector<std::string>{"Key", "key", "Single", "Half", "Empty"}));
     EXPECT_EQ(p.Keys("f.ini", "sec", 9), (std::vector<std::string>{"Key", "key"}));

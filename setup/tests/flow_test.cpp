@@ -16,15 +16,19 @@ TEST(SetupFlow, PagesShown) {
         const char* switches;
         std::vector<int> pages;
     } cases[] = {
-        {"AskLicense=FALSE\nAskType=FALSE\nAskPath=FALSE\nAskProgramFolder=FALSE\n", "",
+        {"AskLicense=FALSE\nAskType=FALSE\nAskPath=FALSE\nAskProgramFolder=FALSE\n",
+         "",
          {kPageWelcome, kPageStart, kPageCopy, kPageResult}},
         {"", "", {kPageWelcome, kPageInterface, kPageStart, kPageCopy, kPageResult}},
-        {"AskLicense=TRUE\nAskPath=TRUE\nAskProgramFolder=TRUE\n", "",
+        {"AskLicense=TRUE\nAskPath=TRUE\nAskProgramFolder=TRUE\n",
+         "",
          {kPageWelcome, kPageLicence, kPageInterface, kPageDestination, kPageFolder, kPageStart,
           kPageCopy, kPageResult}},
-        {"AskLicense=TRUE\nAskPath=TRUE\nAskProgramFolder=TRUE\n", "/S",
+        {"AskLicense=TRUE\nAskPath=TRUE\nAskProgramFolder=TRUE\n",
+         "/S",
          {kPageWelcome, kPageStart, kPageCopy, kPageResult}},
-        {"AskLicense=TRUE\n", "/TYPE:USB",
+        {"AskLicense=TRUE\n",
+         "/TYPE:USB",
          {kPageWelcome, kPageLicence, kPageStart, kPageCopy, kPageResult}},
     };
     for (const auto& c : cases) {
@@ -48,9 +52,10 @@ TEST(SetupFlow, SummaryAndTexts) {
     EXPECT_EQ(SummaryText(s, l, "C:\\W\\S", "F"),
               "Product:\r\n          Tavix\r\n\r\nVersion:\r\n          1.0");
     s.askPath = s.askProgramFolder = true;
-    EXPECT_EQ(SummaryText(s, l, "C:\\W\\S", "F"),
-              "Product:\r\n          Tavix\r\n\r\nVersion:\r\n          1.0\r\n\r\n"
-              "Installation Directory:\r\n          C:\\W\\S\r\n\r\nProgram Folder:\r\n          F");
+    EXPECT_EQ(
+        SummaryText(s, l, "C:\\W\\S", "F"),
+        "Product:\r\n          Tavix\r\n\r\nVersion:\r\n          1.0\r\n\r\n"
+        "Installation Directory:\r\n          C:\\W\\S\r\n\r\nProgram Folder:\r\n          F");
     EXPECT_EQ(FormatProduct("Welcome to %s, %s.", "T"), "Welcome to T, T.");
     EXPECT_EQ(FormatProduct("100%", "T"), "100%");
     EXPECT_EQ(AddRenameLine("", "C:\\a.dll", "C:\\a.0"), "[Rename]\r\nC:\\a.dll=C:\\a.0\r\n");
@@ -61,11 +66,12 @@ TEST(SetupFlow, SummaryAndTexts) {
 
 TEST(SetupFlow, ProgramsBeforeAndAfter) {
     MemoryProfile p;
-    p.Put("s.ini",
-          "[PreRun Programs]\ncheck.exe=%1%\\tools,-q -x,1\nother.exe=C:\\T,,0\n"
-          "[Run Program After Installation]\nBrellmark.exe=,ignored,/a,b \"c d\"\nsecond.exe=C:\\X\n"
-          "[PostCheck Programs]\nOther=1,x,y\nDirectX9=0x00090000,DirectX,dxsetup.exe,tch.exe,,,,,"
-          "eng.exe\n");
+    p.Put(
+        "s.ini",
+        "[PreRun Programs]\ncheck.exe=%1%\\tools,-q -x,1\nother.exe=C:\\T,,0\n"
+        "[Run Program After Installation]\nBrellmark.exe=,ignored,/a,b \"c d\"\nsecond.exe=C:\\X\n"
+        "[PostCheck Programs]\nOther=1,x,y\nDirectX9=0x00090000,DirectX,dxsetup.exe,tch.exe,,,,,"
+        "eng.exe\n");
     p.Put("C:\\CD\\DirectX\\dxsetup.exe", "");
     p.Put("C:\\CD\\DirectX\\eng.exe", "");
     ValueParser v(p, "s.ini", Directories{kDir, "C:\\W", "C:\\W\\S", "", ""});
@@ -120,7 +126,7 @@ TEST(SetupFlow, ResultPage) {
         {{0, 0, false, false, false, false, false}, kResultFinish, false},
         {{0, 2, false, false, false, false, false}, kResultAskRestart, true},  // temporary copies
         {{0, 0, false, true, false, false, false}, kResultAskRestart, false},  // driver restart
-        {{0, 1, true, true, true, false, false}, kResultFinish, true},          // /NR
+        {{0, 1, true, true, true, false, false}, kResultFinish, true},         // /NR
         {{0, 0, true, false, false, true, false}, kResultDirectX, true},
         {{0, 0, true, false, false, false, true}, kResultFinish, true},
         {{3, 1, true, false, false, false, false}, kResultFailed, true},

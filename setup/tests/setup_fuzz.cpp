@@ -51,24 +51,24 @@ TEST(SetupFuzz, ParsersSurviveAMillionInputs) {
     for (; inputs < 1000000; ++inputs) {
         const std::string text = RandomText(rng, 48);
         switch (inputs % 4) {
-        case 0:
-            for (const auto& field : v.Fields(text, inputs % 5))
-                ASSERT_LT(field.size(), kTextChars);
-            break;
-        case 1:
-            for (const auto& sec : ParseIni(text))
-                for (const auto& k : sec.keys)
-                    ASSERT_EQ(k.name.find('\n'), std::string::npos);
-            break;
-        case 2: {
-            const Switches sw = ParseSwitches(text);
-            ASSERT_LE(sw.unknown.size(), text.size());
-            break;
-        }
-        default:
-            ParseRegistryValue(v.Fields(text));
-            LicenceFileName(text.substr(0, 8));
-            AddRenameLine(text, "t", "u");
+            case 0:
+                for (const auto& field : v.Fields(text, inputs % 5))
+                    ASSERT_LT(field.size(), kTextChars);
+                break;
+            case 1:
+                for (const auto& sec : ParseIni(text))
+                    for (const auto& k : sec.keys)
+                        ASSERT_EQ(k.name.find('\n'), std::string::npos);
+                break;
+            case 2: {
+                const Switches sw = ParseSwitches(text);
+                ASSERT_LE(sw.unknown.size(), text.size());
+                break;
+            }
+            default:
+                ParseRegistryValue(v.Fields(text));
+                LicenceFileName(text.substr(0, 8));
+                AddRenameLine(text, "t", "u");
         }
     }
     EXPECT_EQ(inputs, 1000000u);

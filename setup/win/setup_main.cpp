@@ -83,7 +83,8 @@ std::wstring Product(UINT id) {
 class CSelectLanguage : public ui::Dialog {
 public:
     CSelectLanguage(std::vector<setup::Language> offered, unsigned preselected)
-        : ui::Dialog(IDD_SELECT_LANGUAGE, nullptr), offered_(std::move(offered)),
+        : ui::Dialog(IDD_SELECT_LANGUAGE, nullptr),
+          offered_(std::move(offered)),
           chosen_(preselected) {}
     unsigned chosen() const { return chosen_; }
 
@@ -109,7 +110,8 @@ private:
         HWND list = Item(IDC_LANG_LIST);
         const LRESULT i = SendMessageW(list, CB_GETCURSEL, 0, 0);
         if (i != CB_ERR)
-            chosen_ = static_cast<unsigned>(SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+            chosen_ = static_cast<unsigned>(
+                SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0));
         EndDialog(hwnd(), how);
     }
     std::vector<setup::Language> offered_;
@@ -312,28 +314,28 @@ void InitResult(HWND page) {
     g_resultKind = setup::DecideResult(in, &g_flags.restart);
     std::wstring text;
     switch (g_resultKind) {
-    case setup::kResultFailed:
-        text = ui::LoadText(IDS_FAILED);
-        SetDlgItemTextW(page, IDC_RESULT_TEXT2, ui::LoadText(IDS_FAILED_MORE).c_str());
-        ShowWindow(GetDlgItem(page, IDC_RESULT_TEXT2), SW_SHOW);
-        Log("result: failed (code " + std::to_string(g_resultCode) + ")");
-        break;
-    case setup::kResultAskRestart:
-        text = Product(IDS_RESTART_TEXT);
-        ShowWindow(GetDlgItem(page, IDC_RESTART_NOW), SW_SHOW);
-        ShowWindow(GetDlgItem(page, IDC_RESTART_LATER), SW_SHOW);
-        CheckRadioButton(page, IDC_RESTART_NOW, IDC_RESTART_LATER, IDC_RESTART_NOW);
-        Log("result: restart offered");
-        break;
-    case setup::kResultDirectX:
-        text = Product(IDS_DIRECTX);
-        Log("result: DirectX follows");
-        break;
-    default:
-        text = Product(IDS_FINISH_TEXT);
-        Log(g_flags.noRestart && (g_flags.restart || g_driverRestart)
-                ? "result: finish (restart not offered: /NR)"
-                : "result: finish");
+        case setup::kResultFailed:
+            text = ui::LoadText(IDS_FAILED);
+            SetDlgItemTextW(page, IDC_RESULT_TEXT2, ui::LoadText(IDS_FAILED_MORE).c_str());
+            ShowWindow(GetDlgItem(page, IDC_RESULT_TEXT2), SW_SHOW);
+            Log("result: failed (code " + std::to_string(g_resultCode) + ")");
+            break;
+        case setup::kResultAskRestart:
+            text = Product(IDS_RESTART_TEXT);
+            ShowWindow(GetDlgItem(page, IDC_RESTART_NOW), SW_SHOW);
+            ShowWindow(GetDlgItem(page, IDC_RESTART_LATER), SW_SHOW);
+            CheckRadioButton(page, IDC_RESTART_NOW, IDC_RESTART_LATER, IDC_RESTART_NOW);
+            Log("result: restart offered");
+            break;
+        case setup::kResultDirectX:
+            text = Product(IDS_DIRECTX);
+            Log("result: DirectX follows");
+            break;
+        default:
+            text = Product(IDS_FINISH_TEXT);
+            Log(g_flags.noRestart && (g_flags.restart || g_driverRestart)
+                    ? "result: finish (restart not offered: /NR)"
+                    : "result: finish");
     }
     SetDlgItemTextW(page, IDC_RESULT_TEXT, text.c_str());
 }
@@ -342,23 +344,23 @@ void OnFinish(HWND page) {
     const bool now = IsDlgButtonChecked(page, IDC_RESTART_NOW) == BST_CHECKED;
     switch (setup::DecideFinish(g_resultKind, now, !g_directX.empty(), !g_runAfter.empty(),
                                 g_reenumerate)) {
-    case setup::kFinishRestart:
-        if (!g_flags.silent && setup_sys::FloppyInDriveA())
-            MessageBoxW(Sheet(page), ui::LoadText(IDS_REMOVE_DISKS).c_str(),
-                        ui::LoadText(IDS_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
-        setup_sys::RestartComputer(g_os);
-        break;
-    case setup::kFinishDirectX:
-        setup_sys::ShellRun(g_directX.program, g_directX.arguments, g_directX.folder);
-        break;
-    case setup::kFinishProgram:
-        setup_sys::ShellRun(g_runAfter.program, g_runAfter.arguments, g_runAfter.folder);
-        break;
-    case setup::kFinishReenumerate:
-        setup_sys::ReenumerateDevices();
-        break;
-    default:
-        Log(now ? "finish" : "finish; the user restarts later");
+        case setup::kFinishRestart:
+            if (!g_flags.silent && setup_sys::FloppyInDriveA())
+                MessageBoxW(Sheet(page), ui::LoadText(IDS_REMOVE_DISKS).c_str(),
+                            ui::LoadText(IDS_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
+            setup_sys::RestartComputer(g_os);
+            break;
+        case setup::kFinishDirectX:
+            setup_sys::ShellRun(g_directX.program, g_directX.arguments, g_directX.folder);
+            break;
+        case setup::kFinishProgram:
+            setup_sys::ShellRun(g_runAfter.program, g_runAfter.arguments, g_runAfter.folder);
+            break;
+        case setup::kFinishReenumerate:
+            setup_sys::ReenumerateDevices();
+            break;
+        default:
+            Log(now ? "finish" : "finish; the user restarts later");
     }
 }
 
@@ -370,33 +372,33 @@ void OnActivate(HWND page, int which) {
     Log(std::string("page shown: ") + setup::PageName(which));
     DWORD buttons = PSWIZB_BACK | PSWIZB_NEXT;
     switch (which) {
-    case setup::kPageWelcome:
-        buttons = PSWIZB_NEXT;
-        if (!g_pagesRemoved) {
-            g_pagesRemoved = true;
-            for (int p : setup::PagesRemoved(g_settings, g_flags)) {
-                PropSheet_RemovePage(sheet, p, nullptr);
-                Log(std::string("page removed: ") + setup::PageName(p));
+        case setup::kPageWelcome:
+            buttons = PSWIZB_NEXT;
+            if (!g_pagesRemoved) {
+                g_pagesRemoved = true;
+                for (int p : setup::PagesRemoved(g_settings, g_flags)) {
+                    PropSheet_RemovePage(sheet, p, nullptr);
+                    Log(std::string("page removed: ") + setup::PageName(p));
+                }
             }
+            break;
+        case setup::kPageCopy:
+            StartCopying(page);
+            return;  // the worker presses Next
+        case setup::kPageResult: {
+            PropSheet_SetWizButtons(sheet, PSWIZB_FINISH);
+            HWND cancel = GetDlgItem(sheet, IDCANCEL);
+            SetWindowTextW(cancel, ui::LoadText(IDS_CLOSE).c_str());
+            EnableWindow(cancel, FALSE);
+            HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
+            if (back != nullptr)
+                EnableWindow(back, FALSE);
+            if (g_flags.silent && g_resultCode == 0)
+                PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+            return;
         }
-        break;
-    case setup::kPageCopy:
-        StartCopying(page);
-        return;  // the worker presses Next
-    case setup::kPageResult: {
-        PropSheet_SetWizButtons(sheet, PSWIZB_FINISH);
-        HWND cancel = GetDlgItem(sheet, IDCANCEL);
-        SetWindowTextW(cancel, ui::LoadText(IDS_CLOSE).c_str());
-        EnableWindow(cancel, FALSE);
-        HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
-        if (back != nullptr)
-            EnableWindow(back, FALSE);
-        if (g_flags.silent && g_resultCode == 0)
-            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
-        return;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     PropSheet_SetWizButtons(sheet, buttons);
     if (g_flags.silent)
@@ -409,107 +411,111 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
         const int which = static_cast<int>(psp->lParam);
         SetWindowLongPtrW(page, DWLP_USER, which);
         switch (which) {
-        case setup::kPageWelcome:
-            SetDlgItemTextW(page, IDC_WELCOME_TEXT, Product(IDS_WELCOME).c_str());
-            break;
-        case setup::kPageLicence:
-            InitLicence(page);
-            break;
-        case setup::kPageInterface:
-            CheckRadioButton(page, IDC_PS2, IDC_USB,
-                             g_flags.interfaceType == setup::kPs2 ? IDC_PS2 : IDC_USB);
-            break;
-        case setup::kPageDestination:
-            SetDlgItemTextW(page, IDC_DEST_PATH, W(g_installDir).c_str());
-            break;
-        case setup::kPageFolder:
-            SetDlgItemTextW(page, IDC_FOLDER_NAME, W(g_programFolder).c_str());
-            break;
-        case setup::kPageStart: {
-            const setup::SummaryLabels labels{
-                ui::Narrow(ui::LoadText(IDS_PRODUCT)), ui::Narrow(ui::LoadText(IDS_VERSION)),
-                ui::Narrow(ui::LoadText(IDS_INSTALL_DIR)),
-                ui::Narrow(ui::LoadText(IDS_PROGRAM_FOLDER))};
-            SetDlgItemTextW(page, IDC_SUMMARY,
-                            W(setup::SummaryText(g_settings, labels, g_installDir, g_programFolder))
-                                .c_str());
-            break;
-        }
-        case setup::kPageResult:
-            InitResult(page);
-            break;
-        default:
-            break;
+            case setup::kPageWelcome:
+                SetDlgItemTextW(page, IDC_WELCOME_TEXT, Product(IDS_WELCOME).c_str());
+                break;
+            case setup::kPageLicence:
+                InitLicence(page);
+                break;
+            case setup::kPageInterface:
+                CheckRadioButton(page, IDC_PS2, IDC_USB,
+                                 g_flags.interfaceType == setup::kPs2 ? IDC_PS2 : IDC_USB);
+                break;
+            case setup::kPageDestination:
+                SetDlgItemTextW(page, IDC_DEST_PATH, W(g_installDir).c_str());
+                break;
+            case setup::kPageFolder:
+                SetDlgItemTextW(page, IDC_FOLDER_NAME, W(g_programFolder).c_str());
+                break;
+            case setup::kPageStart: {
+                const setup::SummaryLabels labels{ui::Narrow(ui::LoadText(IDS_PRODUCT)),
+                                                  ui::Narrow(ui::LoadText(IDS_VERSION)),
+                                                  ui::Narrow(ui::LoadText(IDS_INSTALL_DIR)),
+                                                  ui::Narrow(ui::LoadText(IDS_PROGRAM_FOLDER))};
+                SetDlgItemTextW(
+                    page, IDC_SUMMARY,
+                    W(setup::SummaryText(g_settings, labels, g_installDir, g_programFolder))
+                        .c_str());
+                break;
+            }
+            case setup::kPageResult:
+                InitResult(page);
+                break;
+            default:
+                break;
         }
         return TRUE;
     }
     const int which = static_cast<int>(GetWindowLongPtrW(page, DWLP_USER));
     switch (msg) {
-    case WM_DRAWITEM: {
-        const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (di->CtlID == IDC_PICTURE)
-            DrawPicture(di);
-        else if (di->CtlID == IDC_PROGRESS)
-            DrawProgress(di);
-        return TRUE;
-    }
-    case WM_SETCURSOR:
-        if (g_busy) {
-            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-            SetMsgResult(page, TRUE);
+        case WM_DRAWITEM: {
+            const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (di->CtlID == IDC_PICTURE)
+                DrawPicture(di);
+            else if (di->CtlID == IDC_PROGRESS)
+                DrawProgress(di);
             return TRUE;
         }
-        return FALSE;
-    case WM_WORKER_DONE:
-        FinishCopying(page);
-        return TRUE;
-    case WM_NOTIFY: {
-        const auto* nm = reinterpret_cast<const NMHDR*>(lParam);
-        switch (nm->code) {
-        case PSN_SETACTIVE:
-            OnActivate(page, which);
-            SetMsgResult(page, 0);
-            return TRUE;
-        case PSN_WIZNEXT:
-            if (which == setup::kPageInterface) {
-                const int type = IsDlgButtonChecked(page, IDC_PS2) == BST_CHECKED ? setup::kPs2 : setup::kUsb;
-                setup::ApplyInterface(&g_flags, g_settings, g_os, type);
-                Log(std::string("interface chosen: ") + (type == setup::kPs2 ? "PS/2" : "USB") +
-                    "; restart " + (g_flags.restart ? "TRUE" : "FALSE"));
-            }
-            SetMsgResult(page, 0);
-            return TRUE;
-        case PSN_WIZFINISH:
-            OnFinish(page);
-            SetMsgResult(page, 0);
-            return TRUE;
-        case PSN_QUERYCANCEL: {
-            if (which == setup::kPageResult) {
-                SetMsgResult(page, FALSE);
+        case WM_SETCURSOR:
+            if (g_busy) {
+                SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                SetMsgResult(page, TRUE);
                 return TRUE;
             }
-            const bool copying = which == setup::kPageCopy && g_worker != nullptr;
-            if (copying)
-                ResetEvent(g_pause);
-            const bool exit = AskExit(Sheet(page));
-            if (copying) {
-                if (exit)
-                    InterlockedExchange(&g_cancel, 1);
-                SetEvent(g_pause);
-                if (exit)
-                    FinishCopying(page);  // nothing was copied yet: nothing to roll back
-            }
-            if (exit)
-                g_exitCode = kExitCancelled;
-            SetMsgResult(page, exit ? FALSE : TRUE);
+            return FALSE;
+        case WM_WORKER_DONE:
+            FinishCopying(page);
             return TRUE;
+        case WM_NOTIFY: {
+            const auto* nm = reinterpret_cast<const NMHDR*>(lParam);
+            switch (nm->code) {
+                case PSN_SETACTIVE:
+                    OnActivate(page, which);
+                    SetMsgResult(page, 0);
+                    return TRUE;
+                case PSN_WIZNEXT:
+                    if (which == setup::kPageInterface) {
+                        const int type = IsDlgButtonChecked(page, IDC_PS2) == BST_CHECKED
+                                             ? setup::kPs2
+                                             : setup::kUsb;
+                        setup::ApplyInterface(&g_flags, g_settings, g_os, type);
+                        Log(std::string("interface chosen: ") +
+                            (type == setup::kPs2 ? "PS/2" : "USB") + "; restart " +
+                            (g_flags.restart ? "TRUE" : "FALSE"));
+                    }
+                    SetMsgResult(page, 0);
+                    return TRUE;
+                case PSN_WIZFINISH:
+                    OnFinish(page);
+                    SetMsgResult(page, 0);
+                    return TRUE;
+                case PSN_QUERYCANCEL: {
+                    if (which == setup::kPageResult) {
+                        SetMsgResult(page, FALSE);
+                        return TRUE;
+                    }
+                    const bool copying = which == setup::kPageCopy && g_worker != nullptr;
+                    if (copying)
+                        ResetEvent(g_pause);
+                    const bool exit = AskExit(Sheet(page));
+                    if (copying) {
+                        if (exit)
+                            InterlockedExchange(&g_cancel, 1);
+                        SetEvent(g_pause);
+                        if (exit)
+                            FinishCopying(page);  // nothing was copied yet: nothing to roll back
+                    }
+                    if (exit)
+                        g_exitCode = kExitCancelled;
+                    SetMsgResult(page, exit ? FALSE : TRUE);
+                    return TRUE;
+                }
+                default:
+                    return FALSE;
+            }
         }
         default:
             return FALSE;
-        }
-    }
-    default:
-        return FALSE;
     }
 }
 
@@ -525,9 +531,9 @@ int CALLBACK SheetCallback(HWND, UINT msg, LPARAM lParam) {
 }
 
 void RunWizard(HWND owner) {
-    static const UINT templates[setup::kPageCount] = {IDD_WELCOME, IDD_LICENCE, IDD_INTERFACE,
-                                                      IDD_DESTINATION, IDD_FOLDER, IDD_START,
-                                                      IDD_COPY, IDD_RESULT};
+    static const UINT templates[setup::kPageCount] = {IDD_WELCOME,     IDD_LICENCE, IDD_INTERFACE,
+                                                      IDD_DESTINATION, IDD_FOLDER,  IDD_START,
+                                                      IDD_COPY,        IDD_RESULT};
     PROPSHEETPAGEW pages[setup::kPageCount] = {};
     HPROPSHEETPAGE handles[setup::kPageCount] = {};
     for (int i = 0; i < setup::kPageCount; ++i) {
@@ -612,23 +618,23 @@ void PaintBackground(HWND hwnd) {
 
 LRESULT CALLBACK BackgroundProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_CREATE:
-        PostMessageW(hwnd, WM_RUN_WIZARD, 0, 0);
-        return 0;
-    case WM_RUN_WIZARD:
-        RunWizard(hwnd);
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_PAINT:
-        PaintBackground(hwnd);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_CREATE:
+            PostMessageW(hwnd, WM_RUN_WIZARD, 0, 0);
+            return 0;
+        case WM_RUN_WIZARD:
+            RunWizard(hwnd);
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_PAINT:
+            PaintBackground(hwnd);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -642,13 +648,15 @@ bool CreateBackground(HINSTANCE instance) {
     RegisterClassW(&wc);
     if (!g_settings.bkgLogo.empty()) {
         const std::string logo = setup::JoinPath(g_setupDir, g_settings.bkgLogo);
-        g_logo = static_cast<HBITMAP>(LoadImageA(nullptr, logo.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        g_logo = static_cast<HBITMAP>(
+            LoadImageA(nullptr, logo.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     }
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    g_background = CreateWindowExW(0, kClassName, g_caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                   work.left, work.top, work.right - work.left,
-                                   work.bottom - work.top, nullptr, nullptr, instance, nullptr);
+    g_background =
+        CreateWindowExW(0, kClassName, g_caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                        work.left, work.top, work.right - work.left, work.bottom - work.top,
+                        nullptr, nullptr, instance, nullptr);
     if (g_background == nullptr)
         return false;
     if (!g_flags.hidden) {
@@ -682,7 +690,8 @@ bool ChooseSetupFile() {
                 lcid = dlg.chosen();
                 Log("language chosen: " + setup::LanguageSection(lcid));
             }
-            if (g_os.IsNT() && g_profile.Int(langFile, "Settings", "Change resource by language", 0) != 0) {
+            if (g_os.IsNT() &&
+                g_profile.Int(langFile, "Settings", "Change resource by language", 0) != 0) {
                 SetThreadLocale(lcid);
                 Log("thread locale set to " + setup::LanguageSection(lcid));
             }
@@ -737,8 +746,9 @@ int Run(HINSTANCE instance) {
     g_dirs = setup_sys::QueryDirectories(g_setupDir);
     Copy(g_installDir, g_dirs.system);
     g_caption = ui::LoadText(IDS_SETUP);
-    Log("setup directory " + std::string(g_setupDir) + "; platform " + std::to_string(g_os.platform) +
-        ", version " + std::to_string(g_os.major) + "." + std::to_string(g_os.minor));
+    Log("setup directory " + std::string(g_setupDir) + "; platform " +
+        std::to_string(g_os.platform) + ", version " + std::to_string(g_os.major) + "." +
+        std::to_string(g_os.minor));
 
     if (g_os.IsNT() && g_profile.Exists(setup::JoinPath(g_setupDir, "SelLang.INI"))) {
         const LCID now = GetThreadLocale();
@@ -748,7 +758,8 @@ int Run(HINSTANCE instance) {
     }
     if (!ChooseSetupFile()) {
         if (!g_switches.hidden && !g_switches.silent)
-            ui::MessageBoxIds(nullptr, IDS_NOT_SUPPORTED, IDS_SETUP_WARNING, MB_OK | MB_ICONEXCLAMATION);
+            ui::MessageBoxIds(nullptr, IDS_NOT_SUPPORTED, IDS_SETUP_WARNING,
+                              MB_OK | MB_ICONEXCLAMATION);
         return kExitNoSetupFile;
     }
     g_settings = setup::ReadSettings(g_profile, g_setupFile, g_setupDir);

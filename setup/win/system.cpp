@@ -81,9 +81,9 @@ setup::Directories QueryDirectories(const std::string& setupDir) {
 }
 
 std::string UserLocale(const setup::OsVersion& os) {
-    const std::string v = os.IsNT()
-                              ? RegText(HKEY_CURRENT_USER, "Control Panel\\International", "Locale")
-                              : RegText(HKEY_CURRENT_USER, "Control Panel\\Desktop\\ResourceLocale", nullptr);
+    const std::string v =
+        os.IsNT() ? RegText(HKEY_CURRENT_USER, "Control Panel\\International", "Locale")
+                  : RegText(HKEY_CURRENT_USER, "Control Panel\\Desktop\\ResourceLocale", nullptr);
     return v.empty() ? "00000409" : v;
 }
 
@@ -120,10 +120,10 @@ bool RunCommand(const std::string& commandLine, const std::string& directory, bo
     PROCESS_INFORMATION pi = {};
     std::string cmd = commandLine;
     const DWORD a = GetFileAttributesA(directory.c_str());
-    const char* dir = !directory.empty() && a != INVALID_FILE_ATTRIBUTES &&
-                              (a & FILE_ATTRIBUTE_DIRECTORY) != 0
-                          ? directory.c_str()
-                          : nullptr;
+    const char* dir =
+        !directory.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0
+            ? directory.c_str()
+            : nullptr;
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) {
         Log("cannot start " + commandLine);
         return false;
@@ -137,9 +137,9 @@ bool RunCommand(const std::string& commandLine, const std::string& directory, bo
 }
 
 bool ShellRun(const std::string& file, const std::string& arguments, const std::string& directory) {
-    const INT_PTR r = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", file.c_str(), arguments.empty() ? nullptr : arguments.c_str(),
-                      directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL));
+    const INT_PTR r = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, "open", file.c_str(), arguments.empty() ? nullptr : arguments.c_str(),
+        directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL));
     Log("shell opens " + file + " " + arguments + (r > 32 ? "" : " (failed)"));
     return r > 32;
 }
@@ -171,7 +171,8 @@ bool FloppyInDriveA() {
     if (GetDriveTypeA("A:\\") != DRIVE_REMOVABLE)
         return false;
     const UINT old = SetErrorMode(SEM_FAILCRITICALERRORS);
-    const BOOL present = GetVolumeInformationA("A:\\", nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0);
+    const BOOL present =
+        GetVolumeInformationA("A:\\", nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0);
     SetErrorMode(old);
     return present != 0;
 }

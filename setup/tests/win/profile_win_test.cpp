@@ -24,18 +24,41 @@ const std::string kFiles[] = {
     // Lookup rules: case, duplicates, comments, blanks, quotes, bare keys.
     "; leading comment\r\nstray=1\r\n[Sec]\r\n  Key = \"quoted value\"  \r\nkey=second\r\nBare\r\n"
     ";c=1\r\nSingle='x'\r\nHalf=\"x\r\nEmpty=\r\n  =nameless\r\n[sec]\r\nOther=1\r\n"
-    "[ Spaced ]\r\nA=1\r\n[Long]\r\nK=" + std::string(300, 'v') + "\r\n",
+    "[ Spaced ]\r\nA=1\r\n[Long]\r\nK=" +
+        std::string(300, 'v') + "\r\n",
     // Unix line ends, no [Setup], tabs.
     "[Strings]\nA=\t1\t\nB = 2 \n[PostCheck Programs]\nDirectX9=0x00090000,DirectX,dxsetup.exe\n",
 };
 
-const char* const kSections[] = {"Setup", "SETUP", "Strings", "Copy Files", "Add Registry",
-                                 "PreRun Programs", "Sec", "sec", " Spaced ", "Spaced", "Long",
-                                 "PostCheck Programs", "None", ""};
-const char* const kKeys[] = {"ProductName", "SetupTitle", "productname", "Version", "AskLicense",
-                             "App", "Quoted", "Brellmark.exe", "bin\\tool.exe", "r2", "Key",
-                             "KEY", "Bare", "Single", "Half", "Empty", "Other", "A", "B", "K",
-                             "DirectX9", "stray", ";c", "Missing", ""};
+const char* const kSections[] = {
+    "Setup", "SETUP", "Strings",  "Copy Files", "Add Registry", "PreRun Programs",
+    "Sec",   "sec",   " Spaced ", "Spaced",     "Long",         "PostCheck Programs",
+    "None",  ""};
+const char* const kKeys[] = {"ProductName",
+                             "SetupTitle",
+                             "productname",
+                             "Version",
+                             "AskLicense",
+                             "App",
+                             "Quoted",
+                             "Brellmark.exe",
+                             "bin\\tool.exe",
+                             "r2",
+                             "Key",
+                             "KEY",
+                             "Bare",
+                             "Single",
+                             "Half",
+                             "Empty",
+                             "Other",
+                             "A",
+                             "B",
+                             "K",
+                             "DirectX9",
+                             "stray",
+                             ";c",
+                             "Missing",
+                             ""};
 
 std::string TempFile(int i) {
     char dir[MAX_PATH];
