@@ -150,6 +150,14 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
         case CMD_REDISCOVER:
             StartDiscovery();
             break;
+        case CMD_IMPORT_USER:
+            // Only the answer to the line the worker waits for.
+            importReplies_.Deliver(h.serverId, h.seq, h.status,
+                                   [&](const std::string& line, int16_t status) {
+                                       view_.AddImportRow(accounts::kImportFailed,
+                                                          accounts::FailureText(line, status));
+                                   });
+            break;
         default:
             // The wizard and import replies are handled by their flows once
             // those exist; everything else is ignored.
@@ -214,6 +222,8 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
     }
     if (flow == FLOW_CONFIGURE)
         RunConfigure(block, server);
+    else if (flow == FLOW_IMPORT)
+        view_.StartImport(server);
     // FLOW_WIZARD and FLOW_IMPORT start their flows here once they exist.
 }
 
@@ -316,6 +326,29 @@ void MainModel::OnConfigure() {
 
 void MainModel::OnRunWizard() {
     LoginAndStart(FLOW_WIZARD);
+}
+
+void MainModel::OnImportUsers() {
+    LoginAndStart(FLOW_IMPORT);
+}
+
+bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
+                               accounts::ReplyMailbox& mailbox) {
+    CommandBuffer buffer;
+    if (!buffer.AddItem(TAG_IMPORT_LINE, line.data(), line.size()))
+        return false;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* target = servers_.Find(server);
+        if (target == nullptr)
+            return false;
+        target->flow = FLOW_IMPORT;
+        AddressRequest(target, CMD_IMPORT_USER, buffer);
+        // Armed before the request leaves: the answer may come at once.
+        mailbox.Expect(target->id, buffer.header.seq, line);
+    }
+    view_.Send(PackDatagram(buffer.header, buffer));
+    return true;
 }
 
 void MainModel::OnDetails() {

@@ -9,6 +9,7 @@
 
 #include "app/server_list.h"
 #include "dialogs/rules/basic_config_rules.h"
+#include "import/import_run.h"
 #include "protocol/exchange.h"
 
 namespace app {
@@ -57,6 +58,11 @@ public:
     virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
                                 rules::BasicConfigRules& rules) = 0;
     virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+    // The account import for `server`: file choice, windows, worker. Its
+    // worker sends through MainModel::SendImportLine.
+    virtual void StartImport(ServerHandle server) = 0;
+    // A row of the import's result window, if it is open.
+    virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
 };
 
 class MainModel {
@@ -84,6 +90,12 @@ public:
     void OnConfigure();
     void OnDetails();
     void OnRunWizard();
+    void OnImportUsers();
+    // Worker thread: sends one account line to the import's server, with
+    // `mailbox` armed for its answer. False when that server is gone.
+    bool SendImportLine(ServerHandle server, const std::string& line,
+                        accounts::ReplyMailbox& mailbox);
+    accounts::ReplyMailbox& importReplies() { return importReplies_; }
     // A click on the list: `hitRow` is the row under the mouse or -1,
     // `selectedRow` the row the list shows as selected (or -1).
     void OnListClick(int hitRow, int selectedRow);
@@ -135,6 +147,7 @@ private:
     int noServersShown_ = 0;
     int configReplied_ = 1;
     Awaited awaited_;
+    accounts::ReplyMailbox importReplies_;
     uint8_t writeServerId_[6] = {};  // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;

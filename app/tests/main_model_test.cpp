@@ -69,6 +69,12 @@ public:
         return basicConfig ? basicConfig(f, r) : false;
     }
     void ShowDetails(const uint8_t*, size_t) override { ++details; }
+    std::vector<app::ServerHandle> imports;
+    std::vector<std::string> importRows;
+    void StartImport(app::ServerHandle server) override { imports.push_back(server); }
+    void AddImportRow(const std::string& type, const std::string& text) override {
+        importRows.push_back(type + "|" + text);
+    }
 };
 
 struct Server {
@@ -575,4 +581,43 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
         const bool addressed = h.origin[0] == 'C' && h.origin[1] == 'l';
         EXPECT_TRUE(h.command == CMD_DISCOVER || addressed) << h.command;
     }
+}
+
+// The import: login with FLOW_IMPORT, the configuration reply starts it; each
+// line goes to the import's server, and only the answer to the awaited line
+// is taken (a late one, or one from another server, is not).
+TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
+    model.Initialize();
+    Discover(kA);
+    Discover(kB);
+    Select(0);
+    model.OnImportUsers();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
+    ASSERT_EQ(view.imports.size(), 1u);
+    const app::ServerHandle server = view.imports[0];
+
+    auto& mailbox = model.importReplies();
+    ASSERT_TRUE(model.SendImportLine(server, "bob pw", mailbox));
+    const PacketHeader h = LastSent();
+    EXPECT_EQ(h.command, CMD_IMPORT_USER);
+    EXPECT_EQ(h.seq, 8);
+    EXPECT_EQ(model.FindSelected()->flow, FLOW_IMPORT);
+    const auto& d = view.sent.back();
+    EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
+              std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 9, -2), {}));  // other server
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
+    EXPECT_TRUE(view.importRows.empty());
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
+    EXPECT_EQ(view.importRows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
+    EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
+
+    // The list is rebuilt: the import's server is gone and nothing is sent.
+    model.StartDiscovery();
+    Discover(kA);
+    const size_t before = view.sent.size();
+    EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
+    EXPECT_EQ(view.sent.size(), before);
 }

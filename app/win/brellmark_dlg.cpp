@@ -9,6 +9,7 @@
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
 #include "dialogs/win/no_servers.h"
+#include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
 
 namespace {
@@ -63,6 +64,11 @@ BOOL CBrellmarkDlg::OnInitDialog() {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(sys, MF_STRING, IDM_HELP, help.c_str());
         }
+        const std::wstring import = ui::LoadText(IDS_IMPORT_MENU);
+        if (!import.empty()) {
+            AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sys, MF_STRING | MF_GRAYED, IDM_IMPORT, import.c_str());
+        }
         const std::wstring about = ui::LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
@@ -82,6 +88,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
 
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd());
+    import_ = std::make_unique<ImportSession>(hwnd(), model_);
 
     model_.Initialize();
 
@@ -301,17 +308,32 @@ void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
     dlg.DoModal();
 }
 
+void CBrellmarkDlg::StartImport(app::ServerHandle server) {
+    if (import_)
+        import_->Start(server);
+}
+
+void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& text) {
+    if (import_)
+        import_->AddRowFromDispatcher(type, text);
+}
+
+bool CBrellmarkDlg::ImportAllowed() {
+    return import_ && !import_->Running() && model_.FindSelected() != nullptr;
+}
+
 int CBrellmarkDlg::SelectedRow() {
     return static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled) {
+void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled, bool importEnabled) {
     HMENU menu = LoadMenuW(ui::Instance(), MAKEINTRESOURCEW(IDR_LIST_MENU));
     if (menu == nullptr)
         return;
     HMENU popup = GetSubMenu(menu, 0);
     EnableMenuItem(popup, ID_RUN_WIZARD, MF_BYCOMMAND | (wizardEnabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(popup, ID_IMPORT_USERS, MF_BYCOMMAND | (importEnabled ? MF_ENABLED : MF_GRAYED));
     TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
     DestroyMenu(menu);
 }
@@ -327,7 +349,12 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             model_.OnDetails();
             return true;
         case IDC_MAP_DRIVE:
-            return true;  // share selection comes with drive mapping
+            // The dialog gets copies: a discovery may rebuild the list while it is open.
+            if (const proto::ServerInfo* server = model_.FindSelected())
+                mapdrive::RunSelectShare(
+                    hwnd(), proto::FormatIPv4(server->ip),
+                    std::string(server->name, strnlen(server->name, sizeof server->name)));
+            return true;
         case IDC_REFRESH:
             model_.StartDiscovery();
             return true;
@@ -338,6 +365,10 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             return true;
         case ID_RUN_WIZARD:
             model_.OnRunWizard();
+            return true;
+        case ID_IMPORT_USERS:
+            if (ImportAllowed())
+                model_.OnImportUsers();
             return true;
         default:
             return false;
@@ -370,7 +401,7 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
             const bool wizard = model_.OnListRightClick(row);
             POINT screen = act->ptAction;
             ClientToScreen(list_, &screen);
-            ShowContextMenu(screen, wizard);
+            ShowContextMenu(screen, wizard, row >= 0 && ImportAllowed());
             *result = 0;
             return true;
         }
@@ -412,8 +443,20 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             model_.OnTimer(static_cast<int>(wParam));
             return TRUE;
         case WM_IMPORT_DONE:
+            if (import_)
+                import_->ResultClosed();
             model_.OnImportDone(SelectedRow());
             return TRUE;
+        case ImportSession::WM_IMPORT_WORKER_ENDED:
+            if (import_)
+                import_->WorkerEnded();
+            return TRUE;
+        case WM_INITMENU:
+            if (reinterpret_cast<HMENU>(wParam) == GetSystemMenu(hwnd(), FALSE))
+                EnableMenuItem(reinterpret_cast<HMENU>(wParam), IDM_IMPORT,
+                               MF_BYCOMMAND | (ImportAllowed() ? MF_ENABLED : MF_GRAYED));
+            *handled = false;
+            return FALSE;
         case WM_SYSCOMMAND:
             if (wParam == IDM_ABOUTBOX) {
                 CAbout about(hwnd());
@@ -422,6 +465,11 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             }
             if (wParam == IDM_HELP)
                 return TRUE;  // help files come with the help service
+            if ((wParam & 0xFFF0) == IDM_IMPORT) {
+                if (ImportAllowed())
+                    model_.OnImportUsers();
+                return TRUE;
+            }
             *handled = false;
             return FALSE;
         case WM_PAINT:
@@ -482,6 +530,8 @@ void CBrellmarkDlg::OnCancel() {
 }
 
 void CBrellmarkDlg::Destroy() {
+    if (import_)
+        import_->Stop();
     if (socket_) {
         socket_->Close();
         socket_.reset();

@@ -57,8 +57,9 @@ def check_languages(ids, res=RES, script="brellmark.rc", menus=("IDR_LIST_MENU",
             text = f.read()
         if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):
             fault(f"{lang}: no LANGUAGE statement")
-        table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
-        defined = re.findall(r"^\s*(IDS_\w+)\s+\"", table.group(1), re.M) if table else []
+        # A language file may hold several string tables (one per subsystem).
+        tables = re.findall(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
+        defined = [n for t in tables for n in re.findall(r"^\s*(IDS_\w+)\s+\"", t, re.M)]
         for name in strings:
             n = defined.count(name)
             if n != 1:

@@ -435,6 +435,36 @@ TEST_F(SimulatorTest, ControlReplySendsUnaskedReplies) {
     }
 }
 
+TEST_F(SimulatorTest, ImportStoresAcceptedLinesAndAnswersByUser) {
+    Make({Storage(1)});
+    for (const char* line : {"import-reply NAS-1 bob -7", "import-reply NAS-1 mute none",
+                             "import-reply NAS-1 slow delay 2000 0"})
+        EXPECT_EQ(sim_->Control(line).events.back().rfind("import-reply", 0), 0u) << line;
+    auto import = [&](uint16_t seq, const std::string& text) {
+        CommandBuffer b;
+        b.AddItem(TAG_IMPORT_LINE, text.data(), text.size());
+        return Send(Request(MacOf(1), seq, CMD_IMPORT_USER, b));
+    };
+    Effects fx = import(10, "alice pw");
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).seq, 11);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, 0);
+    fx = import(12, "bob pw");
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, -7);
+    EXPECT_TRUE(import(14, "mute pw").out.empty());
+    EXPECT_TRUE(import(16, "\"slow\" pw").out.empty());
+    EXPECT_EQ(sim_->MsUntilNextDeadline(), 2000);
+    clock_.Advance(2000);
+    fx = sim_->Tick();
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).seq, 17);
+    EXPECT_EQ(sim_->servers()[0].accounts,
+              (std::vector<std::string>{"alice pw", "mute pw", "\"slow\" pw"}));
+    EXPECT_EQ(sim_->Control("import-reply NAS-1 bob x").events.back().rfind("control-error", 0),
+              0u);
+}
+
 TEST(DescribeDatagram, LogLineFormat) {
     CommandBuffer b;
     b.AddText(TAG_SERVER_NAME, "A\"b\\\x01");
