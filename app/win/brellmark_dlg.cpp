@@ -9,6 +9,7 @@
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
 #include "dialogs/win/no_servers.h"
+#include "dialogs/win/router_config.h"
 #include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
 #include "wizard/win/wizard_sheet.h"
@@ -301,6 +302,12 @@ bool CBrellmarkDlg::RunLogin(std::string* password, std::string* adminName) {
 bool CBrellmarkDlg::RunBasicConfig(const rules::BasicConfigFields& fields,
                                    rules::BasicConfigRules& rules) {
     CBasicConfig dlg(hwnd(), fields, rules);
+    return dlg.DoModal() == IDOK;
+}
+
+bool CBrellmarkDlg::RunRouterConfig(const rules::RouterConfigFields& fields,
+                                    rules::RouterConfigRules& rules) {
+    CRouterConfig dlg(hwnd(), fields, rules);
     return dlg.DoModal() == IDOK;
 }
 

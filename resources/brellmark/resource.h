@@ -15,6 +15,7 @@
 #define IDD_ADMIN_LOGIN 130
 #define IDD_BASIC_CONFIG 132
 #define IDD_DETAILS 133
+#define IDD_ROUTER_CONFIG 134
 
 // Main window controls
 #define IDC_SERVER_LIST 1000
@@ -46,6 +47,22 @@
 #define IDC_IP_ADDRESS 1029
 #define IDC_NETMASK 1030
 #define IDC_GATEWAY 1031
+
+// Basic configuration of a router-type server (with the System and WAN
+// address boxes above)
+#define IDC_PPPOE 1032
+#define IDC_PPTP 1033
+#define IDC_PPPOE_USER 1034
+#define IDC_PPPOE_PASSWORD 1035
+#define IDC_PPTP_SERVER 1036
+#define IDC_PPTP_USER 1037
+#define IDC_PPTP_PASSWORD 1038
+#define IDC_LAN_IP 1050
+#define IDC_LAN_NETMASK 1051
+#define IDC_LAN_GATEWAY 1052
+#define IDC_DHCP_SERVER 1053
+#define IDC_DHCP_START 1054
+#define IDC_DHCP_END 1055
 
 // Details
 #define IDC_DETAILS_LIST 1040
