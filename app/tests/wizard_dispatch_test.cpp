@@ -43,6 +43,9 @@ public:
     bool RunBasicConfig(const rules::BasicConfigFields&, rules::BasicConfigRules&) override {
         return false;
     }
+    bool RunRouterConfig(const rules::RouterConfigFields&, rules::RouterConfigRules&) override {
+        return false;
+    }
     void ShowDetails(const uint8_t*, size_t) override {}
     void StartImport(app::ServerHandle) override {}
     void AddImportRow(const std::string&, const std::string&) override {}
