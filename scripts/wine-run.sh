@@ -5,7 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tests/harness/lib.sh"
-export WINEPREFIX=${TAVIX_HOST_PREFIX:-$(harness_build_dir)/wine/host}
+harness_wine_select
+export WINEPREFIX=${TAVIX_HOST_PREFIX:-$(harness_wine_dir)/host}
 harness_prepare_prefix "$WINEPREFIX"
 export WINEDEBUG=${WINEDEBUG:--all}
 [ -n "${DISPLAY:-}" ] || harness_start_xvfb
