@@ -6,14 +6,26 @@
 #   i386-emulation.sh check        exit 0 when a 32-bit program runs here now
 #   i386-emulation.sh needed       exit 0 when the emulation is needed (the
 #                                  check fails, or TAVIX_EMULATE_I386=1)
-#   i386-emulation.sh up PID       make 32-bit programs run for process PID:
-#                                  registers the entry when needed and starts
-#                                  a watchdog that takes it away once PID ends
+#   i386-emulation.sh private      exit 0 when this kernel gives each user
+#                                  namespace a binfmt_misc of its own (6.7+)
+#   i386-emulation.sh exec CMD...  runs CMD in a user namespace of its own
+#                                  whose binfmt_misc holds the entry: nothing
+#                                  outside it sees the entry, and it goes with
+#                                  the last process of CMD
+#   i386-emulation.sh up PID       make 32-bit programs run for process PID
+#                                  with a machine-wide entry (kernels without
+#                                  private binfmt_misc): registers it when
+#                                  needed and starts a watchdog that takes it
+#                                  away once PID ends
 #   i386-emulation.sh down PID     PID is done with it: removes the entry when
 #                                  no other live process uses it, and unmounts
 #                                  binfmt_misc when it was mounted for it
 #
-# The entry is machine-wide. Users are counted in $TAVIX_I386_STATE/owners
+# Prefer `exec` where `private` holds: a machine-wide entry also hands other
+# users' 32-bit programs to the emulator (the 32-bit parts of their win64
+# prefixes, say) and slows them down.
+#
+# The machine-wide entry is counted in $TAVIX_I386_STATE/owners
 # (one file per process, with its start time so that a reused process id does
 # not count), so concurrent runs share it and the last one out removes it.
 # A run killed so hard that neither its trap nor its watchdog ran leaves an
@@ -58,6 +70,28 @@ can_run() {
 
 needed() {
     [ "${TAVIX_EMULATE_I386:-0}" = 1 ] || ! can_run
+}
+
+register_in() {  # binfmt_misc directory
+    printf '%s' ":$NAME:M::$MAGIC:$MASK:$QEMU:F" >"$1/register"
+}
+
+private() {
+    [ -x "$QEMU" ] || return 1
+    unshare --user --map-root-user --mount -- \
+        sh -c "mount -t binfmt_misc binfmt_misc '$BINFMT' && [ -e '$BINFMT/register' ]" 2>/dev/null
+}
+
+# In the new user and mount namespace: mount its own binfmt_misc, register
+# the entry there, run the command.
+private_exec() {
+    [ -x "$QEMU" ] || die "$QEMU is missing: run scripts/install-deps.sh (package qemu-user-static)"
+    exec unshare --user --map-root-user --mount -- "$0" _inside "$@"
+}
+inside() {
+    mount -t binfmt_misc binfmt_misc "$BINFMT" || die "no binfmt_misc of our own in this user namespace"
+    register_in "$BINFMT" || die "cannot register $NAME in the private binfmt_misc"
+    exec "$@"
 }
 
 # "pid starttime" of a live process, or nothing.
@@ -132,7 +166,7 @@ up() {
     if [ -e "$BINFMT/$NAME" ]; then
         log "the binfmt_misc entry $NAME is in place already ($(live_owners) other run(s) use it)"
     else
-        printf '%s' ":$NAME:M::$MAGIC:$MASK:$QEMU:F" >"$BINFMT/register" ||
+        register_in "$BINFMT" ||
             { release; die "cannot register $NAME in $BINFMT"; }
         log "registered the binfmt_misc entry $NAME: 32-bit x86 programs run under $QEMU until this run ends"
     fi
@@ -175,11 +209,20 @@ watch() {
 case "${1:-}" in
 check) can_run ;;
 needed) needed ;;
+private) private ;;
+exec)
+    shift
+    private_exec "$@"
+    ;;
+_inside)
+    shift
+    inside "$@"
+    ;;
 up) up "${2:?usage: $0 up PID}" ;;
 down) down "${2:?usage: $0 down PID}" ;;
 watch) watch "${2:?usage: $0 watch PID}" ;;
 *)
-    sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,40p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
     ;;
 esac

@@ -5,8 +5,11 @@
 # CTest. Needs root and a built tree (scripts/build.sh).
 #
 # Where the kernel cannot run 32-bit programs, 32-bit Wine runs under
-# qemu-i386-static: scripts/i386-emulation.sh registers its binfmt_misc entry
-# for this run only and removes it when the run ends, fails or is killed.
+# qemu-i386-static (scripts/i386-emulation.sh): on kernels that give each user
+# namespace a binfmt_misc of its own, every Wine run of the tests gets one
+# with the entry, and nothing changes outside them; elsewhere a machine-wide
+# entry is registered for this run only and removed when the run ends, fails
+# or is killed.
 # Everything is then several times slower: the run's time limits grow by
 # $TAVIX_TIME_SCALE (6 unless set). The 32-bit template prefix is made once per
 # build directory (about 4 minutes under emulation) before the tests start.
@@ -34,10 +37,16 @@ export TAVIX_TIME_SCALE=$scale
 TAVIX_TIME_SCALE=1 harness_init 2400
 trap 'harness_cleanup; "$emu" down $$' EXIT
 harness_sweep_stale
-"$emu" up $$ || exit 1
-if [ "$emulated" = 1 ]; then
-    harness_log "32-bit programs run under qemu-i386-static; time limits x$scale"
+if [ "$emulated" = 1 ] && "$emu" private; then
+    export TAVIX_I386_PRIVATE=1
+    harness_log "32-bit Wine runs under qemu-i386-static, registered in a user namespace of" \
+        "its own for each Wine run (nothing machine-wide); time limits x$scale"
+elif [ "$emulated" = 1 ]; then
+    "$emu" up $$ || exit 1
+    harness_log "32-bit programs run under qemu-i386-static (machine-wide binfmt_misc entry" \
+        "for this run); time limits x$scale"
 else
+    "$emu" up $$ || exit 1
     harness_log "32-bit programs run natively here"
 fi
 [ -n "${DISPLAY:-}" ] || harness_start_xvfb

@@ -200,7 +200,7 @@ harness_wine_select() {
     command -v wine >/dev/null || harness_die "Wine is not installed"
     case "$arch" in
     win32)
-        harness_can_run_32bit ||
+        [ -n "${TAVIX_I386_PRIVATE:-}" ] || harness_can_run_32bit ||
             harness_die "this machine cannot run 32-bit programs, so 32-bit Wine does not" \
                 "work here; run the 32-bit tests through scripts/test-32bit.sh (it makes them" \
                 "run under qemu-i386-static) or the x86_64 twin (HARNESS_WINEARCH=win64)"
@@ -215,16 +215,22 @@ harness_wine_select() {
     esac
     export WINEARCH=$arch
     # `wine` on PATH runs this architecture's loader, whatever an inherited
-    # PATH or the distribution's wrapper would choose.
+    # PATH or the distribution's wrapper would choose. With
+    # $TAVIX_I386_PRIVATE set (scripts/test-32bit.sh), each run of it gets a
+    # user namespace whose own binfmt_misc hands 32-bit programs to
+    # qemu-i386-static; nothing outside that run sees it.
     shim="$(harness_wine_dir)/bin"
     mkdir -p "$shim"
-    if [ ! -x "$shim/wine" ]; then
-        printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$shim/wine.$$"
+    local text
+    text=$(printf '#!/bin/sh\n[ -z "${TAVIX_I386_PRIVATE:-}" ] || exec %s exec %s "$@"\nexec %s "$@"' \
+        "$HARNESS_ROOT/scripts/i386-emulation.sh" "$loader" "$loader")
+    if [ "$(cat "$shim/wine" 2>/dev/null)" != "$text" ]; then
+        echo "$text" >"$shim/wine.$$"
         chmod +x "$shim/wine.$$"
         mv -f "$shim/wine.$$" "$shim/wine"
     fi
     export PATH="$shim:$PATH"
-    export HARNESS_WINE=$loader
+    export HARNESS_WINE=$shim/wine
     _HARNESS_WINE_ARCH=$arch
     export WINEDEBUG=${WINEDEBUG:--all}
 }
@@ -263,12 +269,20 @@ _harness_build_template() {
         if unshare --net true 2>/dev/null; then
             isolate=(unshare --net)
         fi
-        local started=$SECONDS
-        if ! "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
+        local started=$SECONDS rc=0
+        "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
             WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
-            timeout $((300 * scale)) "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1; then
-            harness_die "wineboot failed, see $base/template.log"
+            timeout $((300 * scale)) "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1 || rc=$?
+        # The first Wine process waits at most 5 minutes for the prefix's own
+        # set-up, which goes on without it (under emulation on a busy machine
+        # it takes longer): wait until every process of the prefix has ended,
+        # then judge by what the set-up left.
+        WINEPREFIX="$template" timeout $((300 * scale)) wineserver -w >/dev/null 2>&1 || true
+        if [ ! -f "$template/.update-timestamp" ] || [ ! -f "$template/system.reg" ] ||
+            [ ! -f "$template/drive_c/windows/system32/kernel32.dll" ]; then
+            harness_die "wineboot failed (exit code $rc), see $base/template.log"
         fi
+        [ "$rc" -eq 0 ] || harness_log "wineboot gave up waiting (exit code $rc), but the prefix set-up finished"
         # Without a window manager Wine must draw captions and frames itself;
         # dialogs use Wine's own Tahoma so they have their designed size.
         local key='HKCU\Software\Wine\X11 Driver'
@@ -454,7 +468,7 @@ harness_sweep_stale() {
         n=${line##*/}
         read -r xpid owner <"$line" || continue
         [ -n "$owner" ] && [ -d "/proc/$owner" ] && continue
-        if [ -n "$xpid" ] && tr '\0' ' ' <"/proc/$xpid/cmdline" 2>/dev/null | grep -q "^Xvfb :$n "; then
+        if [ -n "$xpid" ] && tr '\0' ' ' 2>/dev/null <"/proc/$xpid/cmdline" | grep -q "^Xvfb :$n "; then
             kill -TERM "$xpid" 2>/dev/null && harness_log "stopped the stale Xvfb on :$n"
         fi
         rm -f "$line"
