@@ -271,7 +271,7 @@ _harness_build_template() {
         fi
         local started=$SECONDS rc=0
         "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
-            WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
+            WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY= \
             timeout $((300 * scale)) "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1 || rc=$?
         # The first Wine process waits at most 5 minutes for the prefix's own
         # set-up, which goes on without it (under emulation on a busy machine
