@@ -23,20 +23,43 @@ ServerInfo* MainModel::FindSelected() {
     return servers_.FindSelected();
 }
 
-void MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
+bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        AddressRequest(servers_.FindSelected(), command, buffer);
+        ServerInfo* selected = servers_.FindSelected();
+        // A request with an all-zero header would reach every server.
+        if (selected == nullptr && command != CMD_DISCOVER)
+            return false;
+        AddressRequest(selected, command, buffer);
     }
     view_.Send(PackDatagram(buffer.header, buffer));
+    return true;
 }
 
-void MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
+bool MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (target == nullptr && command != CMD_DISCOVER)
+            return false;
         AddressRequest(target, command, buffer);
     }
     view_.Send(PackDatagram(buffer.header, buffer));
+    return true;
+}
+
+bool MainModel::TakeAwaited(uint16_t command) {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    if (awaited_.command != command || awaited_.server == kNoServer ||
+        awaited_.server != servers_.SelectedHandle())
+        return false;
+    awaited_ = {};
+    return true;
+}
+
+ServerInfo* MainModel::FlowServer(ServerHandle server) {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    ServerInfo* s = servers_.Find(server);
+    return s != nullptr && s->selected == 1 ? s : nullptr;
 }
 
 void MainModel::StartDiscovery() {
@@ -50,6 +73,7 @@ void MainModel::StartDiscovery() {
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         servers_.Clear();
+        awaited_ = {};
     }
     view_.DeleteAllRows();
     listMode_ = 1;
@@ -69,8 +93,7 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
             return 0;
         if (!ReadDiscoveryReply(sourceIp, data, length, &rec))
             return 0;
-        servers_.Records().push_back(rec.info);
-        added = &servers_.Records().back();
+        added = servers_.Append(rec.info, rec.displayName);
     }
     view_.AppendRow(rec.displayName, FormatIPv4(sourceIp), rec.workgroup);
     // Ask the newcomer for its status, whoever is selected; its reply comes
@@ -103,26 +126,37 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
             OnConfigReply(block);
             break;
         case CMD_LOGIN:
+            if (!TakeAwaited(CMD_LOGIN))
+                break;
             if (h.status != 0) {
                 view_.ShowMessage(IDS_LOGIN_REFUSED, IDS_CAPTION_ERROR);
             } else {
                 CommandBuffer get;
-                SendCommand(get, CMD_GET_CONFIG);
+                ServerHandle server;
+                {
+                    std::lock_guard<std::mutex> guard(servers_.Lock());
+                    server = servers_.SelectedHandle();
+                }
+                if (SendCommand(get, CMD_GET_CONFIG))
+                    Await(server, CMD_GET_CONFIG);
             }
             break;
         case CMD_SET_CONFIG:
-            configReplied_ = 1;
-            view_.StopTimer(TIMER_CONFIG_REPLY);
-            if (h.status == 1)
-                view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
-            if (h.status == 2)
-                view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
+            OnWriteReply(h);
             break;
         case CMD_GET_STATUS:
             OnStatusReply(block);
             break;
         case CMD_REDISCOVER:
             StartDiscovery();
+            break;
+        case CMD_IMPORT_USER:
+            // Only the answer to the line the worker waits for.
+            importReplies_.Deliver(h.serverId, h.seq, h.status,
+                                   [&](const std::string& line, int16_t status) {
+                                       view_.AddImportRow(accounts::kImportFailed,
+                                                          accounts::FailureText(line, status));
+                                   });
             break;
         default:
             // The wizard and import replies are handled by their flows once
@@ -131,10 +165,23 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     }
 }
 
+void MainModel::OnWriteReply(const PacketHeader& h) {
+    // Only the answer of the server written to, while the write is open.
+    if (configReplied_ != 0 || std::memcmp(h.serverId, writeServerId_, 6) != 0)
+        return;
+    configReplied_ = 1;
+    view_.StopTimer(TIMER_CONFIG_REPLY);
+    if (h.status == 1)
+        view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
+    if (h.status == 2)
+        view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
+}
+
 void MainModel::OnStatusReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     if (listMode_ == 0) {
-        view_.ShowDetails(block.data, length);
+        if (TakeAwaited(CMD_GET_STATUS))
+            view_.ShowDetails(block.data, length);
         return;
     }
     const int32_t configured = FindInt32(block.data, length, TAG_CONFIGURED);
@@ -147,31 +194,40 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
         version = VersionText(v, vlen, h.kind == 1);
     std::string name;
     FindText(block.data, length, TAG_SERVER_NAME, 127, &name);
-    const int rows = view_.RowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (view_.RowText(row, COL_NAME) == name) {
-            view_.SetRowText(row, COL_VERSION, version);
-            view_.SetRowText(row, COL_STATE, state);
-            break;
-        }
+    // Of the rows of that name, the one of the server that answered: new
+    // servers share their factory name.
+    int row;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        row = servers_.RowForReply(block.sourceIp, h.serverId, name);
+    }
+    if (row >= 0 && row < view_.RowCount()) {
+        view_.SetRowText(row, COL_VERSION, version);
+        view_.SetRowText(row, COL_STATE, state);
     }
 }
 
 void MainModel::OnConfigReply(const ReplyBlock& block) {
+    if (!TakeAwaited(CMD_GET_CONFIG))
+        return;
     int flow;
+    ServerHandle server;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
         if (selected == nullptr)
             return;
         flow = selected->flow;
+        server = servers_.SelectedHandle();
     }
     if (flow == FLOW_CONFIGURE)
-        RunConfigure(block);
+        RunConfigure(block, server);
+    else if (flow == FLOW_IMPORT)
+        view_.StartImport(server);
     // FLOW_WIZARD and FLOW_IMPORT start their flows here once they exist.
 }
 
-void MainModel::RunConfigure(const ReplyBlock& block) {
+void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     int router = 0;
     const int32_t routerValue = FindInt32Zero(block.data, length, TAG_ROUTER, &router);
@@ -189,12 +245,23 @@ void MainModel::RunConfigure(const ReplyBlock& block) {
         rules::DecideAfterOk(rules.configChanged(), rules.dateTimeChanged());
     if (decision.askRestart && view_.AskYesNo(IDS_RESTART_QUESTION, IDS_CAPTION_WARNING))
         restart = 1;
+    // The list may have been rebuilt while the dialogs were open: then the
+    // server they were filled from is gone and nothing is sent.
+    ServerInfo* target = FlowServer(server);
+    if (target == nullptr) {
+        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
+        return;
+    }
     CommandBuffer buffer;
     if (decision.sendLogout) {
         SendCommand(buffer, CMD_LOGOUT);
         return;
     }
     rules::AddSetConfigItems(rules.fields(), rules.dateTimeChanged(), restart, buffer);
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        std::memcpy(writeServerId_, target->id, 6);
+    }
     view_.PlayBusy();
     view_.StartTimer(TIMER_CONFIG_REPLY, kConfigReplyMs);
     configReplied_ = 0;
@@ -224,22 +291,33 @@ void MainModel::OnTimer(int id) {
 }
 
 void MainModel::LoginAndStart(int flow) {
-    if (FindSelected() == nullptr)
+    ServerHandle server;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        server = servers_.SelectedHandle();
+    }
+    if (server == kNoServer)
         return;
     std::string password, adminName;
     if (!view_.RunLogin(&password, &adminName))
         return;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* selected = servers_.FindSelected();
-        // The list may have been refreshed while the dialog was open.
-        if (selected == nullptr)
-            return;
-        selected->flow = flow;
+        ServerInfo* s = servers_.Find(server);
+        if (s != nullptr && s->selected == 1)
+            s->flow = flow;
+        else
+            server = kNoServer;
+    }
+    if (server == kNoServer) {
+        // The list was rebuilt while the dialog was open.
+        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
+        return;
     }
     CommandBuffer buffer;
     rules::AddLoginItems(password, adminName, buffer);
-    SendCommand(buffer, CMD_LOGIN);
+    if (SendCommand(buffer, CMD_LOGIN))
+        Await(server, CMD_LOGIN);
 }
 
 void MainModel::OnConfigure() {
@@ -250,17 +328,43 @@ void MainModel::OnRunWizard() {
     LoginAndStart(FLOW_WIZARD);
 }
 
+void MainModel::OnImportUsers() {
+    LoginAndStart(FLOW_IMPORT);
+}
+
+bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
+                               accounts::ReplyMailbox& mailbox) {
+    CommandBuffer buffer;
+    if (!buffer.AddItem(TAG_IMPORT_LINE, line.data(), line.size()))
+        return false;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* target = servers_.Find(server);
+        if (target == nullptr)
+            return false;
+        target->flow = FLOW_IMPORT;
+        AddressRequest(target, CMD_IMPORT_USER, buffer);
+        // Armed before the request leaves: the answer may come at once.
+        mailbox.Expect(target->id, buffer.header.seq, line);
+    }
+    view_.Send(PackDatagram(buffer.header, buffer));
+    return true;
+}
+
 void MainModel::OnDetails() {
+    ServerHandle server;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
         if (selected == nullptr)
             return;
         selected->flow = FLOW_DETAILS;
+        server = servers_.SelectedHandle();
     }
     listMode_ = 0;
     CommandBuffer buffer;
-    SendCommand(buffer, CMD_GET_STATUS);
+    if (SendCommand(buffer, CMD_GET_STATUS))
+        Await(server, CMD_GET_STATUS);
 }
 
 bool MainModel::IsNotConfiguredRow(int row) {

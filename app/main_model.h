@@ -9,6 +9,7 @@
 
 #include "app/server_list.h"
 #include "dialogs/rules/basic_config_rules.h"
+#include "import/import_run.h"
 #include "protocol/exchange.h"
 
 namespace app {
@@ -57,6 +58,11 @@ public:
     virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
                                 rules::BasicConfigRules& rules) = 0;
     virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+    // The account import for `server`: file choice, windows, worker. Its
+    // worker sends through MainModel::SendImportLine.
+    virtual void StartImport(ServerHandle server) = 0;
+    // A row of the import's result window, if it is open.
+    virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
 };
 
 class MainModel {
@@ -67,9 +73,10 @@ public:
     void Initialize();
 
     // Requests. The first form numbers and addresses by the selected server,
-    // the second by the given one.
-    void SendCommand(proto::CommandBuffer& buffer, uint16_t command);
-    void SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
+    // the second by the given one. Only a discovery goes out without a server
+    // addressed: any other request without one is not sent (result false).
+    bool SendCommand(proto::CommandBuffer& buffer, uint16_t command);
+    bool SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
 
     // Discovery.
     void StartDiscovery();
@@ -83,6 +90,12 @@ public:
     void OnConfigure();
     void OnDetails();
     void OnRunWizard();
+    void OnImportUsers();
+    // Worker thread: sends one account line to the import's server, with
+    // `mailbox` armed for its answer. False when that server is gone.
+    bool SendImportLine(ServerHandle server, const std::string& line,
+                        accounts::ReplyMailbox& mailbox);
+    accounts::ReplyMailbox& importReplies() { return importReplies_; }
     // A click on the list: `hitRow` is the row under the mouse or -1,
     // `selectedRow` the row the list shows as selected (or -1).
     void OnListClick(int hitRow, int selectedRow);
@@ -103,9 +116,25 @@ public:
     int configReplied() const { return configReplied_; }
 
 private:
+    // The one reply a flow waits for: its request's command and the record it
+    // went to. A login, configuration read or details reply that no flow
+    // waits for is dropped, so a host that sends replies nobody asked for
+    // cannot open dialogs or message boxes.
+    struct Awaited {
+        ServerHandle server = kNoServer;
+        uint16_t command = 0;
+    };
+    void Await(ServerHandle server, uint16_t command) { awaited_ = {server, command}; }
+    // Whether the selected server's flow waits for a reply to `command`;
+    // when it does, the wait ends.
+    bool TakeAwaited(uint16_t command);
+    // The record of `server` while it is still listed and selected.
+    proto::ServerInfo* FlowServer(ServerHandle server);
+
     void OnStatusReply(const proto::ReplyBlock& block);
     void OnConfigReply(const proto::ReplyBlock& block);
-    void RunConfigure(const proto::ReplyBlock& block);
+    void RunConfigure(const proto::ReplyBlock& block, ServerHandle server);
+    void OnWriteReply(const proto::PacketHeader& h);
     void LoginAndStart(int flow);
     bool IsNotConfiguredRow(int row);
 
@@ -117,6 +146,9 @@ private:
     int listMode_ = 1;
     int noServersShown_ = 0;
     int configReplied_ = 1;
+    Awaited awaited_;
+    accounts::ReplyMailbox importReplies_;
+    uint8_t writeServerId_[6] = {};  // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;
 };

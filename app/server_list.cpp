@@ -2,53 +2,139 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
 
 namespace app {
 
 proto::ServerInfo* ServerList::At(int index) {
     if (index < 0 || index >= Count())
         return nullptr;
-    auto it = records_.begin();
-    std::advance(it, index);
-    return &*it;
+    return &entries_[static_cast<size_t>(index)]->info;
+}
+
+const std::string& ServerList::RowName(int index) const {
+    static const std::string kNone;
+    if (index < 0 || index >= Count())
+        return kNone;
+    return entries_[static_cast<size_t>(index)]->rowName;
+}
+
+ServerHandle ServerList::HandleAt(int index) const {
+    if (index < 0 || index >= Count())
+        return kNoServer;
+    return entries_[static_cast<size_t>(index)]->handle;
+}
+
+uint64_t ServerList::IdKey(const uint8_t id[6]) {
+    uint64_t key = 0;
+    for (int i = 0; i < 6; ++i)
+        key = (key << 8) | id[i];
+    return key;
+}
+
+proto::ServerInfo* ServerList::Append(const proto::ServerInfo& info, const std::string& rowName) {
+    const int index = Count();
+    auto entry = std::make_unique<Entry>(Entry{info, rowName, nextHandle_++});
+    byIp_.emplace(info.ip, index);  // keeps the first record of an address
+    byId_.emplace(IdKey(info.id), index);
+    byHandle_.emplace(entry->handle, index);
+    if (info.selected == 1 && selected_ < 0)
+        selected_ = index;
+    entries_.push_back(std::move(entry));
+    return &entries_.back()->info;
+}
+
+void ServerList::Clear() {
+    entries_.clear();
+    byIp_.clear();
+    byId_.clear();
+    byHandle_.clear();
+    selected_ = -1;
 }
 
 proto::ServerInfo* ServerList::FindByIp(uint32_t ip) {
-    for (auto& s : records_)
-        if (s.ip == ip)
-            return &s;
-    return nullptr;
+    auto it = byIp_.find(ip);
+    return it == byIp_.end() ? nullptr : At(it->second);
+}
+
+proto::ServerInfo* ServerList::Find(ServerHandle handle) {
+    return At(IndexOf(handle));
+}
+
+int ServerList::IndexOf(ServerHandle handle) const {
+    auto it = byHandle_.find(handle);
+    return it == byHandle_.end() ? -1 : it->second;
 }
 
 proto::ServerInfo* ServerList::FindSelected() {
-    for (auto& s : records_)
-        if (s.selected == 1)
-            return &s;
-    return nullptr;
+    return At(selected_);
+}
+
+ServerHandle ServerList::SelectedHandle() const {
+    return HandleAt(selected_);
 }
 
 void ServerList::MarkSelected(int index) {
-    proto::ServerInfo* target = At(index);
-    for (auto& s : records_) {
-        if (s.selected == 1) {
-            if (&s == target)
-                return;
-            s.selected = 0;
-            break;
-        }
-    }
-    if (target != nullptr)
+    if (selected_ >= 0 && selected_ == index)
+        return;
+    if (selected_ >= 0)
+        entries_[static_cast<size_t>(selected_)]->info.selected = 0;
+    selected_ = -1;
+    if (proto::ServerInfo* target = At(index)) {
         target->selected = 1;
+        selected_ = index;
+    }
+}
+
+void ServerList::ClearSelection() {
+    MarkSelected(-1);
+}
+
+int ServerList::RowForReply(uint32_t sourceIp, const uint8_t serverId[6],
+                            const std::string& name) const {
+    int best = -1;
+    auto consider = [&](int index) {
+        if (RowName(index) == name && (best < 0 || index < best))
+            best = index;
+    };
+    if (auto it = byIp_.find(sourceIp); it != byIp_.end())
+        consider(it->second);
+    auto [first, last] = byId_.equal_range(IdKey(serverId));
+    for (auto it = first; it != last; ++it)
+        consider(it->second);
+    return best;
 }
 
 void ServerList::Reorder(const std::vector<int>& order) {
-    std::vector<proto::ServerInfo> old(records_.begin(), records_.end());
-    if (order.size() != old.size())
+    if (order.size() != entries_.size())
         return;
-    records_.clear();
-    for (int i : order)
-        records_.push_back(old[static_cast<size_t>(i)]);
+    std::vector<std::unique_ptr<Entry>> old = std::move(entries_);
+    entries_.clear();
+    for (int i : order) {
+        if (i < 0 || static_cast<size_t>(i) >= old.size() || !old[static_cast<size_t>(i)]) {
+            // Not a permutation: keep what is left in its old order.
+            for (auto& e : old)
+                if (e)
+                    entries_.push_back(std::move(e));
+            break;
+        }
+        entries_.push_back(std::move(old[static_cast<size_t>(i)]));
+    }
+    Reindex();
+}
+
+void ServerList::Reindex() {
+    byIp_.clear();
+    byId_.clear();
+    byHandle_.clear();
+    selected_ = -1;
+    for (int i = 0; i < Count(); ++i) {
+        const Entry& e = *entries_[static_cast<size_t>(i)];
+        byIp_.emplace(e.info.ip, i);
+        byId_.emplace(IdKey(e.info.id), i);
+        byHandle_.emplace(e.handle, i);
+        if (e.info.selected == 1 && selected_ < 0)
+            selected_ = i;
+    }
 }
 
 namespace {

@@ -1,38 +1,81 @@
 // The main window's list of discovered servers, kept in the same order as the
-// rows of the list view (row i is record i). Portable.
+// rows of the list view (row i is record i). Every lookup that a reply needs
+// (by address, by server id, the selected record, a record by its handle) takes
+// constant time, so that thousands of servers answering one discovery cost the
+// same per server as a few. Portable.
 #pragma once
 
-#include <list>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "protocol/exchange.h"
 
 namespace app {
 
+// Names one record for as long as it is in the list. A new discovery makes new
+// records with new handles, so a flow that kept the handle of its server can
+// tell that the server is gone even if it answers again.
+using ServerHandle = uint64_t;
+constexpr ServerHandle kNoServer = 0;
+
 class ServerList {
 public:
     // The lock that guards the records against the import worker. It is not
-    // re-entrant: the methods below that take it must not be nested.
+    // re-entrant. The methods below do not take it: the caller holds it where
+    // another thread can meet.
     std::mutex& Lock() { return lock_; }
 
-    // Unlocked accessors: the caller holds Lock() where another thread can meet.
-    std::list<proto::ServerInfo>& Records() { return records_; }
-    int Count() const { return static_cast<int>(records_.size()); }
+    int Count() const { return static_cast<int>(entries_.size()); }
     proto::ServerInfo* At(int index);
+    // The Name column text of row `index` (the first item of the discovery
+    // reply, which is not always the server's name).
+    const std::string& RowName(int index) const;
+    ServerHandle HandleAt(int index) const;
+
+    // Appends a record and its row's name; returns the record (its address
+    // stays valid until the list is cleared).
+    proto::ServerInfo* Append(const proto::ServerInfo& info, const std::string& rowName);
+    void Clear();
+
     proto::ServerInfo* FindByIp(uint32_t ip);
+    proto::ServerInfo* Find(ServerHandle handle);
+    int IndexOf(ServerHandle handle) const;
     // The first record whose selected flag is 1, or none.
     proto::ServerInfo* FindSelected();
-    // Selects the record at `index`, clearing the one selected before.
+    ServerHandle SelectedHandle() const;
+    // Selects the record at `index`, clearing the one selected before (an
+    // index off the list clears the selection).
     void MarkSelected(int index);
+    void ClearSelection();
+
+    // The row a status reply belongs to: a row whose Name text is `name` and
+    // whose record sent the reply (same address, or same server id). -1 when
+    // there is none.
+    int RowForReply(uint32_t sourceIp, const uint8_t serverId[6], const std::string& name) const;
+
     // Reorders the records: new position i takes the record at order[i].
     void Reorder(const std::vector<int>& order);
-    void Clear() { records_.clear(); }
 
 private:
+    struct Entry {
+        proto::ServerInfo info;
+        std::string rowName;
+        ServerHandle handle;
+    };
+    static uint64_t IdKey(const uint8_t id[6]);
+    void Reindex();
+
     std::mutex lock_;
-    std::list<proto::ServerInfo> records_;
+    std::vector<std::unique_ptr<Entry>> entries_;
+    std::unordered_map<uint32_t, int> byIp_;  // first record of each address
+    std::unordered_multimap<uint64_t, int> byId_;
+    std::unordered_map<ServerHandle, int> byHandle_;
+    int selected_ = -1;
+    ServerHandle nextHandle_ = 1;
 };
 
 // Row order for a column sort: a stable insertion sort of `texts` compared as

@@ -30,8 +30,10 @@ int CServerSocket::Create(HWND window, uint16_t localPort) {
     }
     BOOL on = TRUE;
     setsockopt(sock_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
-    // A burst of replies from many servers must not overflow the queue.
-    int rcvbuf = 1 << 20;
+    // A burst of replies from many servers must not overflow the queue: room
+    // for the discovery replies of some thousands of servers arriving within
+    // milliseconds, before the window has had a chance to read any of them.
+    int rcvbuf = 4 << 20;
     setsockopt(sock_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&rcvbuf), sizeof rcvbuf);
     if (WSAAsyncSelect(sock_, window, WM_SOCKET_NOTIFY, FD_READ) == SOCKET_ERROR) {
         Close();
@@ -66,20 +68,27 @@ void CServerSocket::OnNotify(WPARAM wParam, LPARAM lParam) {
         return;
     if (WSAGETSELECTEVENT(lParam) != FD_READ)
         return;
-    uint8_t buf[proto::kMaxDatagram];
-    sockaddr_in from = {};
-    int fromLen = sizeof from;
-    // One datagram per notification; the system posts again while more wait.
-    const int n = recvfrom(sock_, reinterpret_cast<char*>(buf), sizeof buf, 0,
-                           reinterpret_cast<sockaddr*>(&from), &fromLen);
-    if (!proto::PassesReceiveFilter(from.sin_addr.s_addr, localAddrs, localCount, n))
-        return;
-    auto* block = static_cast<proto::ReplyBlock*>(std::calloc(1, sizeof(proto::ReplyBlock)));
-    if (block == nullptr)
-        return;
-    proto::FillReplyBlock(block, ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
-    if (!PostMessageW(notifyWindow, proto::WM_SERVER_REPLY, 0, reinterpret_cast<LPARAM>(block)))
-        FreeReplyBlock(block);
+    // Take every datagram that waits (up to a bound, so that the window stays
+    // responsive): when thousands of servers answer at once, the queue must
+    // be emptied faster than one notification per datagram would.
+    for (int i = 0; i < kMaxReadsPerNotification; ++i) {
+        uint8_t buf[proto::kMaxDatagram];
+        sockaddr_in from = {};
+        int fromLen = sizeof from;
+        const int n = recvfrom(sock_, reinterpret_cast<char*>(buf), sizeof buf, 0,
+                               reinterpret_cast<sockaddr*>(&from), &fromLen);
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+            break;
+        // Other errors (a datagram too long for the buffer) drop that one.
+        if (!proto::PassesReceiveFilter(from.sin_addr.s_addr, localAddrs, localCount, n))
+            continue;
+        auto* block = static_cast<proto::ReplyBlock*>(std::calloc(1, sizeof(proto::ReplyBlock)));
+        if (block == nullptr)
+            continue;
+        proto::FillReplyBlock(block, ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
+        if (!PostMessageW(notifyWindow, proto::WM_SERVER_REPLY, 0, reinterpret_cast<LPARAM>(block)))
+            FreeReplyBlock(block);
+    }
 }
 
 void CServerSocket::FreeReplyBlock(proto::ReplyBlock* block) {

@@ -36,8 +36,9 @@ public:
     // Sends a packed datagram to 255.255.255.255:port. Errors are ignored.
     void SendDatagram(const std::vector<uint8_t>& datagram);
 
-    // Called by the notify window for WM_SOCKET_NOTIFY: receives one datagram
-    // and posts it on if it passes the filter.
+    // Called by the notify window for WM_SOCKET_NOTIFY: receives the waiting
+    // datagrams (at most kMaxReadsPerNotification) and posts on each that
+    // passes the filter.
     void OnNotify(WPARAM wParam, LPARAM lParam);
 
     // Lets a window procedure route WM_SOCKET_NOTIFY to this socket; returns
@@ -51,6 +52,8 @@ public:
     int localCount = 0;
     uint32_t localAddrs[10] = {};
     sockaddr_in destination = {};
+
+    static constexpr int kMaxReadsPerNotification = 256;
 
 private:
     SOCKET sock_ = INVALID_SOCKET;

@@ -206,6 +206,8 @@ Simulator::Handler Simulator::HandlerFor(uint16_t command) {
             return &Simulator::SetConfig;
         case CMD_GET_STATUS:
             return &Simulator::GetStatus;
+        case CMD_IMPORT_USER:
+            return &Simulator::ImportUser;
         case CMD_LOGOUT:
             return nullptr;  // ends the exchange; nothing is sent back
         default:
@@ -559,12 +561,69 @@ void Simulator::EndRestarts(Effects* fx) {
 Effects Simulator::Tick() {
     Effects fx;
     EndRestarts(&fx);
+    SendDelayed(&fx);
     return fx;
+}
+
+void Simulator::SendDelayed(Effects* fx) {
+    const int64_t now = clock_->MonotonicMs();
+    while (!delayed_.empty() && delayed_.front().dueMs <= now) {
+        fx->out.push_back(std::move(delayed_.front().out));
+        delayed_.erase(delayed_.begin());
+    }
+}
+
+void Simulator::ImportUser(int index, const uint8_t* data, std::size_t length,
+                           const Endpoint& source, Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    std::string line;
+    FindText(data, length, TAG_IMPORT_LINE, kMaxItemValue, &line);
+    // The user name: the first word, or the first quoted text.
+    std::string user;
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at != std::string::npos && line[at] == '"') {
+        const std::size_t close = line.find('"', at + 1);
+        user = line.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+    } else if (at != std::string::npos) {
+        user = line.substr(at, line.find_first_of(" \t", at) - at);
+    }
+    long status = 0, delayMs = 0;
+    bool answer = true;
+    if (auto it = s.importReplies.find(user); it != s.importReplies.end()) {
+        const std::vector<std::string> w = Words(it->second);
+        if (w.size() == 1 && w[0] == "none")
+            answer = false;
+        else if (w.size() == 3 && w[0] == "delay") {
+            ParseNumber(w[1], 0, 600000, &delayMs);
+            ParseNumber(w[2], -32768, 32767, &status);
+        } else if (w.size() == 1) {
+            ParseNumber(w[0], -32768, 32767, &status);
+        }
+    }
+    if (status >= 0) {
+        s.accounts.push_back(line);
+        fx->events.push_back("import-stored " + Label(index) + " line=" +
+                             QuoteText(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
+    }
+    if (!answer)
+        return;
+    Reply(index, data, static_cast<int16_t>(status), ReplyItems{}, source, fx);
+    if (delayMs > 0) {
+        // Held back: sent by Tick when it is due.
+        const int64_t due = clock_->MonotonicMs() + delayMs;
+        auto pos = delayed_.begin();
+        while (pos != delayed_.end() && pos->dueMs <= due)
+            ++pos;
+        delayed_.insert(pos, Delayed{due, std::move(fx->out.back())});
+        fx->out.pop_back();
+    }
 }
 
 int64_t Simulator::MsUntilNextDeadline() {
     const int64_t now = clock_->MonotonicMs();
     int64_t best = -1;
+    if (!delayed_.empty())
+        best = std::max<int64_t>(0, delayed_.front().dueMs - now);
     for (const ServerState& s : servers_) {
         if (!s.restarting)
             continue;
@@ -611,7 +670,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         fx.quit = true;
         return fx;
     }
-    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart";
+    const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
+                       w[0] == "reply" || w[0] == "import-reply";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -651,6 +711,62 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         for (int i : targets) {
             const ServerState& s = servers_[static_cast<std::size_t>(i)];
             BeginRestart(i, seconds >= 0 ? static_cast<int>(seconds) : s.cfg.restartSeconds, &fx);
+        }
+        return fx;
+    }
+
+    if (w[0] == "import-reply") {
+        // import-reply SERVER USER STATUS | none | delay MS STATUS
+        long v = 0;
+        const bool ok =
+            (w.size() == 4 && (w[3] == "none" || ParseNumber(w[3], -32768, 32767, &v))) ||
+            (w.size() == 6 && w[3] == "delay" && ParseNumber(w[4], 0, 600000, &v) &&
+             ParseNumber(w[5], -32768, 32767, &v));
+        if (!ok) {
+            error("import-reply needs a user and a status, none, or delay MS STATUS");
+            return fx;
+        }
+        std::string how = w[3];
+        for (std::size_t k = 4; k < w.size(); ++k)
+            how += " " + w[k];
+        for (int i : targets) {
+            servers_[static_cast<std::size_t>(i)].importReplies[w[2]] = how;
+            fx.events.push_back("import-reply " + Label(i) + " user=" + w[2] + " " + how);
+        }
+        return fx;
+    }
+
+    if (w[0] == "reply") {
+        // reply SERVER CMD [STATUS] [COUNT]: replies nobody asked for.
+        long command = 0, status = 0, count = 1;
+        if (w.size() < 3 || w.size() > 5 || !ParseNumber(w[2], 1, 65535, &command) ||
+            (w.size() > 3 && !ParseNumber(w[3], -32768, 32767, &status)) ||
+            (w.size() > 4 && !ParseNumber(w[4], 1, 1000, &count))) {
+            error("reply needs a command (1 to 65535), then a status and a count (1 to 1000)");
+            return fx;
+        }
+        for (int i : targets) {
+            ServerState& s = servers_[static_cast<std::size_t>(i)];
+            if (s.restarting || !s.haveClient) {
+                fx.events.push_back("reply " + Label(i) +
+                                    (s.restarting ? " skipped=restarting" : " skipped=no-client"));
+                continue;
+            }
+            for (long k = 0; k < count; ++k) {
+                // Numbered like the answer to the next request.
+                PacketHeader req;
+                req.seq = s.lastSeq;
+                req.command = static_cast<uint16_t>(command);
+                uint8_t request[kHeaderSize];
+                req.Encode(request);
+                if (command == CMD_GET_STATUS)
+                    GetStatus(i, request, sizeof request, s.lastClient, &fx);
+                else
+                    Reply(i, request, static_cast<int16_t>(status), ReplyItems{}, s.lastClient,
+                          &fx);
+            }
+            fx.events.push_back("reply " + Label(i) + " cmd=" + w[2] + " count=" +
+                                std::to_string(count) + " dst=" + FormatEndpoint(s.lastClient));
         }
         return fx;
     }

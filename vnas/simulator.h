@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ struct ServerState {
     bool haveClient = false;
     Endpoint lastClient;
     uint16_t lastSeq = 0;  // seq of its last reply
+    // Account import: the lines stored, in order, and how to answer lines by
+    // user name ("N" a status, "none", "delay MS N").
+    std::vector<std::string> accounts;
+    std::map<std::string, std::string> importReplies;
 };
 
 class Simulator {
@@ -102,10 +107,11 @@ public:
     // Ends restarts whose silence is over.
     Effects Tick();
 
-    // Milliseconds until the next restart ends, or -1 when none is running.
+    // Milliseconds until the next restart ends or delayed reply is due, or -1
+    // when there is none.
     int64_t MsUntilNextDeadline();
 
-    // One control line (see README.md): rediscover, set-config-reply,
+    // One control line (see README.md): rediscover, reply, set-config-reply,
     // restart, quit. `allowBroadcast` false refuses the rediscover fallback
     // to 255.255.255.255 (used when bound to a loopback address).
     Effects Control(const std::string& line, bool allowBroadcast = true);
@@ -133,6 +139,9 @@ private:
                    Effects* fx);
     void SetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
                    Effects* fx);
+    void ImportUser(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
+                    Effects* fx);
+    void SendDelayed(Effects* fx);
 
     void Reply(int index, const uint8_t* request, int16_t status, const ReplyItems& items,
                const Endpoint& to, Effects* fx);
@@ -144,6 +153,11 @@ private:
 
     std::vector<ServerState> servers_;
     Clock* clock_;
+    struct Delayed {
+        int64_t dueMs;
+        Outgoing out;
+    };
+    std::vector<Delayed> delayed_;  // replies held back, in order of their due time
 };
 
 // Names the 4-byte address tags, the text tags and everything else is hex;

@@ -27,6 +27,7 @@ public:
     bool loginOk = true;
     std::string password = "secret", adminName = "Administrator";
     std::function<bool(const rules::BasicConfigFields&, rules::BasicConfigRules&)> basicConfig;
+    std::function<void()> duringLogin;  // runs while the login dialog is open
 
     int RowCount() override { return static_cast<int>(rows.size()); }
     void DeleteAllRows() override { rows.clear(); }
@@ -58,6 +59,8 @@ public:
     }
     void ShowNoServers() override { ++noServers; }
     bool RunLogin(std::string* p, std::string* n) override {
+        if (duringLogin)
+            duringLogin();
         *p = password;
         *n = adminName;
         return loginOk;
@@ -66,6 +69,12 @@ public:
         return basicConfig ? basicConfig(f, r) : false;
     }
     void ShowDetails(const uint8_t*, size_t) override { ++details; }
+    std::vector<app::ServerHandle> imports;
+    std::vector<std::string> importRows;
+    void StartImport(app::ServerHandle server) override { imports.push_back(server); }
+    void AddImportRow(const std::string& type, const std::string& text) override {
+        importRows.push_back(type + "|" + text);
+    }
 };
 
 struct Server {
@@ -380,24 +389,235 @@ TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
         ++opened;
         return false;
     };
-    // No flow yet: a login reply still asks for the configuration, whose reply is ignored.
+    // No login sent: its reply asks for nothing, and a configuration reply opens nothing.
+    const size_t before = view.sent.size();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 4), {}));
-    EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 6), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 5), {}));
+    EXPECT_EQ(view.sent.size(), before);
     EXPECT_EQ(opened, 0);
     // Details: the status reply opens the details view instead of filling the list.
     model.OnDetails();
     EXPECT_EQ(model.listMode(), 0);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 8), Text(TAG_SERVER_NAME, "ALPHA")));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 7), Text(TAG_SERVER_NAME, "ALPHA")));
     EXPECT_EQ(view.details, 1);
     // A router-type server (TAG_ROUTER 2) does not open the storage dialog;
     // TAG_ROUTER 1 does.
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 10), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 12), {TAG_ROUTER, 1, 2}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 9), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 11), {TAG_ROUTER, 1, 2}));
     EXPECT_EQ(opened, 0);
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 14), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 16), {TAG_ROUTER, 1, 1}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 13), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 15), {TAG_ROUTER, 1, 1}));
     EXPECT_EQ(opened, 1);
+}
+
+// Replies nobody asked for: whatever the selection, and numbered so that the
+// acceptance rule lets them through, they open nothing and send nothing.
+TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
+    struct Case {
+        const char* what;
+        int selectRow;  // -1: none selected
+        uint16_t command;
+        int16_t status;
+        bool details;  // press "&Details" first, and let its reply come
+    } cases[] = {
+        {"login refused, none selected", -1, CMD_LOGIN, 1, false},
+        {"login accepted, none selected", -1, CMD_LOGIN, 0, false},
+        {"configuration, none selected", -1, CMD_GET_CONFIG, 0, false},
+        {"write busy, none selected", -1, CMD_SET_CONFIG, 1, false},
+        {"write error, none selected", -1, CMD_SET_CONFIG, 2, false},
+        {"login refused, selected", 0, CMD_LOGIN, 1, false},
+        {"configuration, selected", 0, CMD_GET_CONFIG, 0, false},
+        {"write error, selected", 0, CMD_SET_CONFIG, 2, false},
+        {"second details reply", 0, CMD_GET_STATUS, 0, true},
+    };
+    for (const auto& c : cases) {
+        FakeView v;
+        MainModel m{v};
+        int opened = 0;
+        v.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+            ++opened;
+            return true;
+        };
+        m.Initialize();
+        m.OnServerReply(Block(kA.ip, From(kA, CMD_DISCOVER, 0),
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"), Text(TAG_WORKGROUP, "WG")})));
+        if (c.selectRow >= 0)
+            m.OnListClick(c.selectRow, c.selectRow);
+        uint16_t seq = 4;  // the selected server's next reply number
+        if (c.details) {
+            m.OnDetails();
+            m.OnServerReply(
+                Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
+            ASSERT_EQ(v.details, 1) << c.what;
+            seq = 6;
+        }
+        const size_t sent = v.sent.size();
+        for (int i = 0; i < 20; ++i)  // repeated, numbered as expected each time
+            m.OnServerReply(Block(kA.ip,
+                                  From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
+                                  Text(TAG_SERVER_NAME, "ALPHA")));
+        EXPECT_TRUE(v.messages.empty()) << c.what;
+        EXPECT_EQ(v.sent.size(), sent) << c.what;
+        EXPECT_EQ(opened, 0) << c.what;
+        EXPECT_EQ(v.details, c.details ? 1 : 0) << c.what;
+    }
+}
+
+// A login is answered once: a repeated reply does nothing more, and the real
+// flow still shows its messages.
+TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, 1), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 6, 1), {}));
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
+    // A write reply from another server with the same number is not the answer.
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 8), {}));
+    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        r.Open(f);
+        auto changed = r.fields();
+        changed.year = "2031";
+        return r.Validate(changed).ok;
+    };
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 10),
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
+    ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
+    model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_SET_CONFIG, 12, 2), {}));
+    EXPECT_EQ(model.configReplied(), 0);
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 12, 1), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 13, 2), {}));
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED, IDS_SETUP_BUSY}));
+}
+
+// New servers share their factory name: each row shows its own server's
+// state, before and after a sort; the alias row of a server whose first item
+// is not its name still matches nothing.
+TEST_F(ModelTest, ServersOfOneNameShowTheirOwnState) {
+    const Server twin1 = {{0, 1, 2, 3, 4, 0x61}, 0x0A4D003D, "NAS-TWIN"};
+    const Server twin2 = {{0, 1, 2, 3, 4, 0x62}, 0x0A4D003E, "NAS-TWIN"};
+    model.Initialize();
+    Discover(twin1);
+    Discover(twin2);
+    auto status = [&](const Server& s, uint8_t configured, const std::vector<uint8_t>& version,
+                      int16_t kind) {
+        model.OnServerReply(Block(s.ip, From(s, CMD_GET_STATUS, 3, 0, kind),
+                                  Cat({Text(TAG_SERVER_NAME, s.name),
+                                       version,
+                                       {TAG_CONFIGURED, 4, configured, 0, 0, 0}})));
+    };
+    status(twin2, 0, {TAG_VERSION, 8, 0x23, 0x06, 0x09, 0x20, 0, 0, 0, 0}, 1);
+    status(twin1, 1, {TAG_VERSION, 2, 0x21, 0xFE}, 0);
+    EXPECT_EQ(view.rows[0][3], "2.1");
+    EXPECT_EQ(view.rows[0][4], "System is configured.");
+    EXPECT_EQ(view.rows[1][4], "Not yet configured.");
+    model.OnColumnClick(app::COL_IP);  // ascending by address: unchanged
+    model.OnColumnClick(app::COL_IP);  // descending: twin2 first
+    EXPECT_EQ(view.rows[0][1], "10.77.0.62");
+    status(twin1, 1, {TAG_VERSION, 2, 0x22, 0xFE}, 0);
+    status(twin2, 0, {TAG_VERSION, 2, 0x23, 0xFE}, 0);
+    EXPECT_EQ(view.rows[0][3], "2.3");
+    EXPECT_EQ(view.rows[0][4], "Not yet configured.");
+    EXPECT_EQ(view.rows[1][3], "2.2");
+    EXPECT_EQ(view.rows[1][4], "System is configured.");
+    // A server not in the list that uses the same name changes no row.
+    const Server stranger = {{9, 9, 9, 9, 9, 9}, 0x0A4D0063, "NAS-TWIN"};
+    status(stranger, 1, {TAG_VERSION, 2, 0x29, 0xFE}, 0);
+    EXPECT_EQ(view.rows[0][3], "2.3");
+    EXPECT_EQ(view.rows[1][3], "2.2");
+}
+
+// The list is rebuilt while a dialog is open: OK sends nothing, not even to
+// every server at once, and the user is told.
+TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
+    model.Initialize();
+    Discover(kA);
+    Select(0);
+    model.OnConfigure();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    view.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        // While the dialog is open, the server asks for a new discovery.
+        model.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, 8), {}));
+        Discover(kA);  // it answers again, but as a new record
+        r.Open(f);
+        auto changed = r.fields();
+        changed.serverName = "RENAMED";
+        return r.Validate(changed).ok;
+    };
+    view.answerYes = true;
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
+                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                   Text(TAG_DATE, "03152005"),
+                                   Text(TAG_TIME, "120000"),
+                                   {TAG_IP_MODE, 1, 1}})));
+    EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    EXPECT_EQ(model.configReplied(), 1);
+    // The same while the login dialog is open; and no request but a
+    // discovery ever leaves without a server addressed.
+    Select(0);
+    view.messages.clear();
+    view.duringLogin = [&] {
+        model.StartDiscovery();
+        Discover(kA);
+    };
+    const size_t before = view.sent.size();
+    model.OnConfigure();
+    EXPECT_EQ(view.sent.size(), before + 2);  // the discovery and the status request
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    CommandBuffer get;
+    EXPECT_FALSE(model.SendCommand(get, CMD_GET_CONFIG));
+    EXPECT_FALSE(model.SendCommandTo(nullptr, get, CMD_LOGIN));
+    for (const auto& d : view.sent) {
+        const PacketHeader h = PacketHeader::Decode(d.data());
+        const bool addressed = h.origin[0] == 'C' && h.origin[1] == 'l';
+        EXPECT_TRUE(h.command == CMD_DISCOVER || addressed) << h.command;
+    }
+}
+
+// The import: login with FLOW_IMPORT, the configuration reply starts it; each
+// line goes to the import's server, and only the answer to the awaited line
+// is taken (a late one, or one from another server, is not).
+TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
+    model.Initialize();
+    Discover(kA);
+    Discover(kB);
+    Select(0);
+    model.OnImportUsers();
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
+    ASSERT_EQ(view.imports.size(), 1u);
+    const app::ServerHandle server = view.imports[0];
+
+    auto& mailbox = model.importReplies();
+    ASSERT_TRUE(model.SendImportLine(server, "bob pw", mailbox));
+    const PacketHeader h = LastSent();
+    EXPECT_EQ(h.command, CMD_IMPORT_USER);
+    EXPECT_EQ(h.seq, 8);
+    EXPECT_EQ(model.FindSelected()->flow, FLOW_IMPORT);
+    const auto& d = view.sent.back();
+    EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
+              std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 9, -2), {}));  // other server
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
+    EXPECT_TRUE(view.importRows.empty());
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
+    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
+    EXPECT_EQ(view.importRows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
+    EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
+
+    // The list is rebuilt: the import's server is gone and nothing is sent.
+    model.StartDiscovery();
+    Discover(kA);
+    const size_t before = view.sent.size();
+    EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
+    EXPECT_EQ(view.sent.size(), before);
 }

@@ -15,12 +15,12 @@ TEST(SortOrder, StableAscendingAndExactReverseDescending) {
 TEST(ServerList, MarkSelectedKeepsOneSelection) {
     app::ServerList list;
     for (int i = 0; i < 3; ++i)
-        list.Records().emplace_back();
+        list.Append(proto::ServerInfo{}, "");
     list.MarkSelected(1);
     list.MarkSelected(2);
     int selected = 0;
-    for (auto& s : list.Records())
-        selected += s.selected;
+    for (int i = 0; i < list.Count(); ++i)
+        selected += list.At(i)->selected;
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(list.FindSelected(), list.At(2));
     list.MarkSelected(2);

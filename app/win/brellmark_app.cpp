@@ -7,8 +7,8 @@
 #include <commctrl.h>
 
 #include "app/win/brellmark_dlg.h"
-#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
+#include "ui/dialog.h"
 
 namespace {
 

@@ -30,6 +30,9 @@ const ColumnSpec kColumns[] = {
 
 const int kServerButtons[] = {IDC_CONFIGURE, IDC_DETAILS, IDC_MAP_DRIVE};
 
+// Posted to the main window to draw the list again after a burst of changes.
+constexpr UINT WM_LIST_REDRAW = WM_APP + 0x102;
+
 }  // namespace
 
 CBrellmarkDlg::CBrellmarkDlg(HWND parent)
@@ -60,6 +63,11 @@ BOOL CBrellmarkDlg::OnInitDialog() {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(sys, MF_STRING, IDM_HELP, help.c_str());
         }
+        const std::wstring import = ui::LoadText(IDS_IMPORT_MENU);
+        if (!import.empty()) {
+            AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sys, MF_STRING | MF_GRAYED, IDM_IMPORT, import.c_str());
+        }
         const std::wstring about = ui::LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
@@ -79,6 +87,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
 
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd());
+    import_ = std::make_unique<ImportSession>(hwnd(), model_);
 
     model_.Initialize();
 
@@ -142,8 +151,24 @@ void CBrellmarkDlg::DeleteAllRows() {
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
 }
 
+void CBrellmarkDlg::DeferRedraw() {
+    if (redrawDeferred_ || !PostMessageW(hwnd(), WM_LIST_REDRAW, 0, 0))
+        return;
+    redrawDeferred_ = true;
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+}
+
+void CBrellmarkDlg::ResumeRedraw() {
+    if (!redrawDeferred_)
+        return;
+    redrawDeferred_ = false;
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
 void CBrellmarkDlg::AppendRow(const std::string& name, const std::string& ip,
                               const std::string& workgroup) {
+    DeferRedraw();
     std::wstring n = ui::Widen(name);
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
@@ -172,6 +197,7 @@ std::string CBrellmarkDlg::RowText(int row, int column) {
 }
 
 void CBrellmarkDlg::SetRowText(int row, int column, const std::string& text) {
+    DeferRedraw();
     std::wstring t = ui::Widen(text);
     LVITEMW item = {};
     item.iSubItem = column;
@@ -281,17 +307,32 @@ void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
     dlg.DoModal();
 }
 
+void CBrellmarkDlg::StartImport(app::ServerHandle server) {
+    if (import_)
+        import_->Start(server);
+}
+
+void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& text) {
+    if (import_)
+        import_->AddRowFromDispatcher(type, text);
+}
+
+bool CBrellmarkDlg::ImportAllowed() {
+    return import_ && !import_->Running() && model_.FindSelected() != nullptr;
+}
+
 int CBrellmarkDlg::SelectedRow() {
     return static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled) {
+void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled, bool importEnabled) {
     HMENU menu = LoadMenuW(ui::Instance(), MAKEINTRESOURCEW(IDR_LIST_MENU));
     if (menu == nullptr)
         return;
     HMENU popup = GetSubMenu(menu, 0);
     EnableMenuItem(popup, ID_RUN_WIZARD, MF_BYCOMMAND | (wizardEnabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(popup, ID_IMPORT_USERS, MF_BYCOMMAND | (importEnabled ? MF_ENABLED : MF_GRAYED));
     TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
     DestroyMenu(menu);
 }
@@ -318,6 +359,10 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             return true;
         case ID_RUN_WIZARD:
             model_.OnRunWizard();
+            return true;
+        case ID_IMPORT_USERS:
+            if (ImportAllowed())
+                model_.OnImportUsers();
             return true;
         default:
             return false;
@@ -350,7 +395,7 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
             const bool wizard = model_.OnListRightClick(row);
             POINT screen = act->ptAction;
             ClientToScreen(list_, &screen);
-            ShowContextMenu(screen, wizard);
+            ShowContextMenu(screen, wizard, row >= 0 && ImportAllowed());
             *result = 0;
             return true;
         }
@@ -385,12 +430,27 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
     if (socket_ && socket_->HandleMessage(msg, wParam, lParam))
         return TRUE;
     switch (msg) {
+        case WM_LIST_REDRAW:
+            ResumeRedraw();
+            return TRUE;
         case WM_TIMER:
             model_.OnTimer(static_cast<int>(wParam));
             return TRUE;
         case WM_IMPORT_DONE:
+            if (import_)
+                import_->ResultClosed();
             model_.OnImportDone(SelectedRow());
             return TRUE;
+        case ImportSession::WM_IMPORT_WORKER_ENDED:
+            if (import_)
+                import_->WorkerEnded();
+            return TRUE;
+        case WM_INITMENU:
+            if (reinterpret_cast<HMENU>(wParam) == GetSystemMenu(hwnd(), FALSE))
+                EnableMenuItem(reinterpret_cast<HMENU>(wParam), IDM_IMPORT,
+                               MF_BYCOMMAND | (ImportAllowed() ? MF_ENABLED : MF_GRAYED));
+            *handled = false;
+            return FALSE;
         case WM_SYSCOMMAND:
             if (wParam == IDM_ABOUTBOX) {
                 CAbout about(hwnd());
@@ -399,6 +459,11 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             }
             if (wParam == IDM_HELP)
                 return TRUE;  // help files come with the help service
+            if ((wParam & 0xFFF0) == IDM_IMPORT) {
+                if (ImportAllowed())
+                    model_.OnImportUsers();
+                return TRUE;
+            }
             *handled = false;
             return FALSE;
         case WM_PAINT:
@@ -459,6 +524,8 @@ void CBrellmarkDlg::OnCancel() {
 }
 
 void CBrellmarkDlg::Destroy() {
+    if (import_)
+        import_->Stop();
     if (socket_) {
         socket_->Close();
         socket_.reset();

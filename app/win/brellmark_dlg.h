@@ -7,11 +7,9 @@
 #include <memory>
 
 #include "app/main_model.h"
-#include "ui/dialog.h"
+#include "import/win/import_session.h"
 #include "protocol/server_socket.h"
-
-// Sent by the import result window when it closes.
-constexpr UINT WM_IMPORT_DONE = WM_USER + 256;
+#include "ui/dialog.h"
 
 class CBrellmarkDlg : public ui::Dialog, public app::MainView {
 public:
@@ -42,6 +40,8 @@ public:
     bool RunBasicConfig(const rules::BasicConfigFields& fields,
                         rules::BasicConfigRules& rules) override;
     void ShowDetails(const uint8_t* data, size_t length) override;
+    void StartImport(app::ServerHandle server) override;
+    void AddImportRow(const std::string& type, const std::string& text) override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -56,15 +56,25 @@ private:
     // A cell's text as the list holds it, without a trip through the code page.
     std::wstring CellText(int row, int column);
     int SelectedRow();
-    void ShowContextMenu(POINT screen, bool wizardEnabled);
+    void ShowContextMenu(POINT screen, bool wizardEnabled, bool importEnabled);
+    // "&Import Users..." is offered while a server is selected and no
+    // import runs.
+    bool ImportAllowed();
     void Paint();
     void Destroy();
+    // Rows change in bursts (thousands of servers answer one discovery): the
+    // list stops drawing at the first change and draws once when the
+    // messages queued meanwhile have been handled.
+    void DeferRedraw();
+    void ResumeRedraw();
 
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
+    std::unique_ptr<ImportSession> import_;
     HWND list_ = nullptr;
     HWND busyAnim_ = nullptr;
     HICON icon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HBITMAP banner_ = nullptr;
+    bool redrawDeferred_ = false;
 };

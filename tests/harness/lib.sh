@@ -42,11 +42,16 @@ harness_build_dir() {
     echo "${TAVIX_BUILD_DIR:-$HARNESS_ROOT/build}"
 }
 
-# A private scratch directory, removed by harness_cleanup.
+# A private scratch directory, removed by harness_cleanup (or, for a caller
+# that execs away, by the Xvfb reaper). Made when the library is sourced:
+# callers read it as $(harness_tmpdir), in a subshell that cannot remember a
+# directory made there.
+_harness_make_tmp() {
+    [ -n "$_HARNESS_TMP" ] && [ -d "$_HARNESS_TMP" ] && return 0
+    _HARNESS_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tavix-harness.XXXXXX")
+}
 harness_tmpdir() {
-    if [ -z "$_HARNESS_TMP" ]; then
-        _HARNESS_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tavix-harness.XXXXXX")
-    fi
+    _harness_make_tmp
     echo "$_HARNESS_TMP"
 }
 
@@ -112,6 +117,7 @@ _harness_display_up() {
 # emulator script does), when the calling process ends.
 harness_start_xvfb() {
     command -v Xvfb >/dev/null || harness_die "Xvfb is not installed"
+    _harness_make_tmp
     local n log pid owner=$$
     log="$(harness_tmpdir)/xvfb.log"
     for ((n = 90; n < 190; n++)); do
@@ -148,6 +154,7 @@ harness_start_xvfb() {
                     timeout 15 wineserver -w 2>/dev/null
                 fi
                 kill -TERM "$pid" 2>/dev/null
+                [ -n "${HARNESS_KEEP_TMP:-}" ] || rm -rf "$_HARNESS_TMP"
             ) </dev/null >/dev/null 2>&1 &
             return 0
         fi
@@ -560,6 +567,7 @@ _harness_on_signal() {
 harness_init() {
     local timeout=${1:-${HARNESS_TIMEOUT:-300}}
     timeout=$((timeout * $(harness_time_scale)))
+    _harness_make_tmp
     trap harness_cleanup EXIT
     trap _harness_on_signal INT TERM
     local owner=$$ keep

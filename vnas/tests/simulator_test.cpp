@@ -404,6 +404,67 @@ TEST_F(SimulatorTest, ControlRediscoverAndErrors) {
     EXPECT_TRUE(Send(Request(kNoId, 0, CMD_DISCOVER)).out.empty());
 }
 
+TEST_F(SimulatorTest, ControlReplySendsUnaskedReplies) {
+    Make({Storage(1), Storage(2)});
+    // No client seen: nothing to send to, and never a broadcast.
+    Effects fx = sim_->Control("reply NAS-1 3 1");
+    EXPECT_TRUE(fx.out.empty());
+    Send(Request(MacOf(1), 41, CMD_GET_STATUS), Endpoint{0x7F000001u, 5555});
+    fx = sim_->Control("reply NAS-1 4 2 3", false);
+    ASSERT_EQ(fx.out.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const PacketHeader h = PacketHeader::Decode(fx.out[i].bytes.data());
+        EXPECT_EQ(h.seq, 43 + i);
+        EXPECT_EQ(h.command, CMD_SET_CONFIG);
+        EXPECT_EQ(h.status, 2);
+        EXPECT_EQ(fx.out[i].bytes.size(), kHeaderSize);
+        EXPECT_EQ(fx.out[i].to, (Endpoint{0x7F000001u, 5555}));
+    }
+    // A status reply carries the server's status items.
+    fx = sim_->Control("reply #1 5");
+    ASSERT_EQ(fx.out.size(), 1u);
+    std::string name;
+    EXPECT_TRUE(
+        FindText(fx.out[0].bytes.data(), fx.out[0].bytes.size(), TAG_SERVER_NAME, 127, &name));
+    EXPECT_EQ(name, "NAS-1");
+    for (const char* bad : {"reply NAS-1", "reply NAS-1 0", "reply NAS-1 3 x", "reply NAS-1 3 0 0",
+                            "reply NAS-1 3 0 1001"}) {
+        fx = sim_->Control(bad);
+        EXPECT_EQ(fx.events.back().rfind("control-error", 0), 0u) << bad;
+        EXPECT_TRUE(fx.out.empty()) << bad;
+    }
+}
+
+TEST_F(SimulatorTest, ImportStoresAcceptedLinesAndAnswersByUser) {
+    Make({Storage(1)});
+    for (const char* line : {"import-reply NAS-1 bob -7", "import-reply NAS-1 mute none",
+                             "import-reply NAS-1 slow delay 2000 0"})
+        EXPECT_EQ(sim_->Control(line).events.back().rfind("import-reply", 0), 0u) << line;
+    auto import = [&](uint16_t seq, const std::string& text) {
+        CommandBuffer b;
+        b.AddItem(TAG_IMPORT_LINE, text.data(), text.size());
+        return Send(Request(MacOf(1), seq, CMD_IMPORT_USER, b));
+    };
+    Effects fx = import(10, "alice pw");
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).seq, 11);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, 0);
+    fx = import(12, "bob pw");
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, -7);
+    EXPECT_TRUE(import(14, "mute pw").out.empty());
+    EXPECT_TRUE(import(16, "\"slow\" pw").out.empty());
+    EXPECT_EQ(sim_->MsUntilNextDeadline(), 2000);
+    clock_.Advance(2000);
+    fx = sim_->Tick();
+    ASSERT_EQ(fx.out.size(), 1u);
+    EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).seq, 17);
+    EXPECT_EQ(sim_->servers()[0].accounts,
+              (std::vector<std::string>{"alice pw", "mute pw", "\"slow\" pw"}));
+    EXPECT_EQ(sim_->Control("import-reply NAS-1 bob x").events.back().rfind("control-error", 0),
+              0u);
+}
+
 TEST(DescribeDatagram, LogLineFormat) {
     CommandBuffer b;
     b.AddText(TAG_SERVER_NAME, "A\"b\\\x01");

@@ -5,6 +5,7 @@
 #   four  four virtual servers: listing, log, sorting, second start, refresh
 #   none  no server at all: the "no servers" dialog
 #   scale 500 virtual servers answering one discovery at once
+#   import  account import: mixed file, late and lost answers, cancel
 #   configure  login, basic configuration, write replies, restart and details
 #         against the servers of configure-servers.conf; the driver writes
 #         control lines into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL)
@@ -56,6 +57,12 @@ configure)
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='ConfigureTest.*'
     ;;
+import)
+    harness_start_vnas "$here/import-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    filter='ImportTest.*'
+    ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac
 
@@ -68,11 +75,11 @@ harness_in_client wine "$driver" --gtest_filter="$filter" </dev/null >"$tmp/driv
 cat "$tmp/driver.out"
 harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit code $rc"
 
-if [ "$scenario" = four ] && [ -f "$outdir/brellmark-main.bmp" ]; then
-    convert "$outdir/brellmark-main.bmp" "$outdir/brellmark-main.png" 2>/dev/null &&
-        rm -f "$outdir/brellmark-main.bmp" &&
-        harness_log "screenshot: $outdir/brellmark-main.png"
-fi
+for bmp in "$outdir/brellmark-main.bmp" "$outdir/import-result.bmp"; do
+    [ -f "$bmp" ] || continue
+    convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp" &&
+        harness_log "screenshot: ${bmp%.bmp}.png"
+done
 if [ "$scenario" = scale ]; then
     # When the replies left the servers, and how long after the last status
     # reply the list was complete.

@@ -44,12 +44,6 @@ protected:
             ms);
         return rows;
     }
-    void ClickHeader(int column) {
-        const RECT r = HeaderRect(list, column);
-        HWND header =
-            reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
-        Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    }
 };
 
 }  // namespace

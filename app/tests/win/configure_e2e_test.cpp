@@ -72,6 +72,7 @@ const Server kMove{L"CFG-MOVE", "00:11:32:cc:00:05"};
 const Server kDhcp{L"CFG-DHCP", "00:11:32:cc:00:06"};
 const Server kRouter{L"CFG-ROUTER", "00:11:32:cc:00:07"};
 const Server kLong{L"", "00:11:32:cc:00:08"};  // named by its first 127 characters
+const Server kGone{L"CFG-GONE", "00:11:32:cc:00:09"};
 
 std::wstring LongName() {
     std::wstring s = L"LONG";
@@ -82,7 +83,7 @@ std::wstring LongName() {
 
 class ConfigureTest : public BrellmarkSession {
 protected:
-    static constexpr int kServers = 8;
+    static constexpr int kServers = 11;
 
     void SetUp() override {
         BrellmarkSession::SetUp();
@@ -545,4 +546,101 @@ TEST_F(ConfigureTest, OverLongTextsAreShownCut) {
     ASSERT_TRUE(Gone(dlg));
     EXPECT_FALSE(program.Exited(0));
     EXPECT_NE(FindMainWindow(), nullptr);
+}
+
+// Another host sends login, configuration and write replies nobody asked for,
+// numbered so that the acceptance rule lets them through: with no server
+// selected, with another server selected, and from the selected server itself.
+// Nothing opens, nothing is sent; the real flows above still show their
+// messages.
+TEST_F(ConfigureTest, RepliesNobodyAskedForOpenNothing) {
+    auto flood = [&](const char* from) {
+        const size_t before = Log().size();
+        const std::string server = from;
+        for (const char* what : {" 3 1 20", " 3 0 5", " 4 1 20", " 4 2 20", " 2 0 5"})
+            ASSERT_TRUE(Control("reply " + server + what));
+        // 70 replies sent, then time for all of them to be handled.
+        ASSERT_GE(WaitLine(before,
+                           [&](const std::string& l) {
+                               return l.rfind("event reply ", 0) == 0 && Has(l, "cmd=2");
+                           }),
+                  0);
+        Settle(1500);
+        for (const wchar_t* caption : {L"Error", L"Warning", L"Basic Configuration"})
+            EXPECT_TRUE(NoWindow(caption)) << Narrow(caption) << " after replies from " << from;
+        EXPECT_TRUE(LogLines("rx ", before).empty()) << "a request was sent";
+    };
+    flood("CFG-KEEP");  // none selected
+    Select(kKeep.name);
+    flood("CFG-DHCP");  // another server selected
+    flood("CFG-KEEP");  // the selected server, numbered as its next reply
+    EXPECT_EQ(RowCount(list), kServers);
+}
+
+// Two new servers of one name: each row shows its own server's Version and
+// System State, also for status replies that arrive after a sort.
+TEST_F(ConfigureTest, ServersOfOneNameShowTheirOwnState) {
+    auto check = [&](const char* when) {
+        int seen = 0;
+        for (const Row& r : Rows(list)) {
+            if (r[1] == L"10.77.2.61") {
+                ++seen;
+                EXPECT_EQ(r[3], L"2.13") << when;
+                EXPECT_EQ(r[4], L"System is configured.") << when;
+            } else if (r[1] == L"10.77.2.62") {
+                ++seen;
+                EXPECT_EQ(r[3], L"w1.23060920") << when;
+                EXPECT_EQ(r[4], L"Not yet configured.") << when;
+            }
+        }
+        EXPECT_EQ(seen, 2) << when;
+    };
+    check("after discovery");
+    ClickHeader(1);  // by address, ascending
+    ClickHeader(1);  // descending: the second twin is now above the first
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto rows = Rows(list);
+            return RowOf(L"NAS-TWIN") >= 0 &&
+                   rows[static_cast<size_t>(RowOf(L"NAS-TWIN"))][1] == L"10.77.2.62";
+        },
+        5000));
+    // Both answer again, the first one first: each must land on its own row.
+    const size_t before = Log().size();
+    ASSERT_TRUE(Control("reply 00:11:32:cc:00:61 5"));
+    ASSERT_TRUE(Control("reply 00:11:32:cc:00:62 5"));
+    ASSERT_GE(WaitLine(before,
+                       [](const std::string& l) {
+                           return l.rfind("tx ", 0) == 0 && Has(l, "cmd=5") &&
+                                  Has(l, "id=00:11:32:cc:00:62");
+                       }),
+              0);
+    Settle(700);
+    check("after a sort");
+}
+
+// The server asks for a new discovery while its configuration dialog is
+// open: the list is rebuilt, and OK then sends nothing, to nobody, and says
+// so.
+TEST_F(ConfigureTest, ServerGoneWhileTheDialogIsOpenGetsNothing) {
+    long reply = -1;
+    HWND dlg = OpenConfig(kGone, &reply);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(Control("rediscover CFG-GONE"));
+    ASSERT_GE(
+        WaitLine(static_cast<size_t>(reply),
+                 [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1"); }),
+        0)
+        << "no new discovery";
+    ASSERT_TRUE(WaitFor([&] { return RowCount(list) == kServers; }, 10000));
+    SetText(Box(dlg, IDC_SERVER_NAME), L"CFG-RENAMED");
+    Press(dlg, IDOK);
+    // The name changed, so the restart question comes first; then the news.
+    ASSERT_TRUE(Answer(L"Warning", kRestartQuestion, IDYES));
+    EXPECT_TRUE(Answer(L"Warning", kDisconnected));
+    Settle(500);
+    for (const std::string& l : LogLines("rx ", static_cast<size_t>(reply))) {
+        EXPECT_FALSE(Has(l, "cmd=4")) << l;
+        EXPECT_TRUE(Has(l, "cmd=1") || Has(l, "origin=436c")) << "unaddressed: " << l;
+    }
 }

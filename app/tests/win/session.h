@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/testing/remote.h"
 #include "resources/brellmark/resource.h"
+#include "ui/testing/remote.h"
 
 namespace e2e {
 
@@ -79,6 +79,12 @@ protected:
     void ClickRow(int row) {
         const RECT r = ItemRect(list, row);
         Click(list, {r.left + 20, (r.top + r.bottom) / 2});
+    }
+    void ClickHeader(int column) {
+        const RECT r = HeaderRect(list, column);
+        HWND header =
+            reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
+        Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
     }
     HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
         HWND w = nullptr;
