@@ -231,18 +231,27 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     int router = 0;
     const int32_t routerValue = FindInt32Zero(block.data, length, TAG_ROUTER, &router);
-    if (router && routerValue == 2) {
-        // Router-type servers get their own dialog; not offered yet.
-        return;
+    const bool routerType = router && routerValue == 2;
+    // The dialog of the server's type; both report "configuration changed"
+    // (restart question) and "date, time or other settings changed".
+    rules::BasicConfigRules basic;
+    rules::RouterConfigRules routerRules;
+    bool ok, configChanged, settingsChanged;
+    if (routerType) {
+        ok = view_.RunRouterConfig(rules::RouterFieldsFromConfigReply(block.data, length),
+                                   routerRules);
+        configChanged = routerRules.configChanged();
+        settingsChanged = routerRules.settingsChanged();
+    } else {
+        ok = view_.RunBasicConfig(rules::FieldsFromConfigReply(block.data, length), basic);
+        configChanged = basic.configChanged();
+        settingsChanged = basic.dateTimeChanged();
     }
-    rules::BasicConfigFields fields = rules::FieldsFromConfigReply(block.data, length);
-    rules::BasicConfigRules rules;
-    if (!view_.RunBasicConfig(fields, rules))
+    if (!ok)
         return;
 
     uint8_t restart = 0;
-    const rules::ConfigDecision decision =
-        rules::DecideAfterOk(rules.configChanged(), rules.dateTimeChanged());
+    const rules::ConfigDecision decision = rules::DecideAfterOk(configChanged, settingsChanged);
     if (decision.askRestart && view_.AskYesNo(IDS_RESTART_QUESTION, IDS_CAPTION_WARNING))
         restart = 1;
     // The list may have been rebuilt while the dialogs were open: then the
@@ -257,7 +266,10 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
         SendCommand(buffer, CMD_LOGOUT);
         return;
     }
-    rules::AddSetConfigItems(rules.fields(), rules.dateTimeChanged(), restart, buffer);
+    if (routerType)
+        rules::AddRouterSetConfigItems(routerRules.fields(), settingsChanged, restart, buffer);
+    else
+        rules::AddSetConfigItems(basic.fields(), settingsChanged, restart, buffer);
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         std::memcpy(writeServerId_, target->id, 6);

@@ -9,6 +9,7 @@
 
 #include "app/server_list.h"
 #include "dialogs/rules/basic_config_rules.h"
+#include "dialogs/rules/router_config_rules.h"
 #include "import/import_run.h"
 #include "protocol/exchange.h"
 
@@ -57,6 +58,9 @@ public:
     // `rules` holds the validated values and the change flags.
     virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
                                 rules::BasicConfigRules& rules) = 0;
+    // The same for a router-type server.
+    virtual bool RunRouterConfig(const rules::RouterConfigFields& fields,
+                                 rules::RouterConfigRules& rules) = 0;
     virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
     // The account import for `server`: file choice, windows, worker. Its
     // worker sends through MainModel::SendImportLine.

@@ -68,6 +68,10 @@ public:
     bool RunBasicConfig(const rules::BasicConfigFields& f, rules::BasicConfigRules& r) override {
         return basicConfig ? basicConfig(f, r) : false;
     }
+    std::function<bool(const rules::RouterConfigFields&, rules::RouterConfigRules&)> routerConfig;
+    bool RunRouterConfig(const rules::RouterConfigFields& f, rules::RouterConfigRules& r) override {
+        return routerConfig ? routerConfig(f, r) : false;
+    }
     void ShowDetails(const uint8_t*, size_t) override { ++details; }
     std::vector<app::ServerHandle> imports;
     std::vector<std::string> importRows;

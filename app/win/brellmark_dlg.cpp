@@ -9,6 +9,8 @@
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
 #include "dialogs/win/no_servers.h"
+#include "dialogs/win/router_config.h"
+#include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
 
 namespace {
@@ -302,6 +304,12 @@ bool CBrellmarkDlg::RunBasicConfig(const rules::BasicConfigFields& fields,
     return dlg.DoModal() == IDOK;
 }
 
+bool CBrellmarkDlg::RunRouterConfig(const rules::RouterConfigFields& fields,
+                                    rules::RouterConfigRules& rules) {
+    CRouterConfig dlg(hwnd(), fields, rules);
+    return dlg.DoModal() == IDOK;
+}
+
 void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
     CDetails dlg(hwnd(), data, length);
     dlg.DoModal();
@@ -348,7 +356,12 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             model_.OnDetails();
             return true;
         case IDC_MAP_DRIVE:
-            return true;  // share selection comes with drive mapping
+            // The dialog gets copies: a discovery may rebuild the list while it is open.
+            if (const proto::ServerInfo* server = model_.FindSelected())
+                mapdrive::RunSelectShare(
+                    hwnd(), proto::FormatIPv4(server->ip),
+                    std::string(server->name, strnlen(server->name, sizeof server->name)));
+            return true;
         case IDC_REFRESH:
             model_.StartDiscovery();
             return true;

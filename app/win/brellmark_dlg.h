@@ -39,6 +39,8 @@ public:
     bool RunLogin(std::string* password, std::string* adminName) override;
     bool RunBasicConfig(const rules::BasicConfigFields& fields,
                         rules::BasicConfigRules& rules) override;
+    bool RunRouterConfig(const rules::RouterConfigFields& fields,
+                         rules::RouterConfigRules& rules) override;
     void ShowDetails(const uint8_t* data, size_t length) override;
     void StartImport(app::ServerHandle server) override;
     void AddImportRow(const std::string& type, const std::string& text) override;

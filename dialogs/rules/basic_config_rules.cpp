@@ -76,6 +76,29 @@ ConfigValidation Failure(int messageId, ConfigBox box, bool undo, std::vector<Bo
 
 }  // namespace
 
+bool NameCharsOk(const std::string& name) {
+    return name.find_first_not_of(kNameChars) == std::string::npos;
+}
+
+ConfigValidation CheckDateAndTime(BasicConfigFields& fields, const BasicConfigFields& opening,
+                                  bool* changed) {
+    std::vector<BoxText> done;
+    for (const NumberBox& nb : kNumberBoxes) {
+        std::string& text = fields.*(nb.member);
+        if (nb.countsAsDateTime && text != opening.*(nb.member))
+            *changed = true;
+        int value = 0;
+        if (!LeadingNumber(text, &value) || value < nb.low || value > nb.high)
+            return Failure(nb.messageId, nb.box, true, std::move(done));
+        text = Padded(value, nb.width);
+        done.push_back({nb.box, text});
+    }
+    ConfigValidation r;
+    r.ok = true;
+    r.reformatted = std::move(done);
+    return r;
+}
+
 BasicConfigFields FieldsFromConfigReply(const uint8_t* data, std::size_t length) {
     using namespace proto;
     BasicConfigFields f;
@@ -114,7 +137,7 @@ void BasicConfigRules::Open(const BasicConfigFields& fields) {
 
 ConfigValidation BasicConfigRules::Validate(const BasicConfigFields& controls) {
     const std::string& name = controls.serverName;
-    if (name.find_first_not_of(kNameChars) != std::string::npos)
+    if (!NameCharsOk(name))
         return Failure(IDS_INVALID_NAME, ConfigBox::Name, true, {});
     if (name.empty())
         return Failure(IDS_NAME_EMPTY, ConfigBox::Name, false, {});
@@ -134,17 +157,10 @@ ConfigValidation BasicConfigRules::Validate(const BasicConfigFields& controls) {
     fields_.second = controls.second;
     fields_.ipMode = controls.ipMode == 1 ? 1 : 2;
 
-    std::vector<BoxText> done;
-    for (const NumberBox& nb : kNumberBoxes) {
-        std::string& text = fields_.*(nb.member);
-        if (nb.countsAsDateTime && text != opening_.*(nb.member))
-            dateTimeChanged_ = true;
-        int value = 0;
-        if (!LeadingNumber(text, &value) || value < nb.low || value > nb.high)
-            return Failure(nb.messageId, nb.box, true, std::move(done));
-        text = Padded(value, nb.width);
-        done.push_back({nb.box, text});
-    }
+    ConfigValidation dateTime = CheckDateAndTime(fields_, opening_, &dateTimeChanged_);
+    if (!dateTime.ok)
+        return dateTime;
+    std::vector<BoxText> done = std::move(dateTime.reformatted);
 
     if (fields_.ipMode == 2) {
         fields_.ip = controls.ip;

@@ -42,7 +42,23 @@ struct BasicConfigFields {
 BasicConfigFields FieldsFromConfigReply(const uint8_t* data, std::size_t length);
 
 // The control that a failed check points at.
-enum class ConfigBox { None, Name, Year, Month, Day, Hour, Minute, Second, Addresses };
+enum class ConfigBox {
+    None,
+    Name,
+    Year,
+    Month,
+    Day,
+    Hour,
+    Minute,
+    Second,
+    Addresses,
+    // Router-type servers.
+    PptpServer,
+    PppoeUser,
+    PptpUser,
+    LanAddresses,
+    DhcpRange,
+};
 
 // A date or time box whose text the checks rewrote ("%.4d" or "%.2d").
 struct BoxText {
@@ -92,6 +108,15 @@ private:
     bool dateTimeChanged_ = false;
     bool configChanged_ = false;
 };
+
+// The checks of the System block shared by both dialogs. NameCharsOk: only
+// letters, digits and "-". CheckDateAndTime: year, month, day, hour, minute,
+// second of `fields` against their ranges, reformatted in place; sets
+// `*changed` when a text other than the seconds differs from `opening`. Its
+// result is ok or the first failure, with the texts rewritten so far.
+bool NameCharsOk(const std::string& name);
+ConfigValidation CheckDateAndTime(BasicConfigFields& fields, const BasicConfigFields& opening,
+                                  bool* changed);
 
 // Adds the CMD_SET_CONFIG items in their order: TAG_SERVER_NAME (fixed text of
 // 16 bytes), TAG_DATE (8 bytes) and TAG_TIME (6 bytes) only when

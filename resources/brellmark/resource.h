@@ -15,6 +15,7 @@
 #define IDD_ADMIN_LOGIN 130
 #define IDD_BASIC_CONFIG 132
 #define IDD_DETAILS 133
+#define IDD_ROUTER_CONFIG 134
 
 // Main window controls
 #define IDC_SERVER_LIST 1000
@@ -46,6 +47,22 @@
 #define IDC_IP_ADDRESS 1029
 #define IDC_NETMASK 1030
 #define IDC_GATEWAY 1031
+
+// Basic configuration of a router-type server (with the System and WAN
+// address boxes above)
+#define IDC_PPPOE 1032
+#define IDC_PPTP 1033
+#define IDC_PPPOE_USER 1034
+#define IDC_PPPOE_PASSWORD 1035
+#define IDC_PPTP_SERVER 1036
+#define IDC_PPTP_USER 1037
+#define IDC_PPTP_PASSWORD 1038
+#define IDC_LAN_IP 1050
+#define IDC_LAN_NETMASK 1051
+#define IDC_LAN_GATEWAY 1052
+#define IDC_DHCP_SERVER 1053
+#define IDC_DHCP_START 1054
+#define IDC_DHCP_END 1055
 
 // Details
 #define IDC_DETAILS_LIST 1040
@@ -91,6 +108,8 @@
 #define IDS_INVALID_MINUTE 137
 #define IDS_INVALID_SECOND 138
 #define IDS_ADDRESS_NULL 139
+#define IDS_NULL_USER_NAME 140
+#define IDS_TEXT_TOO_LONG 141
 
 // Strings: details
 #define IDS_DET_STATUS 150
@@ -135,3 +154,30 @@
 #define IDS_IMPORT_FILE_ERROR 1506
 #define ID_IMPORT_USERS 32790
 #define IDM_IMPORT 0x0020
+
+// ---------------------------------------------------------------------------
+// Drive mapping: share selection, credentials, drive letter
+
+#define IDD_SELECT_SHARE 260
+#define IDD_CONNECT 261
+#define IDD_CONNECT_SHORT 262
+#define IDD_DRIVE_LETTER 263
+
+#define IDC_SHARE_LIST 3000
+#define IDC_MAP_NETWORK_DRIVE 3001
+#define IDC_CONNECT_SERVER 3002
+#define IDC_CONNECT_SHARE_LABEL 3003
+#define IDC_CONNECT_SHARE 3004
+#define IDC_CONNECT_USER 3005
+#define IDC_CONNECT_PASSWORD 3006
+#define IDC_DRIVE_LETTER 3007
+#define IDC_DRIVE_PATH 3008
+
+#define IDS_CONNECT_ACCESS_DENIED 3000
+#define IDS_CONNECT_NO_SERVER 3001
+#define IDS_CONNECT_CREDENTIAL_CONFLICT 3002
+#define IDS_CONNECT_UNREACHABLE 3003
+#define IDS_CONNECT_READ_ONLY 3004
+#define IDS_CONNECT_LOGON_FAILURE 3005
+#define IDS_CONNECT_FAILED 3006
+#define IDS_CONNECT_RELOGIN 3007

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Consistency checks of Brellmark's resources; exits non-zero on a fault.
+"""Consistency checks of the programs' resources; exits non-zero on a fault.
 
-- every language file under resources/brellmark/lang/ defines each IDS_*
-  string of resource.h exactly once, every IDD_* dialog and the list menu;
+- for each program (Brellmark, setup), every language file under
+  resources/<program>/lang/ defines each IDS_* string of its resource.h
+  exactly once and every IDD_* dialog (Brellmark also its list menu);
 - make_art.py reproduces the committed artwork byte for byte;
 - the busy clip is a well-formed uncompressed 8-bit AVI whose index points at
   its frames, and its background is the banner colour where it is shown.
@@ -29,31 +30,36 @@ def fault(msg):
     print("FAULT:", msg)
 
 
-def resource_ids():
+# Program folder, its top-level script, the menus every language must have.
+PROGRAMS = [("brellmark", "brellmark.rc", ["IDR_LIST_MENU"]), ("setup", "setup.rc", [])]
+
+
+def resource_ids(res=RES):
     ids = {}
-    with open(os.path.join(RES, "resource.h"), encoding="utf-8") as f:
+    with open(os.path.join(res, "resource.h"), encoding="utf-8") as f:
         for m in re.finditer(r"^#define\s+(\w+)\s+(\S+)", f.read(), re.M):
             ids[m.group(1)] = int(m.group(2), 0)
     return ids
 
 
-def check_languages(ids):
-    langs = sorted(f for f in os.listdir(os.path.join(RES, "lang")) if f.endswith(".rc"))
+def check_languages(ids, res=RES, script="brellmark.rc", menus=("IDR_LIST_MENU",)):
+    langs = sorted(f for f in os.listdir(os.path.join(res, "lang")) if f.endswith(".rc"))
     if not langs:
-        fault("no language files")
-    with open(os.path.join(RES, "brellmark.rc"), encoding="utf-8") as f:
+        fault(f"{res}: no language files")
+    with open(os.path.join(res, script), encoding="utf-8") as f:
         top = f.read()
     strings = sorted(k for k in ids if k.startswith("IDS_"))
     dialogs = sorted(k for k in ids if k.startswith("IDD_"))
     for lang in langs:
         if f'#include "lang/{lang}"' not in top:
-            fault(f"{lang} is not included by brellmark.rc")
-        with open(os.path.join(RES, "lang", lang), encoding="utf-8") as f:
+            fault(f"{lang} is not included by {script}")
+        with open(os.path.join(res, "lang", lang), encoding="utf-8") as f:
             text = f.read()
         if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):
             fault(f"{lang}: no LANGUAGE statement")
-        table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
-        defined = re.findall(r"^\s*(IDS_\w+)\s+\"", table.group(1), re.M) if table else []
+        # A language file may hold several string tables (one per subsystem).
+        tables = re.findall(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.M | re.S)
+        defined = [n for t in tables for n in re.findall(r"^\s*(IDS_\w+)\s+\"", t, re.M)]
         for name in strings:
             n = defined.count(name)
             if n != 1:
@@ -63,8 +69,9 @@ def check_languages(ids):
         for name in dialogs:
             if not re.search(rf"^{name}\s+DIALOGEX\b", text, re.M):
                 fault(f"{lang}: dialog {name} missing")
-        if not re.search(r"^IDR_LIST_MENU\s+MENU\b", text, re.M):
-            fault(f"{lang}: IDR_LIST_MENU missing")
+        for menu in menus:
+            if not re.search(rf"^{menu}\s+MENU\b", text, re.M):
+                fault(f"{lang}: {menu} missing")
         # Every non-ASCII text must come through the UTF-8 code page.
         try:
             text.encode("ascii")
@@ -156,8 +163,9 @@ def check_clip():
 
 
 def main():
-    ids = resource_ids()
-    check_languages(ids)
+    for folder, script, menus in PROGRAMS:
+        res = os.path.normpath(os.path.join(HERE, "..", folder))
+        check_languages(resource_ids(res), res, script, menus)
     check_art_reproducible()
     check_clip()
     print("resources:", "FAILED" if faults else "ok")

@@ -106,8 +106,8 @@ void Program::Kill() {
     pi = {};
 }
 
-HWND FindMainWindow() {
-    HWND w = FindWindowW(L"LumoNASTavixClass", nullptr);
+HWND FindMainWindow(const wchar_t* windowClass) {
+    HWND w = FindWindowW(windowClass, nullptr);
     return w != nullptr && IsWindowVisible(w) ? w : nullptr;
 }
 
@@ -316,6 +316,9 @@ int SelectedRow(HWND list) {
 bool SaveScreenshot(HWND window, const std::wstring& path) {
     RECT r;
     GetWindowRect(window, &r);
+    // A maximised window reaches past the screen's edges; keep what is on it.
+    const RECT screenRect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&r, &r, &screenRect);
     const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);

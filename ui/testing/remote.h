@@ -1,4 +1,4 @@
-// Helpers for tests that drive the real Brellmark.exe from another process:
+// Helpers for tests that drive a real program (Brellmark.exe, setup.exe) from another process:
 // start it, find its windows, read list views through memory allocated in
 // its address space, press buttons and take screenshots.
 #pragma once
@@ -34,7 +34,8 @@ struct Program {
     void Kill();
 };
 
-HWND FindMainWindow();
+// The visible top-level window of a class (by default Brellmark's main window).
+HWND FindMainWindow(const wchar_t* windowClass = L"LumoNASTavixClass");
 // A top-level window of the process with this caption (dialogs, message boxes).
 HWND FindTopLevel(DWORD pid, const std::wstring& caption);
 std::vector<HWND> TopLevelWindows(DWORD pid, const std::wstring& caption);

@@ -3,6 +3,11 @@
 // import-servers.conf. Accounts stored by the server are read from its log.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -249,4 +254,34 @@ TEST_F(ImportTest, CancelStopsAfterTheCurrentPiece) {
     const size_t stored = Stored(from).size();
     EXPECT_GE(stored, 1u);
     EXPECT_LT(stored, 60u) << "went on past the first pieces";
+}
+
+// Run by bench/import_bench.sh only: 10,000 accepted lines, the progress bar
+// sampled while they go.
+TEST_F(ImportTest, DISABLED_TenThousandLines) {
+    std::string file = Signature();
+    for (int i = 0; i < 10000; ++i)
+        file += "benchuser" + std::to_string(i) + " pw" + std::to_string(i % 97) + " 100\r\n";
+    const std::wstring path = TempFile(L"accounts-bench.txt");
+    Write(path, file);
+    StartImport(path);
+    HWND status = WaitDialog(L"Import Users Status");
+    ASSERT_NE(status, nullptr);
+    std::vector<int> positions;
+    HWND bar = GetDlgItem(status, IDC_IMPORT_PROGRESS);
+    const bool done = WaitFor(
+        [&] {
+            if (IsWindow(bar)) {
+                const int p = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+                if (positions.empty() || positions.back() != p)
+                    positions.push_back(p);
+            }
+            return !FindTopLevel(pid(), L"Import Users Result") ? false
+                   : Contains(StaticTexts(FindTopLevel(pid(), L"Import Users Result")),
+                              L"Import user successfully.");
+        },
+        600000);
+    ASSERT_TRUE(done);
+    std::printf("progress-positions=%zu\n", positions.size());
+    Press(FindTopLevel(pid(), L"Import Users Result"), IDOK);
 }

@@ -1,0 +1,82 @@
+// Resource identifiers of the installer (setup.exe). Plain #defines.
+#pragma once
+
+// Bitmaps and clips
+#define IDR_SETUP_ICON 128
+#define IDB_SIDE 101
+#define IDR_COPY_AVI 111
+#define IDR_UPDATE_AVI 112
+
+// Dialog templates
+#define IDD_SELECT_LANGUAGE 300
+#define IDD_WELCOME 301
+#define IDD_LICENCE 302
+#define IDD_INTERFACE 303
+#define IDD_DESTINATION 304
+#define IDD_FOLDER 305
+#define IDD_START 306
+#define IDD_COPY 307
+#define IDD_RESULT 308
+#define IDD_EXIT_SETUP 309
+
+// Controls
+#define IDC_PICTURE 1100
+#define IDC_LANG_LIST 1101
+#define IDC_WELCOME_TEXT 1102
+#define IDC_LICENCE_TEXT 1103
+#define IDC_PS2 1104
+#define IDC_USB 1105
+#define IDC_DEST_TEXT 1106
+#define IDC_FOLDER_TEXT 1107
+#define IDC_SUMMARY 1108
+#define IDC_FROM 1109
+#define IDC_TO 1110
+#define IDC_ANIMATION 1111
+#define IDC_PROGRESS 1112
+#define IDC_UPDATING 1113
+#define IDC_RESULT_TEXT 1114
+#define IDC_RESULT_TEXT2 1115
+#define IDC_RESTART_NOW 1116
+#define IDC_RESTART_LATER 1117
+#define IDC_RESUME 1118
+#define IDC_EXIT_SETUP 1119
+#define IDC_EXIT_TEXT 1120
+#define IDC_FROM_LABEL 1121
+#define IDC_TO_LABEL 1122
+#define IDC_DEST_PATH 1123
+#define IDC_FOLDER_NAME 1124
+
+// Strings
+#define IDS_REMOVE_DISKS 100
+#define IDS_WARNING 101
+#define IDS_PRODUCT 102
+#define IDS_VERSION 103
+#define IDS_INSTALL_DIR 108
+#define IDS_SETUP_WARNING 109
+#define IDS_NOT_SUPPORTED 110
+#define IDS_SETUP 111
+#define IDS_PROGRAM_FOLDER 112
+#define IDS_DIRECTX 113
+#define IDS_WELCOME 200
+#define IDS_FAILED 201
+#define IDS_FAILED_MORE 202
+#define IDS_RESTART_TEXT 203
+#define IDS_FINISH_TEXT 204
+#define IDS_UPDATING 205
+#define IDS_CLOSE 206
+#define IDS_NO_LICENCE 207
+#define IDS_EXIT_TEXT 208
+#define IDS_LANG_TCH 1000
+#define IDS_LANG_SCH 1001
+#define IDS_LANG_DAN 1002
+#define IDS_LANG_DUT 1003
+#define IDS_LANG_ENG 1004
+#define IDS_LANG_FIN 1005
+#define IDS_LANG_FRE 1006
+#define IDS_LANG_GER 1007
+#define IDS_LANG_ITA 1008
+#define IDS_LANG_JPN 1009
+#define IDS_LANG_NOR 1010
+#define IDS_LANG_BRA 1011
+#define IDS_LANG_SPA 1012
+#define IDS_LANG_SWE 1013

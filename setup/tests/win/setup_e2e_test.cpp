@@ -1,0 +1,434 @@
+// The real setup.exe under Wine, driven by window messages: the pages that a
+// setup file keeps, the silent and hidden modes, the no-restart switch, a
+// missing setup file, the language dialog, the DirectX hand-off and the
+// program after installation. The restart is recorded through
+// TAVIX_SETUP_RESTART_FILE, never performed.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "resources/setup/resource.h"
+#include "ui/testing/remote.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring ShotPath(const std::wstring& name) {
+    return WinePath(Env(L"TAVIX_SHOT_DIR") + L"/" + name + L".bmp");
+}
+
+// Lets the window paint, then saves it.
+bool Shot(HWND w, const std::wstring& name) {
+    WaitFor([] { return false; }, 400);
+    return SaveScreenshot(w, ShotPath(name));
+}
+
+std::string N(const std::wstring& w) {
+    return std::string(w.begin(), w.end());  // ASCII paths only
+}
+
+struct Page {
+    int marker;
+    const char* name;
+};
+const Page kPages[] = {{IDC_WELCOME_TEXT, "Welcome"}, {IDC_LICENCE_TEXT, "Licence"},
+                       {IDC_PS2, "Interface"},        {IDC_DEST_PATH, "Destination"},
+                       {IDC_FOLDER_NAME, "Folder"},   {IDC_SUMMARY, "Start"},
+                       {IDC_PROGRESS, "Copy"},        {IDC_RESULT_TEXT, "Result"}};
+
+struct SheetSearch {
+    DWORD pid;
+    HWND found;
+};
+BOOL CALLBACK FindSheet(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<SheetSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w) && SendMessageW(w, PSM_GETCURRENTPAGEHWND, 0, 0) != 0) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class SetupRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int n = 0;
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        dir_ = std::wstring(tmp) + L"tavix_setup_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+               std::to_wstring(++n);
+        CreateDirectoryW(dir_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(WinePath(Env(L"TAVIX_SETUP_EXE")).c_str(),
+                              (dir_ + L"\\setup.exe").c_str(), FALSE));
+        CopyFileW(WinePath(Env(L"TAVIX_DX_DLL")).c_str(), (dir_ + L"\\lumodxhlp.dll").c_str(),
+                  FALSE);
+        CreateDirectoryW((dir_ + L"\\tools").c_str(), nullptr);
+        CopyFileW(WinePath(Env(L"TAVIX_PROBE_EXE")).c_str(), (dir_ + L"\\tools\\probe.exe").c_str(),
+                  FALSE);
+        SetEnvironmentVariableW(L"TAVIX_SETUP_RESTART_FILE", (dir_ + L"\\restart.txt").c_str());
+        SetEnvironmentVariableW(L"TAVIX_PROBE_FILE", (dir_ + L"\\probe.txt").c_str());
+        SetEnvironmentVariableW(L"TAVIX_TEST_DXVERSION", L"0x00090000");
+    }
+    void TearDown() override {
+        prog_.Kill();
+        // Remove what the run left (flat tree of two levels).
+        for (const wchar_t* sub : {L"\\tools", L"\\DirectX", L"\\lic", L""}) {
+            WIN32_FIND_DATAW fd;
+            const std::wstring d = dir_ + sub;
+            HANDLE h = FindFirstFileW((d + L"\\*").c_str(), &fd);
+            if (h != INVALID_HANDLE_VALUE) {
+                do
+                    DeleteFileW((d + L"\\" + fd.cFileName).c_str());
+                while (FindNextFileW(h, &fd));
+                FindClose(h);
+            }
+            RemoveDirectoryW(d.c_str());
+        }
+    }
+    void Write(const std::wstring& name, const std::string& text) {
+        std::ofstream out(N(dir_ + L"\\" + name), std::ios::binary);
+        out << text;
+    }
+    std::string Read(const std::wstring& name) {
+        std::string all;
+        for (const auto& l : ReadLines(dir_ + L"\\" + name))
+            all += l + "\n";
+        return all;
+    }
+    bool Start(const std::wstring& args) {
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        const std::wstring exe = dir_ + L"\\setup.exe";
+        std::wstring cmd = L"\"" + exe + L"\" /LOG=\"" + dir_ + L"\\setup.log\" " + args;
+        return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              dir_.c_str(), &si, &prog_.pi) != 0;
+    }
+    DWORD ExitCode(DWORD ms) {
+        if (!prog_.Exited(ms))
+            return 999;
+        DWORD code = 0;
+        GetExitCodeProcess(prog_.pi.hProcess, &code);
+        return code;
+    }
+    // The wizard: the process's window that answers PSM_GETCURRENTPAGEHWND.
+    HWND Wizard() {
+        SheetSearch s{prog_.pi.dwProcessId, nullptr};
+        EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&s));
+        return s.found;
+    }
+    HWND CurrentPage() {
+        HWND sheet = Wizard();
+        return sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))
+                     : nullptr;
+    }
+    std::string PageName(HWND page) {
+        for (const auto& p : kPages)
+            if (page != nullptr && GetDlgItem(page, p.marker) != nullptr)
+                return p.name;
+        return "";
+    }
+    // Waits for a page other than `from` (which may be nullptr) and names it.
+    std::string NextPage(HWND from, HWND* page) {
+        std::string name;
+        WaitFor(
+            [&] {
+                HWND p = CurrentPage();
+                if (p == nullptr || p == from || !IsWindowVisible(p))
+                    return false;
+                name = PageName(p);
+                *page = p;
+                return !name.empty();
+            },
+            10000);
+        return name;
+    }
+    // The result page, passing the copying page (which ends by itself over
+    // the empty copy plan) on the way.
+    std::string ToResult(HWND* page) {
+        std::string name = NextPage(*page, page);
+        if (name == "Copy")
+            name = NextPage(*page, page);
+        return name;
+    }
+    void PressNext() { PostMessageW(Wizard(), PSM_PRESSBUTTON, PSBTN_NEXT, 0); }
+    void PressFinish() { PostMessageW(Wizard(), PSM_PRESSBUTTON, PSBTN_FINISH, 0); }
+    std::vector<std::string> LoggedPages() {
+        std::vector<std::string> out;
+        for (const auto& l : ReadLines(dir_ + L"\\setup.log")) {
+            const size_t at = l.find("page shown: ");
+            if (at != std::string::npos)
+                out.push_back(l.substr(at + 12, l.find_last_not_of("\r") - at - 11));
+        }
+        return out;
+    }
+    bool LogHas(const std::string& text) {
+        for (const auto& l : ReadLines(dir_ + L"\\setup.log"))
+            if (l.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    std::wstring dir_;
+    Program prog_;
+};
+
+const char kFourAsksFalse[] =
+    "[Setup]\r\nProductName=Tavix\r\nVersion=4.0.1\r\nAskLicense=FALSE\r\nAskType=FALSE\r\n"
+    "AskPath=FALSE\r\nAskProgramFolder=FALSE\r\nRestart=FALSE\r\n"
+    "[PreRun Programs]\r\nprobe.exe=%1%\\tools,prerun,1\r\n"
+    "[Run Program After Installation]\r\nprobe.exe=%1%\\tools,x,after \"a,b\"\r\n";
+
+TEST_F(SetupRun, FourAsksFalseShowsFourPagesAndRunsProgramsBeforeAndAfter) {
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f, kFourAsksFalse);
+    ASSERT_TRUE(Start(L""));
+    HWND page = nullptr;
+    ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+    // The background window: class KivoSetup, caption "Setup", the work area.
+    HWND bg = FindWindowW(L"KivoSetup", nullptr);
+    ASSERT_NE(bg, nullptr);
+    EXPECT_EQ(WindowText(bg), L"Setup");
+    EXPECT_TRUE(IsWindowVisible(bg));
+    RECT work, r;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(bg, &r);
+    EXPECT_GE(r.right - r.left, work.right - work.left);
+    // The pre-run program ran and was waited for before the wizard.
+    EXPECT_NE(Read(L"probe.txt").find("tools\\probe.exe\" prerun|"), std::string::npos)
+        << Read(L"probe.txt");
+    EXPECT_NE(WindowText(GetDlgItem(page, IDC_WELCOME_TEXT))
+                  .find(L"Welcome to the Tavix Setup program.  This program will install Tavix on "
+                        L"your computer."),
+              std::wstring::npos);
+    EXPECT_TRUE(Shot(bg, (L"setup-background-welcome")));
+    EXPECT_TRUE(Shot(Wizard(), (L"setup-1-welcome")));
+    PressNext();
+    ASSERT_EQ(NextPage(page, &page), "Start");
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_SUMMARY)),
+              L"Product:\r\n          Tavix\r\n\r\nVersion:\r\n          4.0.1");
+    EXPECT_TRUE(Shot(Wizard(), (L"setup-6-start")));
+    PressNext();
+    ASSERT_EQ(ToResult(&page), "Result");  // the copying page passes by itself
+    EXPECT_EQ(WindowText(GetDlgItem(page, IDC_RESULT_TEXT)),
+              L"Setup has successfully installed Tavix.\n\nClick Finish to complete Setup.");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_RESTART_NOW)));
+    HWND cancel = GetDlgItem(Wizard(), IDCANCEL);
+    EXPECT_EQ(WindowText(cancel), L"Close");
+    EXPECT_FALSE(IsWindowEnabled(cancel));
+    EXPECT_TRUE(Shot(Wizard(), (L"setup-8-result-finish")));
+    PressFinish();
+    EXPECT_EQ(ExitCode(10000), 0u);
+    EXPECT_EQ(LoggedPages(), (std::vector<std::string>{"Welcome", "Start Installation",
+                                                       "Installation Procedures", "Setup Result"}));
+    EXPECT_TRUE(LogHas("setup file: "));
+    // The program after installation, opened with its arguments in its folder.
+    EXPECT_TRUE(WaitFor(
+        [&] { return Read(L"probe.txt").find("after \"a,b\"|") != std::string::npos; }, 10000))
+        << Read(L"probe.txt");
+    EXPECT_EQ(Read(L"restart.txt"), "");
+}
+
+TEST_F(SetupRun, EveryPageWithInterfaceChoiceExitDialogAndRestartLater) {
+    const std::string ini =
+        "[Setup]\r\nProductName=Tavix Storage\r\nSetupTitle=Tavix Storage Server Software Setup "
+        "for Every Desktop\r\nAskLicense=TRUE\r\nLicenseFolder=lic\r\nAskPath=TRUE\r\n"
+        "AskProgramFolder=TRUE\r\n";
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f, ini);
+    CreateDirectoryW((dir_ + L"\\lic").c_str(), nullptr);
+    Write(L"lic\\LICENENG.TXT", "TAVIX LICENCE\nline two\n");
+    ASSERT_TRUE(Start(L"/unknown"));
+    HWND page = nullptr;
+    ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+    // Cancel shows the Exit dialog; Resume keeps the wizard.
+    PostMessageW(Wizard(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    HWND exitDlg = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (exitDlg = FindTopLevel(prog_.pi.dwProcessId, L"Exit Setup")) != nullptr; },
+        5000));
+    EXPECT_NE(
+        WindowText(GetDlgItem(exitDlg, IDC_EXIT_TEXT)).find(L"Tavix Storage will not be installed"),
+        std::wstring::npos);
+    EXPECT_TRUE(Shot(exitDlg, (L"setup-exit-dialog")));
+    Press(exitDlg, IDC_RESUME);
+    ASSERT_TRUE(WaitFor(
+        [&] { return FindTopLevel(prog_.pi.dwProcessId, L"Exit Setup") == nullptr; }, 5000));
+    HWND bg = FindWindowW(L"KivoSetup", nullptr);
+    EXPECT_TRUE(Shot(bg, (L"setup-background-two-line-title")));
+    const char* expected[] = {"Licence", "Interface", "Destination", "Folder", "Start"};
+    for (const char* name : expected) {
+        PressNext();
+        ASSERT_EQ(NextPage(page, &page), name);
+        if (std::string(name) == "Licence") {
+            EXPECT_EQ(WindowText(GetDlgItem(page, IDC_LICENCE_TEXT)),
+                      L"TAVIX LICENCE\r\nline two\r\n");
+        }
+        if (std::string(name) == "Interface") {
+            EXPECT_TRUE(IsChecked(GetDlgItem(page, IDC_USB)));
+            SendMessageW(GetDlgItem(page, IDC_PS2), BM_CLICK, 0, 0);
+        }
+        if (std::string(name) == "Start") {
+            const std::wstring summary = WindowText(GetDlgItem(page, IDC_SUMMARY));
+            EXPECT_NE(summary.find(L"Installation Directory:\r\n          "), std::wstring::npos);
+            EXPECT_NE(summary.find(L"Program Folder:"), std::wstring::npos);
+        }
+        EXPECT_TRUE(Shot(Wizard(),
+                         (std::wstring(L"setup-page-") + std::wstring(name, name + strlen(name)))));
+    }
+    PressNext();
+    ASSERT_EQ(ToResult(&page), "Result");
+    // PS/2 on the NT family asks for a restart.
+    EXPECT_NE(WindowText(GetDlgItem(page, IDC_RESULT_TEXT)).find(L"you must restart your computer"),
+              std::wstring::npos);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_RESTART_NOW)));
+    EXPECT_TRUE(IsChecked(GetDlgItem(page, IDC_RESTART_NOW)));
+    EXPECT_TRUE(Shot(Wizard(), (L"setup-8-result-restart")));
+    SendMessageW(GetDlgItem(page, IDC_RESTART_LATER), BM_CLICK, 0, 0);
+    PressFinish();
+    EXPECT_EQ(ExitCode(10000), 0u);
+    EXPECT_EQ(Read(L"restart.txt"), "");
+    EXPECT_TRUE(LogHas("unknown switch /unknown ignored"));
+    EXPECT_TRUE(LogHas("interface chosen: PS/2"));
+}
+
+TEST_F(SetupRun, SilentCompletesAndRestartsThroughTheSeam) {
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f, "[Setup]\r\nProductName=Tavix\r\nAskLicense=TRUE\r\nAskPath=TRUE\r\n");
+    ASSERT_TRUE(Start(L"/S"));
+    EXPECT_EQ(ExitCode(20000), 0u);
+    EXPECT_EQ(Read(L"restart.txt"), "restart\n");  // the interface page's default keeps restart
+    EXPECT_EQ(LoggedPages(), (std::vector<std::string>{"Welcome", "Start Installation",
+                                                       "Installation Procedures", "Setup Result"}));
+}
+
+TEST_F(SetupRun, HiddenShowsNoWindowAndNoRestartNeverOffersOne) {
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f, "[Setup]\r\nProductName=Tavix\r\nPS2Type=FALSE\r\nRestart=TRUE\r\n");
+    ASSERT_TRUE(Start(L"/H /NR"));
+    bool seen = false;
+    const DWORD start = GetTickCount();
+    while (!prog_.Exited(0) && GetTickCount() - start < 20000) {
+        seen =
+            seen || !TopLevelWindows(prog_.pi.dwProcessId, L"Setup").empty() || Wizard() != nullptr;
+        Sleep(10);
+    }
+    EXPECT_FALSE(seen);
+    EXPECT_EQ(ExitCode(1000), 0u);
+    EXPECT_EQ(Read(L"restart.txt"), "");
+    EXPECT_TRUE(LogHas("restart not offered: /NR"));
+    EXPECT_TRUE(LogHas("switch /H: hidden and silent"));
+}
+
+TEST_F(SetupRun, NoRestartSwitchShowsFinishWhereRestartWasDue) {
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f, "[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n");
+    ASSERT_TRUE(Start(L"/NR"));
+    HWND page = nullptr;
+    ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+    PressNext();
+    ASSERT_EQ(NextPage(page, &page), "Start");
+    PressNext();
+    ASSERT_EQ(ToResult(&page), "Result");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_RESTART_NOW)));
+    EXPECT_NE(WindowText(GetDlgItem(page, IDC_RESULT_TEXT)).find(L"Click Finish"),
+              std::wstring::npos);
+    PressFinish();
+    EXPECT_EQ(ExitCode(10000), 0u);
+    EXPECT_EQ(Read(L"restart.txt"), "");
+}
+
+TEST_F(SetupRun, MissingSetupFileShowsNotSupported) {
+    ASSERT_TRUE(Start(L""));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (box = FindTopLevel(prog_.pi.dwProcessId, L"Setup Warning")) != nullptr; },
+        10000));
+    bool found = false;
+    for (const auto& t : StaticTexts(box))
+        found = found || t == L"Current O.S. is not supported by this software, please refer to "
+                              L"the user's manual or readme.txt for more information.";
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(Shot(box, (L"setup-not-supported")));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(ExitCode(10000), 1u);
+    EXPECT_EQ(FindWindowW(L"KivoSetup", nullptr), nullptr);
+}
+
+TEST_F(SetupRun, LanguageDialogPicksTheChosenLanguagesProfile) {
+    std::string lang;
+    for (const char* l : {"0x00000407", "0x00000409", "0x0000040C"}) {
+        const std::string name = std::string(l).substr(6) + ".ini";
+        lang += std::string("[") + l + "]\r\nsupport=1\r\nWinXP Profile=" + name +
+                "\r\nWin2K Profile=" + name + "\r\nWinNT Profile=" + name + "\r\n";
+        Write(std::wstring(name.begin(), name.end()),
+              "[Setup]\r\nProductName=Product " + name + "\r\nAskType=FALSE\r\n");
+    }
+    lang += "[0x00000411]\r\nsupport=0\r\nWinNT Profile=0411.ini\r\n";
+    Write(L"SelLang.INI", lang);
+    ASSERT_TRUE(Start(L""));
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (dlg = FindTopLevel(prog_.pi.dwProcessId, L"Select Language")) != nullptr; },
+        10000));
+    HWND list = GetDlgItem(dlg, IDC_LANG_LIST);
+    ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0),
+              3);  // English, French, German: the installer's order
+    EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 0, 0), 1033);
+    EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 1, 0), 1036);
+    EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 2, 0), 1031);
+    EXPECT_TRUE(Shot(dlg, (L"setup-language")));
+    SendMessageW(list, CB_SETCURSEL, 1, 0);
+    Press(dlg, IDOK);
+    HWND page = nullptr;
+    ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+    EXPECT_NE(WindowText(GetDlgItem(page, IDC_WELCOME_TEXT)).find(L"install Product 040C.ini"),
+              std::wstring::npos);
+    EXPECT_TRUE(LogHas("language chosen: 0x0000040C"));
+    PostMessageW(Wizard(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    HWND exitDlg = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (exitDlg = FindTopLevel(prog_.pi.dwProcessId, L"Exit Setup")) != nullptr; },
+        5000));
+    Press(exitDlg, IDC_EXIT_SETUP);
+    EXPECT_EQ(ExitCode(10000), 2u);
+}
+
+TEST_F(SetupRun, DirectXHandoffReplacesTheRestartAndRunsWithQ) {
+    CreateDirectoryW((dir_ + L"\\DirectX").c_str(), nullptr);
+    CopyFileW(WinePath(Env(L"TAVIX_PROBE_EXE")).c_str(), (dir_ + L"\\DirectX\\dxsetup.exe").c_str(),
+              FALSE);
+    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+        Write(f,
+              "[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n"
+              "[PostCheck Programs]\r\nDirectX9=0x00090003,DirectX,dxsetup.exe\r\n");
+    ASSERT_TRUE(Start(L""));
+    HWND page = nullptr;
+    ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+    PressNext();
+    ASSERT_EQ(NextPage(page, &page), "Start");
+    PressNext();
+    ASSERT_EQ(ToResult(&page), "Result");
+    EXPECT_NE(
+        WindowText(GetDlgItem(page, IDC_RESULT_TEXT)).find(L"it also needs to install DirectX"),
+        std::wstring::npos);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_RESTART_NOW)));
+    EXPECT_TRUE(Shot(Wizard(), (L"setup-8-result-directx")));
+    PressFinish();
+    EXPECT_EQ(ExitCode(10000), 0u);
+    EXPECT_TRUE(WaitFor([&] { return Read(L"probe.txt").find("/Q|") != std::string::npos; }, 10000))
+        << Read(L"probe.txt");
+    EXPECT_NE(Read(L"probe.txt").find("DirectX"), std::string::npos);
+    EXPECT_EQ(Read(L"restart.txt"), "");
+}
+
+}  // namespace
