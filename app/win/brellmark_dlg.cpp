@@ -8,6 +8,7 @@
 #include "dialogs/win/admin_login.h"
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
+#include "dialogs/win/help_web.h"
 #include "dialogs/win/no_servers.h"
 #include "dialogs/win/router_config.h"
 #include "mapdrive/win/share_dialogs.h"
@@ -366,7 +367,8 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             model_.StartDiscovery();
             return true;
         case IDC_HELP_BUTTON:
-            return true;  // help files come with the help service
+            ShowHelp(hwnd());
+            return true;
         case IDC_EXIT:
             OnCancel();
             return true;
@@ -412,9 +414,24 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
             *result = 0;
             return true;
         }
-        case NM_DBLCLK:
+        case NM_DBLCLK: {
+            // The selected server's web administration pages.
+            int kind = 0;
+            uint32_t ip = 0;
+            bool any = false;
+            {
+                std::lock_guard<std::mutex> guard(model_.servers().Lock());
+                if (const proto::ServerInfo* s = model_.servers().FindSelected()) {
+                    kind = s->kind;
+                    ip = s->ip;
+                    any = true;
+                }
+            }
+            if (any)
+                OpenWebAdmin(hwnd(), kind, ip);
             *result = 0;
-            return true;  // web administration comes with the web service
+            return true;
+        }
         case LVN_COLUMNCLICK:
             model_.OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
             *result = 0;
@@ -470,8 +487,10 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
                 about.DoModal();
                 return TRUE;
             }
-            if (wParam == IDM_HELP)
-                return TRUE;  // help files come with the help service
+            if (wParam == IDM_HELP) {
+                ShowHelp(hwnd());
+                return TRUE;
+            }
             if ((wParam & 0xFFF0) == IDM_IMPORT) {
                 if (ImportAllowed())
                     model_.OnImportUsers();

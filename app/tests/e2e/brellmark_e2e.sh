@@ -6,6 +6,8 @@
 #   none  no server at all: the "no servers" dialog
 #   scale 500 virtual servers answering one discovery at once
 #   import  account import: mixed file, late and lost answers, cancel
+#   shell   help by locale and web administration by kind, through the real
+#           shell to a stand-in browser registered in the test prefix
 #   configure  login, basic configuration, write replies, restart and details
 #         against the servers of configure-servers.conf; the driver writes
 #         control lines into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL)
@@ -62,6 +64,10 @@ import)
     harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='ImportTest.*'
+    ;;
+shell)
+    harness_start_vnas "$here/shell-servers.conf" "$tmp/vnas.log"
+    filter='ShellTest.*'
     ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac

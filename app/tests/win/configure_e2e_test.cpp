@@ -450,26 +450,54 @@ TEST_F(ConfigureTest, DetailsShowTheLayoutsAndOnlyPresentDiskRows) {
                                               {L"Disk Status", L"Not initialized"}}));
 }
 
-TEST_F(ConfigureTest, RouterConfigurationOpensNothingYet) {
+// A router-type server opens the router dialog filled from its reply; its
+// refused inputs give their messages; a change writes every item in order.
+TEST_F(ConfigureTest, RouterServerOpensTheRouterDialogAndWritesItsItems) {
     long reply = -1;
-    const size_t from = Log().size();
-    Select(kRouter.name);
-    Press(main, IDC_CONFIGURE);
-    HWND login = WaitDialog(L"Administrator Login");
-    ASSERT_NE(login, nullptr);
-    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-    Press(login, IDOK);
-    reply = WaitLine(from, [](const std::string& l) {
-        return l.rfind("tx ", 0) == 0 && Has(l, "cmd=2") && Has(l, "id=00:11:32:cc:00:07");
-    });
-    ASSERT_GE(reply, 0);
-    // The reply carries the router tag with the value 2.
-    EXPECT_NE(Log()[static_cast<size_t>(reply)].find(",17:02000000,"), std::string::npos);
-    Settle(1000);
-    EXPECT_TRUE(NoWindow(L"Basic Configuration"));
+    HWND dlg = OpenConfig(kRouter, &reply);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_NE(GetDlgItem(dlg, IDC_PPPOE_USER), nullptr) << "not the router dialog";
+    EXPECT_EQ(Text(dlg, IDC_SERVER_NAME), L"CFG-ROUTER");
+    EXPECT_TRUE(IsChecked(Box(dlg, IDC_DHCP)));
+    EXPECT_FALSE(IsWindowEnabled(Box(dlg, IDC_PPPOE_USER)));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_LAN_IP)), Ip(10, 77, 2, 7));
+    EXPECT_EQ(IpAddress(Box(dlg, IDC_DHCP_END)), Ip(10, 77, 2, 200));
+    EXPECT_TRUE(IsChecked(Box(dlg, IDC_DHCP_SERVER)));
+
+    const wchar_t kNullUser[] = L"Null user name isn't allowed!";
+    struct Case {
+        int mode;   // radio button to press
+        int clear;  // an address control to blank, or 0
+        const wchar_t* message;
+    } cases[] = {{IDC_PPPOE, 0, kNullUser},
+                 {IDC_PPTP, 0, kAddressNull},  // server address checked before the user name
+                 {IDC_DHCP, IDC_LAN_NETMASK, kAddressNull}};
+    for (const Case& c : cases) {
+        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(c.mode, BN_CLICKED), 0);
+        if (c.clear)
+            SetIpAddress(Box(dlg, c.clear), 0);
+        Press(dlg, IDOK);
+        EXPECT_TRUE(Answer(L"Error", c.message)) << Narrow(c.message);
+        if (c.clear)
+            SetIpAddress(Box(dlg, c.clear), Ip(255, 255, 0, 0));
+    }
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_PPPOE, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Box(dlg, IDC_PPPOE_USER)) != FALSE; }, 5000));
+    SetText(Box(dlg, IDC_PPPOE_USER), L"dsl");
+    SetText(Box(dlg, IDC_PPPOE_PASSWORD), L"pw");
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Answer(L"Warning", kRestartQuestion, IDNO));
+    ASSERT_GE(
+        WaitLine(static_cast<size_t>(reply),
+                 [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=4"); }),
+        0);
     const auto rx = RequestsTo(kRouter, static_cast<size_t>(reply));
-    EXPECT_TRUE(rx.empty()) << rx.front();
+    ASSERT_EQ(rx.size(), 1u);
+    EXPECT_EQ(Items(rx[0]), "1:\"" + Field16("CFG-ROUTER") +
+                                "\",8:03,5:0.0.0.0,7:0.0.0.0,6:0.0.0.0,16:00,18:\"dsl\\x00\","
+                                "19:\"pw\\x00\",20:0.0.0.0,21:\"\\x00\",22:\"\\x00\",28:01,"
+                                "23:10.77.2.7,25:255.255.0.0,24:10.77.0.1,29:10.77.2.100,"
+                                "30:10.77.2.200");
 }
 
 TEST_F(ConfigureTest, RefusedInputShowsItsMessageAndKeepsTheRest) {
