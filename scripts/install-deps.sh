@@ -13,6 +13,14 @@ pkgs=(
   clang-format
 )
 
+# Where this machine cannot run 32-bit programs, the 32-bit tests run 32-bit
+# Wine under user-space emulation (scripts/i386-emulation.sh).
+if "$(dirname "$0")/i386-emulation.sh" needed; then
+  echo "install-deps: 32-bit x86 programs run here only under emulation (or TAVIX_EMULATE_I386=1):" \
+    "the 32-bit tests need qemu-user-static"
+  pkgs+=(qemu-user-static)
+fi
+
 need=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")

@@ -1,13 +1,71 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds everything and runs every test:
-# native unit tests (with sanitizers), Windows-side tests under Wine and the
-# end-to-end runs in private network namespaces. Needs root (apt, namespaces).
-set -euo pipefail
+# Sets up a fresh Debian machine, builds everything and runs every test, in
+# two parts:
+#   1. the suite: native unit tests (with sanitizers), Windows-side tests and
+#      end-to-end runs in private network namespaces, on the x86_64 twin;
+#   2. the smoke set on the shipped 32-bit programs (scripts/test-32bit.sh),
+#      under qemu-i386-static where the kernel cannot run 32-bit programs.
+# Extra arguments go to both CTest runs. Needs root (apt, namespaces). Ends
+# with the time of each part and one summary line over both parts, in CTest's
+# form; exits non-zero when anything failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
 . "$root/tests/harness/lib.sh"
-harness_init 3600
+build=$(harness_build_dir)
+times=()
+
+t=$SECONDS
+"$root/scripts/install-deps.sh" || exit 1
+times+=("apt $((SECONDS - t))")
+t=$SECONDS
+"$root/scripts/build.sh" || exit 1
+times+=("build $((SECONDS - t))")
+
+harness_init 7200
+harness_sweep_stale
 [ -n "${DISPLAY:-}" ] || harness_start_xvfb
-cd "$(harness_build_dir)"
-ctest --output-on-failure -j "${TAVIX_TEST_JOBS:-2}" "$@"
+log=$(harness_tmpdir)/ctest.log
+
+# Passed, failed and total tests of the last CTest summary in the log, or
+# "0 N N" (N tests, none run) when there is none.
+counts() {
+    local line
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+    if [ -n "$line" ]; then
+        echo "$line" | awk '{print $NF - $4, $4, $NF}'
+    else
+        echo "0 $2 $2"
+    fi
+}
+
+t=$SECONDS
+rc1=0
+(cd "$build" && ctest --output-on-failure -j "${TAVIX_TEST_JOBS:-2}" "$@") 2>&1 | tee "$log.twin"
+rc1=${PIPESTATUS[0]}
+times+=("twin-suite $((SECONDS - t))")
+twin_expected=$(cd "$build" && ctest -N "$@" | awk '/^Total Tests:/ {print $3}')
+read -r p1 f1 n1 < <(counts "$log.twin" "${twin_expected:-1}")
+
+rc2=0
+"$root/scripts/test-32bit.sh" "$@" 2>&1 | tee "$log.32"
+rc2=${PIPESTATUS[0]}
+smoke_expected=$(ctest --test-dir "$build/win32" -N -L smoke32 "$@" | awk '/^Total Tests:/ {print $3}')
+read -r p2 f2 n2 < <(counts "$log.32" "${smoke_expected:-1}")
+while read -r entry; do
+    times+=("$entry")
+done < <(awk '/^timing: prefix / {print "prefix", $3} /^timing: 32-bit smoke set / {print "32-bit-smoke-set", $5}' "$log.32")
+# A part that failed without a failing test (its set-up, say) counts once.
+[ "$rc1" -eq 0 ] || [ "$f1" -gt 0 ] || { f1=1; n1=$((n1 + 1)); }
+[ "$rc2" -eq 0 ] || [ "$f2" -gt 0 ] || { f2=1; n2=$((n2 + 1)); }
+
+echo
+echo "time of each part:"
+for entry in "${times[@]}"; do
+    printf '  %-18s %5s s\n' "${entry% *}" "${entry##* }"
+done
+echo "twin suite: $p1 passed, $f1 failed; 32-bit smoke set: $p2 passed, $f2 failed"
+passed=$((p1 + p2))
+failed=$((f1 + f2))
+total=$((n1 + n2))
+echo "$((total > 0 ? passed * 100 / total : 0))% tests passed, $failed tests failed out of $total"
+[ "$rc1" -eq 0 ] && [ "$rc2" -eq 0 ] && [ "$failed" -eq 0 ]

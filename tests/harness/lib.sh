@@ -55,6 +55,17 @@ harness_tmpdir() {
     echo "$_HARNESS_TMP"
 }
 
+# Slow-down factor of this run ($TAVIX_TIME_SCALE, a whole number, default 1):
+# 32-bit Wine under user-space emulation is several times slower, so every
+# time limit of the harness and of the Windows test drivers is multiplied.
+harness_time_scale() {
+    local n=${TAVIX_TIME_SCALE:-1}
+    case "$n" in
+    '' | *[!0-9]* | 0) echo 1 ;;
+    *) echo "$n" ;;
+    esac
+}
+
 # Polls `cmd...` every 0.1 s until it succeeds or `seconds` have passed.
 harness_wait_for() {
     local seconds=$1
@@ -81,10 +92,20 @@ _harness_pid_gone() { ! kill -0 "$1" 2>/dev/null; }
 # ---------------------------------------------------------------------------
 # Xvfb
 
+# Free: no lock file, or one whose server has gone (Xvfb replaces a stale
+# lock and socket itself).
 _harness_display_free() {
-    local n=$1
-    [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]
+    local n=$1 pid
+    if [ -e "/tmp/.X$n-lock" ]; then
+        pid=$(tr -dc 0-9 <"/tmp/.X$n-lock" 2>/dev/null)
+        [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null
+        return
+    fi
+    [ ! -e "/tmp/.X11-unix/X$n" ]
 }
+
+# Where the harness notes which process owns each Xvfb it started.
+_HARNESS_XVFB_OWNERS=/tmp/.tavix-xvfb
 
 _harness_display_up() {
     DISPLAY=":$1" xdpyinfo >/dev/null 2>&1
@@ -114,6 +135,8 @@ harness_start_xvfb() {
         if kill -0 "$pid" 2>/dev/null && _harness_display_up "$n"; then
             _HARNESS_XVFB_PID=$pid
             echo "$pid" >>"$(harness_tmpdir)/keep.pids"
+            mkdir -p "$_HARNESS_XVFB_OWNERS"
+            echo "$pid $owner" >"$_HARNESS_XVFB_OWNERS/$n"
             export DISPLAY=":$n"
             # Reaper for callers that exec away their shell (no trap runs):
             # stops this server when the calling process is gone.
@@ -143,83 +166,102 @@ harness_start_xvfb() {
 # ---------------------------------------------------------------------------
 # Wine
 
-# True when this machine can execute 32-bit x86 programs (some virtual
-# machines run 64-bit user code only; then only 64-bit Wine works).
+# True when this machine can execute 32-bit x86 programs now (some virtual
+# machines run 64-bit user code only; then 32-bit Wine works only under the
+# emulation of scripts/i386-emulation.sh).
 harness_can_run_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-# The prefix architecture: $HARNESS_WINEARCH, else win32 where this machine
-# can run 32-bit programs (the shipped 32-bit build is tested), else win64
-# (the x86_64 build of the same programs is tested).
+# True when 32-bit programs run here without the test runs' emulation entry.
+_harness_runs_32bit_natively() {
+    [ ! -e /proc/sys/fs/binfmt_misc/tavix-i386 ] && harness_can_run_32bit
+}
+
+# The prefix architecture: $HARNESS_WINEARCH (every CTest test sets it from
+# the tree it belongs to), else win32 where this machine runs 32-bit programs
+# natively (the demo shows the shipped build), else win64 (the x86_64 twin).
 _harness_tree_winearch() {
     if [ -n "${HARNESS_WINEARCH:-}" ]; then
         echo "$HARNESS_WINEARCH"
-    elif harness_can_run_32bit; then
+    elif _harness_runs_32bit_natively; then
         echo win32
     else
         echo win64
     fi
 }
 
-# The Windows build tree that the tests run: win32, or win64 where 32-bit
-# programs cannot run.
+# The Windows build tree of the programs to run: win32 (shipped) or win64.
 harness_test_tree() {
     if [ "$(_harness_tree_winearch)" = win32 ]; then echo win32; else echo win64; fi
 }
 
 # Chooses the Wine loader for the prefix architecture and exports WINEARCH and
-# HARNESS_WINE. With a 64-bit prefix, `wine` on PATH is pointed at the 64-bit
-# loader: Debian's wrapper would pick the 32-bit one whenever it is installed,
-# even where it cannot run.
+# HARNESS_WINE. `wine` on PATH is pointed at that loader: with a 64-bit prefix
+# Debian's wrapper would pick the 32-bit one whenever it is installed, even
+# where it cannot run.
 harness_wine_select() {
-    [ -n "${HARNESS_WINE:-}" ] && return 0
+    local arch loader shim
+    arch=$(_harness_tree_winearch)
+    [ -n "${HARNESS_WINE:-}" ] && [ "${_HARNESS_WINE_ARCH:-}" = "$arch" ] && return 0
     command -v wine >/dev/null || harness_die "Wine is not installed"
-    export WINEARCH
-    WINEARCH=$(_harness_tree_winearch)
-    case "$WINEARCH" in
+    case "$arch" in
     win32)
-        harness_can_run_32bit ||
+        [ -n "${TAVIX_I386_PRIVATE:-}" ] || harness_can_run_32bit ||
             harness_die "this machine cannot run 32-bit programs, so 32-bit Wine does not" \
-                "work here; build the Windows tree for x86_64 (win64 prefix)"
-        HARNESS_WINE=wine
+                "work here; run the 32-bit tests through scripts/test-32bit.sh (it makes them" \
+                "run under qemu-i386-static) or the x86_64 twin (HARNESS_WINEARCH=win64)"
+        loader=/usr/lib/wine/wine
         ;;
     win64)
-        local loader
         loader=$(command -v wine64 || true)
         [ -n "$loader" ] || loader=/usr/lib/wine/wine64
         [ -x "$loader" ] || harness_die "64-bit Wine (package wine64) is not installed"
-        local shim
-        shim="$(harness_build_dir)/wine/bin"
-        mkdir -p "$shim"
-        if [ ! -x "$shim/wine" ]; then
-            printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$shim/wine.$$"
-            chmod +x "$shim/wine.$$"
-            mv -f "$shim/wine.$$" "$shim/wine"
-        fi
-        case ":$PATH:" in
-        *":$shim:"*) ;;
-        *) export PATH="$shim:$PATH" ;;
-        esac
-        HARNESS_WINE=$loader
         ;;
-    *) harness_die "unknown WINEARCH '$WINEARCH'" ;;
+    *) harness_die "unknown WINEARCH '$arch'" ;;
     esac
-    export HARNESS_WINE
+    export WINEARCH=$arch
+    # `wine` on PATH runs this architecture's loader, whatever an inherited
+    # PATH or the distribution's wrapper would choose. With
+    # $TAVIX_I386_PRIVATE set (scripts/test-32bit.sh), each run of it gets a
+    # user namespace whose own binfmt_misc hands 32-bit programs to
+    # qemu-i386-static; nothing outside that run sees it.
+    shim="$(harness_wine_dir)/bin"
+    mkdir -p "$shim"
+    local text
+    text=$(printf '#!/bin/sh\n[ -z "${TAVIX_I386_PRIVATE:-}" ] || exec %s exec %s "$@"\nexec %s "$@"' \
+        "$HARNESS_ROOT/scripts/i386-emulation.sh" "$loader" "$loader")
+    if [ "$(cat "$shim/wine" 2>/dev/null)" != "$text" ]; then
+        echo "$text" >"$shim/wine.$$"
+        chmod +x "$shim/wine.$$"
+        mv -f "$shim/wine.$$" "$shim/wine"
+    fi
+    export PATH="$shim:$PATH"
+    export HARNESS_WINE=$shim/wine
+    _HARNESS_WINE_ARCH=$arch
     export WINEDEBUG=${WINEDEBUG:--all}
 }
 
-# Builds the shared template prefix once per build directory. Runs wineboot in
-# a network namespace of its own, so that creating it cannot reach any
-# network. Serialised with flock: parallel tests wait for the first one.
+# The prefixes of one architecture in this build directory:
+# <build>/wine/win32 or <build>/wine/win64 (template, host, ns-*, bin).
+harness_wine_dir() {
+    echo "$(harness_build_dir)/wine/${WINEARCH:-$(_harness_tree_winearch)}"
+}
+
+# Builds the template prefix of $WINEARCH once per build directory (about
+# 15 s natively, 4 to 5 minutes under emulation). Runs wineboot in a network
+# namespace of its own, so that creating it cannot reach any network.
+# Serialised with flock: parallel tests wait for the first one, as long as
+# the whole creation may take.
 _harness_build_template() {
-    local base template lock
-    base="$(harness_build_dir)/wine"
+    local base template lock scale
+    base=$(harness_wine_dir)
     template="$base/template"
     lock="$base/template.lock"
+    scale=$(harness_time_scale)
     mkdir -p "$base"
     (
-        flock -w 600 9 || harness_die "timed out waiting for the template prefix lock"
+        flock -w $((700 * scale)) 9 || harness_die "timed out waiting for the template prefix lock"
         if [ -f "$template/.harness-ready" ] &&
             [ "$(cat "$template/.harness-ready")" = "$WINEARCH" ] &&
             [ -f "$template/drive_c/windows/Fonts/tahoma.ttf" ]; then
@@ -234,18 +276,26 @@ _harness_build_template() {
         if unshare --net true 2>/dev/null; then
             isolate=(unshare --net)
         fi
-        local started=$SECONDS
-        if ! "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
-            WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
-            timeout 300 "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1; then
-            harness_die "wineboot failed, see $base/template.log"
+        local started=$SECONDS rc=0
+        "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all \
+            WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY= \
+            timeout $((300 * scale)) "$HARNESS_WINE" wineboot -i >"$base/template.log" 2>&1 || rc=$?
+        # The first Wine process waits at most 5 minutes for the prefix's own
+        # set-up, which goes on without it (under emulation on a busy machine
+        # it takes longer): wait until every process of the prefix has ended,
+        # then judge by what the set-up left.
+        WINEPREFIX="$template" timeout $((300 * scale)) wineserver -w >/dev/null 2>&1 || true
+        if [ ! -f "$template/.update-timestamp" ] || [ ! -f "$template/system.reg" ] ||
+            [ ! -f "$template/drive_c/windows/system32/kernel32.dll" ]; then
+            harness_die "wineboot failed (exit code $rc), see $base/template.log"
         fi
+        [ "$rc" -eq 0 ] || harness_log "wineboot gave up waiting (exit code $rc), but the prefix set-up finished"
         # Without a window manager Wine must draw captions and frames itself;
         # dialogs use Wine's own Tahoma so they have their designed size.
         local key='HKCU\Software\Wine\X11 Driver'
         for value in Managed Decorated; do
             "${isolate[@]}" env WINEPREFIX="$template" WINEARCH="$WINEARCH" WINEDEBUG=-all DISPLAY= \
-                timeout 120 "$HARNESS_WINE" reg add "$key" /v "$value" /d N /f \
+                timeout $((120 * scale)) "$HARNESS_WINE" reg add "$key" /v "$value" /d N /f \
                 >>"$base/template.log" 2>&1 || harness_die "cannot set $value, see $base/template.log"
         done
         if [ -d /usr/share/wine/fonts ]; then
@@ -258,6 +308,13 @@ _harness_build_template() {
     ) 9>"$lock" || exit 1
 }
 
+# Makes the template prefix of the tree's architecture ready (the slow part
+# of a first run), so that tests only copy it.
+harness_make_template() {
+    harness_wine_select
+    _harness_build_template
+}
+
 # Makes DIR a ready Wine prefix of the tree's architecture (a copy of the
 # template when DIR does not exist yet) and exports WINEARCH and WINEDEBUG.
 harness_prepare_prefix() {
@@ -267,7 +324,7 @@ harness_prepare_prefix() {
     [ -d "$dir" ] && return 0
     _harness_build_template
     local template tmp
-    template="$(harness_build_dir)/wine/template"
+    template="$(harness_wine_dir)/template"
     tmp="$dir.tmp.$$"
     rm -rf "$tmp"
     mkdir -p "$(dirname "$dir")"
@@ -284,7 +341,8 @@ harness_prepare_prefix() {
 harness_wine_client_prefix() {
     [ -n "${HARNESS_NS_C:-}" ] || harness_die "harness_wine_client_prefix: call harness_netns_up first"
     local dir
-    dir="$(harness_build_dir)/wine/ns-$HARNESS_NS_C"
+    harness_wine_select
+    dir="$(harness_wine_dir)/ns-$HARNESS_NS_C"
     if [ -d "$dir" ]; then
         WINEPREFIX="$dir" timeout 20 wineserver -k >/dev/null 2>&1 || true
         rm -rf "$dir"
@@ -341,6 +399,7 @@ harness_netns_up() {
     esac
     local ns_c="$prefix-c" ns_s="$prefix-s"
     local dev_c="tvxc$$" dev_s="tvxs$$"
+    harness_sweep_stale
     if ip netns list | grep -qE "^($ns_c|$ns_s)( |\$)"; then
         harness_die "namespace $ns_c or $ns_s exists already"
     fi
@@ -378,6 +437,48 @@ _harness_netns_kill() {
     for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
     for pid in $pids; do
         harness_wait_for 5 _harness_pid_gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+    done
+}
+
+# Removes what earlier runs of the harness left behind when they were killed
+# (a CTest time-out, say) before their clean-up ran: namespaces
+# `NAME-PID-c`/`NAME-PID-s` whose creating process PID has gone (and the
+# processes still in them, which only that run started), their prefixes in
+# this build directory, and Xvfb servers whose owner has gone. Anything whose
+# owner still runs is left alone: other runs share this machine.
+harness_sweep_stale() {
+    local ns pid kind dev n line xpid owner
+    for ns in $(ip netns list 2>/dev/null | awk '{print $1}'); do
+        [[ "$ns" =~ ^[a-z][a-z0-9_]*-([0-9]+)-([cs])$ ]] || continue
+        pid=${BASH_REMATCH[1]}
+        kind=${BASH_REMATCH[2]}
+        [ -d "/proc/$pid" ] && continue
+        # Only namespaces of the harness: nothing in them but lo and its own
+        # end of the veth pair (gone already when the peer was deleted).
+        dev=$(ip -n "$ns" -o link show 2>/dev/null | awk -F': ' '{sub(/@.*/, "", $2); print $2}' |
+            grep -vx lo | grep -vx "tvx$kind$pid")
+        [ -z "$dev" ] || continue
+        _harness_netns_kill "$ns"
+        ip netns del "$ns" 2>/dev/null && harness_log "removed the stale namespace $ns"
+    done
+    local dir
+    for dir in "$(harness_build_dir)"/wine/ns-* "$(harness_build_dir)"/wine/win*/ns-*; do
+        [ -d "$dir" ] || continue
+        [[ "${dir##*/}" =~ ^ns-[a-z][a-z0-9_]*-([0-9]+)-c$ ]] || continue
+        pid=${BASH_REMATCH[1]}
+        [ -d "/proc/$pid" ] && continue
+        WINEPREFIX="$dir" timeout 20 wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$dir" && harness_log "removed the stale prefix $dir"
+    done
+    for line in "$_HARNESS_XVFB_OWNERS"/*; do
+        [ -f "$line" ] || continue
+        n=${line##*/}
+        read -r xpid owner <"$line" || continue
+        [ -n "$owner" ] && [ -d "/proc/$owner" ] && continue
+        if [ -n "$xpid" ] && tr '\0' ' ' 2>/dev/null <"/proc/$xpid/cmdline" | grep -q "^Xvfb :$n "; then
+            kill -TERM "$xpid" 2>/dev/null && harness_log "stopped the stale Xvfb on :$n"
+        fi
+        rm -f "$line"
     done
 }
 
@@ -461,9 +562,11 @@ _harness_on_signal() {
 }
 
 # Installs the clean-up trap and a watchdog that ends the test after
-# `timeout` seconds (default 300, or $HARNESS_TIMEOUT).
+# `timeout` seconds (default 300, or $HARNESS_TIMEOUT) times the run's
+# slow-down factor.
 harness_init() {
     local timeout=${1:-${HARNESS_TIMEOUT:-300}}
+    timeout=$((timeout * $(harness_time_scale)))
     _harness_make_tmp
     trap harness_cleanup EXIT
     trap _harness_on_signal INT TERM

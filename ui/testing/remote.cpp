@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 
 namespace e2e {
@@ -57,7 +58,17 @@ bool VnasControl(const std::string& line) {
     return ok;
 }
 
+DWORD Scaled(DWORD ms) {
+    static const DWORD scale = [] {
+        const std::wstring text = Env(L"TAVIX_TIME_SCALE");
+        const unsigned long n = text.empty() ? 1 : std::wcstoul(text.c_str(), nullptr, 10);
+        return n >= 1 && n <= 100 ? static_cast<DWORD>(n) : 1;
+    }();
+    return ms * scale;
+}
+
 bool WaitFor(const std::function<bool()>& done, DWORD ms) {
+    ms = Scaled(ms);
     const DWORD start = GetTickCount();
     for (;;) {
         if (done())
@@ -80,7 +91,7 @@ bool Program::Start(const std::wstring& exe) {
 }
 
 bool Program::Exited(DWORD ms) {
-    return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0;
+    return WaitForSingleObject(pi.hProcess, Scaled(ms)) == WAIT_OBJECT_0;
 }
 
 void Program::Kill() {

@@ -19,6 +19,11 @@ std::vector<std::string> ReadLines(const std::wstring& path);
 // Writes one control line into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL).
 bool VnasControl(const std::string& line);
 
+// `ms` times the run's slow-down factor ($TAVIX_TIME_SCALE, default 1): the
+// shipped 32-bit programs may run under user-space emulation, several times
+// slower. Every wait below is scaled by it.
+DWORD Scaled(DWORD ms);
+
 // Polls `done` every 25 ms, pumping this thread's messages, up to `ms`.
 bool WaitFor(const std::function<bool()>& done, DWORD ms);
 

@@ -104,8 +104,14 @@ protected:
 
     // Runs the message loop until `done()` holds (then `graceMs` longer, to
     // catch anything that should not come) or `timeoutMs` pass.
+    // Both times grow by $TAVIX_TIME_SCALE (32-bit Wine under emulation).
     template <typename Done>
     void Pump(Done done, UINT timeoutMs, UINT graceMs) {
+        const unsigned long scale = std::strtoul(Env("TAVIX_TIME_SCALE").c_str(), nullptr, 10);
+        if (scale > 1 && scale <= 100) {
+            timeoutMs *= scale;
+            graceMs *= scale;
+        }
         SetTimer(window_, kDeadlineTimer, timeoutMs, nullptr);
         SetTimer(window_, kPollTimer, 100, nullptr);
         bool inGrace = false;
