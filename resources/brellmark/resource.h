@@ -152,7 +152,7 @@
 #define IDS_IMPORT_MENU 1504
 #define IDS_IMPORT_FILTER 1505
 #define IDS_IMPORT_FILE_ERROR 1506
-#define ID_IMPORT_USERS 32790
+#define ID_IMPORT_USERS 32800
 #define IDM_IMPORT 0x0020
 
 /////////////////////////////////////////////////////////////////////////////
