@@ -84,8 +84,12 @@ protected:
         const RECT r = HeaderRect(list, column);
         HWND header =
             reinterpret_cast<HWND>(SendMessageW(list, 0x1000 + 31 /*LVM_GETHEADER*/, 0, 0));
-        Click(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        // Two quick clicks on one spot would make a double click, which
+        // sorts nothing: every other click lands a little to the side.
+        headerShift_ = -headerShift_;
+        Click(header, {(r.left + r.right) / 2 + headerShift_, (r.top + r.bottom) / 2});
     }
+    int headerShift_ = 10;
     HWND WaitDialog(const std::wstring& caption, DWORD ms = 10000) {
         HWND w = nullptr;
         WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
