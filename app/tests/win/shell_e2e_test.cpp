@@ -43,12 +43,24 @@ protected:
         CreateDirectoryW(dir.c_str(), nullptr);
         installed_ = dir + L"Brellmark.exe";
         ASSERT_TRUE(CopyFileW((from + L"Brellmark.exe").c_str(), installed_.c_str(), FALSE));
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((from + L"KDZ_*.mht").c_str(), &found);
+        int helpFiles = 0;
+        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &found))
+            helpFiles += CopyFileW((from + found.cFileName).c_str(),
+                                   (dir + found.cFileName).c_str(), FALSE) != FALSE;
+        if (h != INVALID_HANDLE_VALUE)
+            FindClose(h);
+        ASSERT_EQ(helpFiles, 16);
         const std::wstring browser = from + L"tests\\standin_browser.exe";
         ASSERT_TRUE(
             SetValue(HKEY_LOCAL_MACHINE,
                      L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE",
                      nullptr, browser));
-        // The prefix's own iexplore.exe is found before the App Paths entry.
+        // The prefix's own iexplore.exe is found before the App Paths entry,
+        // and Wine prefers its built-in program to a file of that name.
+        ASSERT_TRUE(SetValue(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"iexplore.exe",
+                             L"native"));
         wchar_t system[MAX_PATH];
         GetSystemDirectoryW(system, MAX_PATH);
         ASSERT_TRUE(
