@@ -8,6 +8,8 @@ quoted-printable, with CRLF line ends as mail and browsers expect.
 
 Usage: make_help.py OUTDIR [SOURCEDIR]      (writes the 16 files)
        make_help.py --check FILE.mht ...    (parses them; exits 1 on a fault)
+       make_help.py --html FILE.mht         (prints the page, e.g. for
+                                             wkhtmltoimage to render)
        make_help.py --selftest              (builds all into a scratch folder and
                                              checks each against its source)
 """
@@ -125,6 +127,14 @@ def selftest():
 
 
 def main(argv):
+    if len(argv) == 3 and argv[1] == "--html":
+        with open(argv[2], "rb") as f:
+            msg = message_from_bytes(f.read())
+        for part in msg.walk():
+            if part.get_content_type() == "text/html":
+                sys.stdout.write(part.get_payload(decode=True).decode("utf-8"))
+                return 0
+        return 1
     if len(argv) >= 2 and argv[1] == "--selftest":
         return selftest()
     if len(argv) >= 2 and argv[1] == "--check":
