@@ -1,8 +1,8 @@
 // The About box: icon, version line, a second line and OK.
 #pragma once
 
-#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
+#include "ui/dialog.h"
 
 class CAbout : public ui::Dialog {
 public:

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
+#include "ui/dialog.h"
 
 class CAdminLogin : public ui::Dialog {
 public:

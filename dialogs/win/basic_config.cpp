@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "dialogs/win/config_boxes.h"
 #include "resources/brellmark/resource.h"
 
 namespace {
@@ -77,42 +78,7 @@ rules::BasicConfigFields CBasicConfig::ReadControls() {
     return f;
 }
 
-int CBasicConfig::BoxId(rules::ConfigBox box) {
-    switch (box) {
-        case rules::ConfigBox::Name:
-            return IDC_SERVER_NAME;
-        case rules::ConfigBox::Year:
-            return IDC_YEAR;
-        case rules::ConfigBox::Month:
-            return IDC_MONTH;
-        case rules::ConfigBox::Day:
-            return IDC_DAY;
-        case rules::ConfigBox::Hour:
-            return IDC_HOUR;
-        case rules::ConfigBox::Minute:
-            return IDC_MINUTE;
-        case rules::ConfigBox::Second:
-            return IDC_SECOND;
-        case rules::ConfigBox::Addresses:
-            return IDC_IP_ADDRESS;
-        default:
-            return 0;
-    }
-}
-
 void CBasicConfig::OnOK() {
-    const rules::ConfigValidation v = rules_.Validate(ReadControls());
-    for (const rules::BoxText& t : v.reformatted)
-        SetItemText(BoxId(t.box), ui::Widen(t.text));
-    if (!v.ok) {
-        ui::MessageBoxIds(hwnd(), static_cast<UINT>(v.messageId), IDS_CAPTION_ERROR,
-                          MB_OK | MB_ICONEXCLAMATION);
-        const int box = BoxId(v.box);
-        if (v.undoLastEdit && box != 0)
-            SendMessageW(Item(box), EM_UNDO, 0, 0);
-        if (box != 0)
-            SetFocus(Item(box));
-        return;
-    }
-    EndDialog(hwnd(), IDOK);
+    if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
+        EndDialog(hwnd(), IDOK);
 }

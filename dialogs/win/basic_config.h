@@ -2,8 +2,8 @@
 // in rules::BasicConfigRules; this class moves texts between it and the boxes.
 #pragma once
 
-#include "ui/dialog.h"
 #include "dialogs/rules/basic_config_rules.h"
+#include "ui/dialog.h"
 
 class CBasicConfig : public ui::Dialog {
 public:
@@ -20,7 +20,6 @@ protected:
 private:
     void SetIpMode(int mode);
     rules::BasicConfigFields ReadControls();
-    static int BoxId(rules::ConfigBox box);
 
     rules::BasicConfigFields fields_;
     rules::BasicConfigRules& rules_;

@@ -1,8 +1,8 @@
 // Shown when a discovery ends without any server answering.
 #pragma once
 
-#include "ui/dialog.h"
 #include "resources/brellmark/resource.h"
+#include "ui/dialog.h"
 
 class CNoServers : public ui::Dialog {
 public:

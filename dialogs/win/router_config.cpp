@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "dialogs/win/config_boxes.h"
 #include "resources/brellmark/resource.h"
 
 namespace {
@@ -134,52 +135,7 @@ rules::RouterConfigFields CRouterConfig::ReadControls() {
     return f;
 }
 
-int CRouterConfig::BoxId(rules::ConfigBox box) {
-    switch (box) {
-        case rules::ConfigBox::Name:
-            return IDC_SERVER_NAME;
-        case rules::ConfigBox::Year:
-            return IDC_YEAR;
-        case rules::ConfigBox::Month:
-            return IDC_MONTH;
-        case rules::ConfigBox::Day:
-            return IDC_DAY;
-        case rules::ConfigBox::Hour:
-            return IDC_HOUR;
-        case rules::ConfigBox::Minute:
-            return IDC_MINUTE;
-        case rules::ConfigBox::Second:
-            return IDC_SECOND;
-        case rules::ConfigBox::Addresses:
-            return IDC_IP_ADDRESS;
-        case rules::ConfigBox::PptpServer:
-            return IDC_PPTP_SERVER;
-        case rules::ConfigBox::PppoeUser:
-            return IDC_PPPOE_USER;
-        case rules::ConfigBox::PptpUser:
-            return IDC_PPTP_USER;
-        case rules::ConfigBox::LanAddresses:
-            return IDC_LAN_IP;
-        case rules::ConfigBox::DhcpRange:
-            return IDC_DHCP_START;
-        default:
-            return 0;
-    }
-}
-
 void CRouterConfig::OnOK() {
-    const rules::ConfigValidation v = rules_.Validate(ReadControls());
-    for (const rules::BoxText& t : v.reformatted)
-        SetItemText(BoxId(t.box), ui::Widen(t.text));
-    if (!v.ok) {
-        ui::MessageBoxIds(hwnd(), static_cast<UINT>(v.messageId), IDS_CAPTION_ERROR,
-                          MB_OK | MB_ICONEXCLAMATION);
-        const int box = BoxId(v.box);
-        if (v.undoLastEdit && box != 0)
-            SendMessageW(Item(box), EM_UNDO, 0, 0);
-        if (box != 0)
-            SetFocus(Item(box));
-        return;
-    }
-    EndDialog(hwnd(), IDOK);
+    if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
+        EndDialog(hwnd(), IDOK);
 }

@@ -23,7 +23,6 @@ private:
     void ApplyDhcpServer();
     rules::RouterConfigFields ReadControls();
     uint32_t Address(int id);
-    static int BoxId(rules::ConfigBox box);
 
     rules::RouterConfigFields fields_;
     rules::RouterConfigRules& rules_;
