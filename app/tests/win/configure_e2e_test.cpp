@@ -91,16 +91,7 @@ protected:
             return;
         // Every server listed with its state: no status reply is still on
         // its way that could open a Details view of its own.
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                if (RowCount(list) != kServers)
-                    return false;
-                const auto rows = Rows(list);
-                return std::all_of(rows.begin(), rows.end(),
-                                   [](const Row& r) { return !r[4].empty(); });
-            },
-            20000))
-            << RowCount(list) << " rows";
+        WaitListed(kServers);
     }
 
     // Index of the first log line from `from` on that `match` accepts, or -1

@@ -80,6 +80,20 @@ protected:
         const RECT r = ItemRect(list, row);
         Click(list, {r.left + 20, (r.top + r.bottom) / 2});
     }
+    // Waits until `count` rows are listed, each with its System State (so
+    // no status reply is still on its way).
+    void WaitListed(int count, DWORD ms = 20000) {
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                if (RowCount(list) != count)
+                    return false;
+                const auto rows = Rows(list);
+                return std::all_of(rows.begin(), rows.end(),
+                                   [](const Row& r) { return !r[4].empty(); });
+            },
+            ms))
+            << RowCount(list) << " rows";
+    }
     void ClickHeader(int column) {
         const RECT r = HeaderRect(list, column);
         HWND header =

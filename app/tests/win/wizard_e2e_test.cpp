@@ -127,16 +127,7 @@ protected:
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                if (RowCount(list) != kServers)
-                    return false;
-                const auto rows = Rows(list);
-                return std::all_of(rows.begin(), rows.end(),
-                                   [](const Row& r) { return !r[4].empty(); });
-            },
-            20000))
-            << RowCount(list) << " rows";
+        WaitListed(kServers);
     }
     void TearDown() override {
         // A failed test may leave the sheet open at a page that can be cancelled.
