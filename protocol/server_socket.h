@@ -53,7 +53,7 @@ public:
     uint32_t localAddrs[10] = {};
     sockaddr_in destination = {};
 
-    static constexpr int kMaxReadsPerNotification = 256;
+    static constexpr int kMaxReadsPerNotification = 64;
 
 private:
     SOCKET sock_ = INVALID_SOCKET;

@@ -158,6 +158,9 @@ Simulator::Simulator(std::vector<ServerConfig> servers, Clock* clock) : clock_(c
         s.cfg = std::move(cfg);
         servers_.push_back(std::move(s));
     }
+    for (std::size_t i = 0; i < servers_.size(); ++i)
+        byMac_.emplace(MacKey(servers_[i].cfg.mac.data()), i);
+    IndexAddresses();
 }
 
 std::vector<uint32_t> Simulator::ActiveAddresses() const {
@@ -225,18 +228,42 @@ Simulator::Handler Simulator::HandlerFor(uint16_t command) {
     }
 }
 
+uint64_t Simulator::MacKey(const uint8_t* mac) {
+    uint64_t key = 0;
+    for (int i = 0; i < 6; ++i)
+        key = (key << 8) | mac[i];
+    return key;
+}
+
+void Simulator::IndexAddresses() {
+    activeAddresses_.clear();
+    for (const ServerState& s : servers_)
+        activeAddresses_.insert(s.active);
+}
+
 Effects Simulator::Handle(const Endpoint& source, const uint8_t* data, std::size_t length) {
     Effects fx;
     EndRestarts(&fx);
     if (data == nullptr || length < kHeaderSize)
         return fx;
-    for (const ServerState& s : servers_)
-        if (s.active == source.address)
-            return fx;  // our own datagrams coming back
+    if (activeAddresses_.count(source.address))
+        return fx;  // our own datagrams coming back
     const PacketHeader h = PacketHeader::Decode(data);
     const Handler handler = HandlerFor(h.command);
     const bool toAll = IsZeroId(h.serverId) && h.command == CMD_DISCOVER;
-    for (std::size_t i = 0; i < servers_.size(); ++i) {
+    // The servers addressed, in file order.
+    std::vector<std::size_t> addressed;
+    if (toAll) {
+        addressed.resize(servers_.size());
+        for (std::size_t i = 0; i < servers_.size(); ++i)
+            addressed[i] = i;
+    } else {
+        auto [first, last] = byMac_.equal_range(MacKey(h.serverId));
+        for (auto it = first; it != last; ++it)
+            addressed.push_back(it->second);
+        std::sort(addressed.begin(), addressed.end());
+    }
+    for (std::size_t i : addressed) {
         ServerState& s = servers_[i];
         if (s.restarting)
             continue;
@@ -630,6 +657,8 @@ void Simulator::Finish(int index, const uint8_t* data, std::size_t, const Endpoi
 
 void Simulator::BeginRestart(int index, int seconds, Effects* fx) {
     ServerState& s = servers_[static_cast<std::size_t>(index)];
+    if (!s.restarting)
+        ++restarting_;
     s.restarting = true;
     s.silentUntilMs = clock_->MonotonicMs() + int64_t{seconds} * 1000;
     fx->events.push_back("restart-begin " + Label(index) + " address=" + FormatAddress(s.active) +
@@ -637,15 +666,20 @@ void Simulator::BeginRestart(int index, int seconds, Effects* fx) {
 }
 
 void Simulator::EndRestarts(Effects* fx) {
+    if (restarting_ == 0)
+        return;
     const int64_t now = clock_->MonotonicMs();
+    bool moved = false;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         ServerState& s = servers_[i];
         if (!s.restarting || now < s.silentUntilMs)
             continue;
         s.restarting = false;
+        --restarting_;
         if (s.nextAddress != s.active) {
             fx->moves.push_back(AddressMove{static_cast<int>(i), s.active, s.nextAddress});
             s.active = s.nextAddress;
+            moved = true;
         }
         fx->events.push_back("restart-end " + Label(static_cast<int>(i)) +
                              " address=" + FormatAddress(s.active));
@@ -667,6 +701,8 @@ void Simulator::EndRestarts(Effects* fx) {
                                  " dst=" + FormatEndpoint(s.lastClient));
         }
     }
+    if (moved)
+        IndexAddresses();
 }
 
 Effects Simulator::Tick() {
@@ -735,6 +771,8 @@ int64_t Simulator::MsUntilNextDeadline() {
     int64_t best = -1;
     if (!delayed_.empty())
         best = std::max<int64_t>(0, delayed_.front().dueMs - now);
+    if (restarting_ == 0)
+        return best;
     for (const ServerState& s : servers_) {
         if (!s.restarting)
             continue;

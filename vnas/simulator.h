@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "protocol/packet.h"
@@ -176,6 +178,14 @@ private:
         Outgoing out;
     };
     std::vector<Delayed> delayed_;  // replies held back, in order of their due time
+    // Indexes, so that a datagram costs the same with thousands of servers
+    // as with a few: servers by MAC, the addresses they answer from, and how
+    // many are restarting.
+    static uint64_t MacKey(const uint8_t* mac);
+    void IndexAddresses();
+    std::unordered_multimap<uint64_t, std::size_t> byMac_;
+    std::unordered_set<uint32_t> activeAddresses_;
+    int restarting_ = 0;
 };
 
 // Names the 4-byte address tags, the text tags and everything else is hex;
