@@ -1,5 +1,7 @@
 #include "ui/dialog.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 namespace ui {
@@ -40,6 +42,30 @@ std::string Narrow(const std::wstring& text) {
     WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                         nullptr, nullptr);
     return out;
+}
+
+int AppendListRow(HWND list, std::initializer_list<std::wstring> cells) {
+    int row = -1;
+    int column = 0;
+    for (const std::wstring& cell : cells) {
+        std::wstring text = cell;
+        LVITEMW item = {};
+        item.pszText = text.data();
+        if (column == 0) {
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+            row = static_cast<int>(
+                SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+            if (row < 0)
+                return -1;
+        } else {
+            item.iSubItem = column;
+            SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&item));
+        }
+        ++column;
+    }
+    return row;
 }
 
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace ui {
@@ -17,6 +18,10 @@ std::wstring LoadText(UINT id);
 // ANSI code page <-> UTF-16.
 std::wstring Widen(const std::string& bytes);
 std::string Narrow(const std::wstring& text);
+
+// Appends a row to a report-style list view: the first text in the item, the
+// others in its subitems. Returns the row's index, or -1.
+int AppendListRow(HWND list, std::initializer_list<std::wstring> cells);
 
 // Message box with texts from the string table.
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);

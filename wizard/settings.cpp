@@ -32,7 +32,7 @@ bool FillFromConfigReply(const uint8_t* d, std::size_t n, WizardSettings* s, Pag
     return status != "-5";
 }
 
-PageSpec SpecOf(Page page) {
+PageLayout LayoutOf(Page page) {
     switch (page) {
         case PAGE_HEAD:
             return {BTN_NEXT, IDS_WIZ_TITLE_WELCOME};

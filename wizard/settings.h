@@ -75,11 +75,11 @@ enum Page {
 
 enum Buttons { BTN_BACK = 1, BTN_NEXT = 2, BTN_FINISH = 4, BTN_DISABLED_FINISH = 8 };
 
-struct PageSpec {
+struct PageLayout {
     int buttons;  // Buttons flags while the page is active
     int titleId;  // window title, or 0 to leave the title alone
 };
-PageSpec SpecOf(Page page);
+PageLayout LayoutOf(Page page);
 
 // ---------------------------------------------------------------------------
 // Step checks. Each returns 0 to advance or the id of the message to show

@@ -7,7 +7,6 @@
 
 namespace {
 const int kAddressBoxes[] = {IDC_IP_ADDRESS, IDC_NETMASK, IDC_GATEWAY};
-constexpr size_t kNameBoxChars = 14;
 }  // namespace
 
 CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
@@ -17,20 +16,7 @@ CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
 BOOL CBasicConfig::OnInitDialog() {
     rules_.Open(fields_);
     const rules::BasicConfigFields& f = rules_.fields();
-    SendMessageW(Item(IDC_SERVER_NAME), EM_LIMITTEXT, kNameBoxChars, 0);
-    // A longer name from the server opens cut to what the box holds: OK then
-    // writes the name the user saw (and counts the cut as a change) instead
-    // of silently cutting it to the request's 16 bytes.
-    std::wstring name = ui::Widen(f.serverName);
-    if (name.size() > kNameBoxChars)
-        name.resize(kNameBoxChars);
-    SetItemText(IDC_SERVER_NAME, name);
-    SetItemText(IDC_MONTH, ui::Widen(f.month));
-    SetItemText(IDC_DAY, ui::Widen(f.day));
-    SetItemText(IDC_YEAR, ui::Widen(f.year));
-    SetItemText(IDC_HOUR, ui::Widen(f.hour));
-    SetItemText(IDC_MINUTE, ui::Widen(f.minute));
-    SetItemText(IDC_SECOND, ui::Widen(f.second));
+    FillSystemBlock(hwnd(), f);
     SetIpMode(f.ipMode == 1 ? 1 : 2);
     const uint32_t addrs[] = {f.ip, f.netmask, f.gateway};
     for (int i = 0; i < 3; ++i)
@@ -61,13 +47,7 @@ bool CBasicConfig::OnCommand(int id, int code, HWND) {
 
 rules::BasicConfigFields CBasicConfig::ReadControls() {
     rules::BasicConfigFields f;
-    f.serverName = ui::Narrow(ItemText(IDC_SERVER_NAME));
-    f.month = ui::Narrow(ItemText(IDC_MONTH));
-    f.day = ui::Narrow(ItemText(IDC_DAY));
-    f.year = ui::Narrow(ItemText(IDC_YEAR));
-    f.hour = ui::Narrow(ItemText(IDC_HOUR));
-    f.minute = ui::Narrow(ItemText(IDC_MINUTE));
-    f.second = ui::Narrow(ItemText(IDC_SECOND));
+    ReadSystemBlock(hwnd(), &f);
     f.ipMode = ipMode_;
     DWORD a[3] = {};
     for (int i = 0; i < 3; ++i)

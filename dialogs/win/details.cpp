@@ -26,22 +26,9 @@ BOOL CDetails::OnInitDialog() {
         col.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
-    int row = 0;
-    for (const rules::DetailsRow& r : rules::DetailsRows(reply_, length_)) {
-        std::wstring label = r.labelId ? ui::LoadText(static_cast<UINT>(r.labelId)) : L"";
-        std::wstring value =
-            r.valueId ? ui::LoadText(static_cast<UINT>(r.valueId)) : ui::Widen(r.value);
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.pszText = label.data();
-        const int at = static_cast<int>(
-            SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        LVITEMW sub = {};
-        sub.iSubItem = 1;
-        sub.pszText = value.data();
-        SendMessageW(list, LVM_SETITEMTEXTW, at, reinterpret_cast<LPARAM>(&sub));
-        ++row;
-    }
+    for (const rules::DetailsRow& r : rules::DetailsRows(reply_, length_))
+        ui::AppendListRow(
+            list, {r.labelId ? ui::LoadText(static_cast<UINT>(r.labelId)) : L"",
+                   r.valueId ? ui::LoadText(static_cast<UINT>(r.valueId)) : ui::Widen(r.value)});
     return TRUE;
 }

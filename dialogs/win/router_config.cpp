@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr size_t kNameBoxChars = 14;
 const int kModeButtons[] = {IDC_DHCP, IDC_FIXED_IP, IDC_PPPOE, IDC_PPTP};
 // The WAN controls each mode enables (all others are disabled).
 const int kWanControls[] = {IDC_IP_ADDRESS,     IDC_NETMASK,     IDC_GATEWAY,   IDC_PPPOE_USER,
@@ -35,22 +34,12 @@ BOOL CRouterConfig::OnInitDialog() {
     rules_.Open(fields_);
     const rules::RouterConfigFields& f = rules_.fields();
     const rules::BasicConfigFields& s = f.system;
-    SendMessageW(Item(IDC_SERVER_NAME), EM_LIMITTEXT, kNameBoxChars, 0);
+    FillSystemBlock(hwnd(), s);
     // Each account box holds what its item can carry.
     SendMessageW(Item(IDC_PPPOE_USER), EM_LIMITTEXT, rules::kRouterUserBytes, 0);
     SendMessageW(Item(IDC_PPTP_USER), EM_LIMITTEXT, rules::kRouterUserBytes, 0);
     SendMessageW(Item(IDC_PPPOE_PASSWORD), EM_LIMITTEXT, rules::kRouterPasswordBytes, 0);
     SendMessageW(Item(IDC_PPTP_PASSWORD), EM_LIMITTEXT, rules::kRouterPasswordBytes, 0);
-    std::wstring name = ui::Widen(s.serverName);
-    if (name.size() > kNameBoxChars)
-        name.resize(kNameBoxChars);
-    SetItemText(IDC_SERVER_NAME, name);
-    SetItemText(IDC_MONTH, ui::Widen(s.month));
-    SetItemText(IDC_DAY, ui::Widen(s.day));
-    SetItemText(IDC_YEAR, ui::Widen(s.year));
-    SetItemText(IDC_HOUR, ui::Widen(s.hour));
-    SetItemText(IDC_MINUTE, ui::Widen(s.minute));
-    SetItemText(IDC_SECOND, ui::Widen(s.second));
     SetItemText(IDC_PPPOE_USER, ui::Widen(f.pppoeUser));
     SetItemText(IDC_PPPOE_PASSWORD, ui::Widen(f.pppoePassword));
     SetItemText(IDC_PPTP_USER, ui::Widen(f.pptpUser));
@@ -109,14 +98,7 @@ uint32_t CRouterConfig::Address(int id) {
 
 rules::RouterConfigFields CRouterConfig::ReadControls() {
     rules::RouterConfigFields f;
-    rules::BasicConfigFields& s = f.system;
-    s.serverName = ui::Narrow(ItemText(IDC_SERVER_NAME));
-    s.month = ui::Narrow(ItemText(IDC_MONTH));
-    s.day = ui::Narrow(ItemText(IDC_DAY));
-    s.year = ui::Narrow(ItemText(IDC_YEAR));
-    s.hour = ui::Narrow(ItemText(IDC_HOUR));
-    s.minute = ui::Narrow(ItemText(IDC_MINUTE));
-    s.second = ui::Narrow(ItemText(IDC_SECOND));
+    ReadSystemBlock(hwnd(), &f.system);
     f.wanMode = static_cast<uint8_t>(wanMode_);
     f.wanIp = Address(IDC_IP_ADDRESS);
     f.wanNetmask = Address(IDC_NETMASK);

@@ -90,25 +90,7 @@ BOOL CImportResult::OnInitDialog() {
 }
 
 void CImportResult::AddRow(const std::wstring& type, const std::wstring& text) {
-    HWND list = Item(IDC_IMPORT_LIST);
-    std::wstring t = type, c = text;
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = rows_;
-    item.pszText = t.data();
-    const int row =
-        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
-        return;
-    LVITEMW sub = {};
-    sub.iSubItem = 1;
-    sub.pszText = c.data();
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
-    ++rows_;
-}
-
-int CImportResult::RowCount() const {
-    return static_cast<int>(SendMessageW(Item(IDC_IMPORT_LIST), LVM_GETITEMCOUNT, 0, 0));
+    ui::AppendListRow(Item(IDC_IMPORT_LIST), {type, text});
 }
 
 void CImportResult::OnOK() {

@@ -36,7 +36,6 @@ public:
     CImportResult(HWND parent, HWND notify);
     // Appends a row (on the window's own thread).
     void AddRow(const std::wstring& type, const std::wstring& text);
-    int RowCount() const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -47,7 +46,6 @@ protected:
 
 private:
     HWND notify_;
-    int rows_ = 0;  // where the next row goes
 };
 
 class ImportSession : public accounts::ImportHost {

@@ -271,22 +271,9 @@ protected:
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
         wiz::EncodingTable& table = wizard_.flow().encodings();
         table.Localise(LoadNarrow);
-        int row = 0;
-        for (const wiz::SummaryRow& r : wiz::SummaryRows(settings(), table, LoadNarrow)) {
-            std::wstring label = ui::LoadText(static_cast<UINT>(r.labelId));
-            std::wstring value = ui::Widen(r.value);
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = row++;
-            item.pszText = label.data();
-            const int at = static_cast<int>(
-                SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-            LVITEMW sub = {};
-            sub.iSubItem = 1;
-            sub.pszText = value.data();
-            SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(at),
-                         reinterpret_cast<LPARAM>(&sub));
-        }
+        for (const wiz::SummaryRow& r : wiz::SummaryRows(settings(), table, LoadNarrow))
+            ui::AppendListRow(list,
+                              {ui::LoadText(static_cast<UINT>(r.labelId)), ui::Widen(r.value)});
     }
     bool OnWizardNext() override {
         if (!wiz::NeedsFormatWarning(settings()))
@@ -412,20 +399,20 @@ protected:
 // ---------------------------------------------------------------------------
 
 void CWizardPage::OnSetActive() {
-    const wiz::PageSpec spec = wiz::SpecOf(page_);
+    const wiz::PageLayout layout = wiz::LayoutOf(page_);
     DWORD flags = 0;
-    if (spec.buttons & wiz::BTN_BACK)
+    if (layout.buttons & wiz::BTN_BACK)
         flags |= PSWIZB_BACK;
-    if (spec.buttons & wiz::BTN_NEXT)
+    if (layout.buttons & wiz::BTN_NEXT)
         flags |= PSWIZB_NEXT;
-    if (spec.buttons & wiz::BTN_FINISH)
+    if (layout.buttons & wiz::BTN_FINISH)
         flags |= PSWIZB_FINISH;
-    if (spec.buttons & wiz::BTN_DISABLED_FINISH)
+    if (layout.buttons & wiz::BTN_DISABLED_FINISH)
         flags |= PSWIZB_DISABLEDFINISH;
     wizard_.SetSheet(sheet());
     PropSheet_SetWizButtons(sheet(), flags);
-    if (spec.titleId != 0)
-        SetWindowTextW(sheet(), ui::LoadText(static_cast<UINT>(spec.titleId)).c_str());
+    if (layout.titleId != 0)
+        SetWindowTextW(sheet(), ui::LoadText(static_cast<UINT>(layout.titleId)).c_str());
 }
 
 wiz::WizardSettings& CWizardPage::settings() {

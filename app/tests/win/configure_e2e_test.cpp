@@ -94,39 +94,6 @@ protected:
         WaitListed(kServers);
     }
 
-    // Index of the first log line from `from` on that `match` accepts, or -1
-    // after `ms`.
-    template <typename Match>
-    long WaitLine(size_t from, Match match, DWORD ms = 5000) {
-        long found = -1;
-        WaitFor(
-            [&] {
-                const auto log = Log();
-                for (size_t i = from; i < log.size(); ++i) {
-                    if (match(log[i])) {
-                        found = static_cast<long>(i);
-                        return true;
-                    }
-                }
-                return false;
-            },
-            ms);
-        return found;
-    }
-    // Requests from the client to `server` logged after line `from`.
-    std::vector<std::string> RequestsTo(const Server& server, size_t from) {
-        std::vector<std::string> out;
-        const auto log = Log();
-        for (size_t i = from; i < log.size(); ++i)
-            if (log[i].rfind("rx ", 0) == 0 && Has(log[i], "id=" + server.mac))
-                out.push_back(log[i]);
-        return out;
-    }
-    // Lets anything still on its way arrive before the log is read.
-    static void Settle(DWORD ms = 700) {
-        WaitFor([] { return false; }, ms);
-    }
-
     void Select(const std::wstring& name) {
         const int row = RowOf(name);
         ASSERT_GE(row, 0) << "no row for the server";
@@ -137,34 +104,6 @@ protected:
             },
             5000));
     }
-    // Waits for a message box with this caption and text, presses `button`
-    // and waits until it is gone. Returns false when it did not come.
-    bool Answer(const std::wstring& caption, const std::wstring& text, int button = IDOK) {
-        HWND box = nullptr;
-        const bool shown = WaitFor(
-            [&] {
-                for (HWND w : TopLevelWindows(pid(), caption)) {
-                    const auto texts = StaticTexts(w);
-                    if (std::find(texts.begin(), texts.end(), text) != texts.end()) {
-                        box = w;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            10000);
-        if (!shown) {
-            for (HWND w : TopLevelWindows(pid(), caption))
-                for (const auto& t : StaticTexts(w))
-                    ADD_FAILURE() << "shown instead: " << Narrow(t);
-            return false;
-        }
-        Press(box, button);
-        return Gone(box);
-    }
-    static std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
-    bool NoWindow(const std::wstring& caption) { return TopLevelWindows(pid(), caption).empty(); }
-
     // Selects the server, logs in and returns the configuration dialog;
     // `*replyLine` gets the log line of the configuration reply.
     HWND OpenConfig(const Server& server, long* replyLine,

@@ -66,24 +66,6 @@ protected:
         ASSERT_TRUE(Gone(open));
     }
 
-    // Waits for the message box `caption`/`text` and closes it.
-    bool Answer(const std::wstring& caption, const std::wstring& text, DWORD ms = 30000) {
-        HWND box = nullptr;
-        const bool shown = WaitFor(
-            [&] {
-                for (HWND w : TopLevelWindows(pid(), caption))
-                    if (Contains(StaticTexts(w), text)) {
-                        box = w;
-                        return true;
-                    }
-                return false;
-            },
-            ms);
-        if (shown)
-            Press(box, IDOK);
-        return shown && Gone(box);
-    }
-
     // Lines stored by the server, in order, from the log.
     static std::vector<std::string> Stored(size_t from = 0) {
         std::vector<std::string> out;
@@ -276,9 +258,10 @@ TEST_F(ImportTest, DISABLED_TenThousandLines) {
                 if (positions.empty() || positions.back() != p)
                     positions.push_back(p);
             }
-            return !FindTopLevel(pid(), L"Import Users Result") ? false
-                   : Contains(StaticTexts(FindTopLevel(pid(), L"Import Users Result")),
-                              L"Import user successfully.");
+            return !FindTopLevel(pid(), L"Import Users Result")
+                       ? false
+                       : Contains(StaticTexts(FindTopLevel(pid(), L"Import Users Result")),
+                                  L"Import user successfully.");
         },
         600000);
     ASSERT_TRUE(done);

@@ -174,22 +174,6 @@ protected:
         return L"Quick Configuration Wizard - Step " + std::to_wstring(n);
     }
 
-    template <typename Match>
-    long WaitLine(size_t from, Match match, DWORD ms = 8000) {
-        long found = -1;
-        WaitFor(
-            [&] {
-                const auto log = Log();
-                for (size_t i = from; i < log.size(); ++i)
-                    if (match(log[i])) {
-                        found = static_cast<long>(i);
-                        return true;
-                    }
-                return false;
-            },
-            ms);
-        return found;
-    }
     long WaitRequest(const Server& s, int cmd, size_t from, DWORD ms = 8000) {
         return WaitLine(
             from,
@@ -199,37 +183,6 @@ protected:
             },
             ms);
     }
-    std::vector<std::string> RequestsTo(const Server& s, size_t from) {
-        std::vector<std::string> out;
-        const auto log = Log();
-        for (size_t i = from; i < log.size(); ++i)
-            if (log[i].rfind("rx ", 0) == 0 && Has(log[i], "id=" + s.mac))
-                out.push_back(log[i]);
-        return out;
-    }
-    static void Settle(DWORD ms = 700) {
-        WaitFor([] { return false; }, ms);
-    }
-    bool Answer(const std::wstring& caption, const std::wstring& text, int button = IDOK) {
-        HWND box = nullptr;
-        const bool shown = WaitFor(
-            [&] {
-                for (HWND w : TopLevelWindows(pid(), caption)) {
-                    const auto texts = StaticTexts(w);
-                    if (std::find(texts.begin(), texts.end(), text) != texts.end()) {
-                        box = w;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            10000);
-        if (!shown)
-            return false;
-        Press(box, button);
-        return Gone(box);
-    }
-
     // Selects the server, asks for the wizard, logs in; the sheet's welcome page.
     bool Open(const Server& s) {
         const int row = RowOf(s.name);
@@ -343,7 +296,6 @@ protected:
             },
             15000);
     }
-    static std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
     void PostTimer(int id) { PostMessageW(Page(), WM_TIMER, static_cast<WPARAM>(id), 0); }
 };
 
