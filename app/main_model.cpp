@@ -56,6 +56,11 @@ bool MainModel::TakeAwaited(uint16_t command) {
     return true;
 }
 
+ServerHandle MainModel::SelectedServer() {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    return servers_.SelectedHandle();
+}
+
 ServerInfo* MainModel::FlowServer(ServerHandle server) {
     std::lock_guard<std::mutex> guard(servers_.Lock());
     ServerInfo* s = servers_.Find(server);
@@ -132,11 +137,7 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
                 view_.ShowMessage(IDS_LOGIN_REFUSED, IDS_CAPTION_ERROR);
             } else {
                 CommandBuffer get;
-                ServerHandle server;
-                {
-                    std::lock_guard<std::mutex> guard(servers_.Lock());
-                    server = servers_.SelectedHandle();
-                }
+                const ServerHandle server = SelectedServer();
                 if (SendCommand(get, CMD_GET_CONFIG))
                     Await(server, CMD_GET_CONFIG);
             }
@@ -350,28 +351,21 @@ void MainModel::OnTimer(int id) {
 }
 
 void MainModel::LoginAndStart(int flow) {
-    ServerHandle server;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        server = servers_.SelectedHandle();
-    }
+    const ServerHandle server = SelectedServer();
     if (server == kNoServer)
         return;
     std::string password, adminName;
     if (!view_.RunLogin(&password, &adminName))
         return;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* s = servers_.Find(server);
-        if (s != nullptr && s->selected == 1)
-            s->flow = flow;
-        else
-            server = kNoServer;
-    }
-    if (server == kNoServer) {
+    ServerInfo* s = FlowServer(server);
+    if (s == nullptr) {
         // The list was rebuilt while the dialog was open.
         view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
         return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        s->flow = flow;
     }
     CommandBuffer buffer;
     rules::AddLoginItems(password, adminName, buffer);

@@ -136,6 +136,7 @@ private:
     // Whether the selected server's flow waits for a reply to `command`;
     // when it does, the wait ends.
     bool TakeAwaited(uint16_t command);
+    ServerHandle SelectedServer();
     // The record of `server` while it is still listed and selected.
     proto::ServerInfo* FlowServer(ServerHandle server);
 

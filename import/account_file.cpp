@@ -166,7 +166,7 @@ Signature CheckSignature(const uint8_t* head, std::size_t length) {
     return Signature::kOk;
 }
 
-void AccountReader::Emit(std::string_view raw, std::vector<Line>* out) {
+void AccountReader::Emit(std::string_view raw, bool overLong, std::vector<Line>* out) {
     if (inSignature_) {
         inSignature_ = false;
         return;
@@ -174,7 +174,8 @@ void AccountReader::Emit(std::string_view raw, std::vector<Line>* out) {
     std::size_t start = 0;
     while (start < raw.size() && Blank(raw[start]))
         ++start;
-    out->push_back(Line{std::string(raw.substr(start)), false});
+    raw.remove_prefix(start);
+    out->push_back(Line{std::string(overLong ? raw.substr(0, kMaxLineBytes) : raw), overLong});
 }
 
 std::vector<AccountReader::Line> AccountReader::Feed(const uint8_t* data, std::size_t length,
@@ -199,17 +200,10 @@ std::vector<AccountReader::Line> AccountReader::Feed(const uint8_t* data, std::s
             if (complete)
                 skipping_ = false;
         } else if (complete) {
-            Emit(raw, &out);
+            Emit(raw, false, &out);
         } else if (raw.size() >= kPieceBytes) {
             // No line break in a whole buffer: the line cannot be read whole.
-            if (inSignature_) {
-                inSignature_ = false;
-            } else {
-                std::size_t start = 0;
-                while (start < raw.size() && Blank(raw[start]))
-                    ++start;
-                out.push_back(Line{std::string(raw.substr(start, kMaxLineBytes)), true});
-            }
+            Emit(raw, true, &out);
             skipping_ = true;
         } else {
             carry_.assign(raw);

@@ -67,7 +67,9 @@ public:
     std::vector<Line> Feed(const uint8_t* data, std::size_t length, bool atEnd);
 
 private:
-    void Emit(std::string_view raw, std::vector<Line>* out);
+    // A line, or the start of an over-long one (cut to kMaxLineBytes); the
+    // first line of the file is dropped.
+    void Emit(std::string_view raw, bool overLong, std::vector<Line>* out);
 
     std::string carry_;
     bool inSignature_ = true;  // the first line is not an account
