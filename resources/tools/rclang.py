@@ -119,7 +119,10 @@ def scan_rc(text):
                 if sid:
                     ids["strings"].append(sid)
                     texts.append((start, end, sid, rc_unescape(literal.group(1))))
-            elif first in TEXT_KEYWORDS and context and not stripped.startswith('"'):
+            elif (first in TEXT_KEYWORDS and context and
+                  re.match(rf"\s*{first}\s*$", code[: literal.start()])):
+                # Only a text right after its keyword: CONTROL may name a
+                # bitmap or icon first, and its window class comes later.
                 english = rc_unescape(literal.group(1))
                 if english:
                     texts.append((start, end, context, english))
