@@ -256,7 +256,8 @@ class Program:
         for start, end, ctx, english in self.texts:
             t = exact.get((ctx, english)) or by_text.get(english)
             if t is None:
-                missing.append((ctx, english))
+                if any(c.isalpha() for c in english):  # "1.", "/", "--" stay as they are
+                    missing.append((ctx, english))
                 t = english
             out.append(self.english[last:start])
             out.append('"' + rc_escape(t) + '"')
@@ -304,7 +305,8 @@ def report(folders):
             if tag == "en-US":
                 continue
             _, missing = prog.translate(tag)
-            print(f"{prog.name} {tag}: {len(prog.texts) - len(missing)} of {len(prog.texts)} translated,"
+            words = sum(1 for *_, e in prog.texts if any(c.isalpha() for c in e))
+            print(f"{prog.name} {tag}: {words - len(missing)} of {words} texts translated,"
                   f" {len(missing)} untranslated")
             for ctx, english in missing:
                 print(f"    {ctx}: {english!r}")
