@@ -2,8 +2,9 @@
 """Consistency checks of the programs' resources; exits non-zero on a fault.
 
 - for each program (Brellmark, setup), every language file under
-  resources/<program>/lang/ defines each IDS_* string of its resource.h
-  exactly once and every IDD_* dialog (Brellmark also its list menu);
+  resources/<program>/lang/ (English; the other languages are generated from
+  it, see rclang.py) defines each IDS_* string of its resource.h exactly once
+  and every IDD_* dialog (Brellmark also its list menu);
 - make_art.py reproduces the committed artwork byte for byte;
 - the busy clip is a well-formed uncompressed 8-bit AVI whose index points at
   its frames, and its background is the banner colour where it is shown.
@@ -53,6 +54,8 @@ def check_languages(ids, res=RES, script="brellmark.rc", menus=("IDR_LIST_MENU",
     for lang in langs:
         if f'#include "lang/{lang}"' not in top:
             fault(f"{lang} is not included by {script}")
+        if os.path.exists(os.path.join(res, "po", "LINGUAS")) and '#include "translations.rc"' not in top:
+            fault(f"{script} does not include translations.rc (the other languages)")
         with open(os.path.join(res, "lang", lang), encoding="utf-8") as f:
             text = f.read()
         if not re.search(r"^LANGUAGE\s+\w+\s*,\s*\w+", text, re.M):

@@ -57,6 +57,13 @@ TEXT_KEYWORDS = {
 }
 RESOURCE_KINDS = ("DIALOGEX", "DIALOG", "MENU", "MENUEX")
 
+# Languages shipped a second time under their primary language alone
+# (sublanguage neutral): the system's lookup tries that right after the
+# user's own language, so that Portuguese (Portugal), Spanish (Spain), French
+# (Canada), German (Austria) and the like get these texts rather than
+# English. Not Chinese: Traditional and Simplified are different scripts.
+ALSO_NEUTRAL = {tag for tag in LANGUAGES if not tag.startswith(("zh-", "en-"))}
+
 STRING = re.compile(r'"((?:[^"]|"")*)"')
 FORMAT = re.compile(r"%[-+ #0]*\d*(?:\.\d+)?[hlL]*[diouxXcsSeEfgGp%]")
 
@@ -293,6 +300,13 @@ def build(folder, out):
         script, missing = prog.translate(tag)
         write_if_changed(os.path.join(out, f"{tag}.rc"), script)
         includes.append(f'#include "{tag}.rc"\n')
+        if tag in ALSO_NEUTRAL:
+            primary = LANGUAGES[tag][2] & 0x3FF
+            neutral = re.sub(r"^LANGUAGE .*$", f"LANGUAGE 0x{primary:02X}, 0x00  // SUBLANG_NEUTRAL",
+                             script, count=1, flags=re.M)
+            name = tag.split("-")[0] + ".rc"
+            write_if_changed(os.path.join(out, name), neutral)
+            includes.append(f'#include "{name}"\n')
         if missing:
             print(f"rclang: {prog.name} {tag}: {len(missing)} of {len(prog.texts)} texts untranslated")
     write_if_changed(os.path.join(out, "translations.rc"), "".join(includes))

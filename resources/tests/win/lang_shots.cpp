@@ -4,10 +4,9 @@
 //
 //   lang_shots.exe PROGRAM.exe OUTDIR           all languages; pictures in
 //                                               OUTDIR/<tag>/<dialog>.bmp
-//   lang_shots.exe --system PROGRAM.exe DIALOG  the language the system's
+//   lang_shots.exe --system PROGRAM.exe DIALOG  the language tag the system's
 //                                               resource lookup picks for
-//                                               DIALOG (a name like IDD_X is
-//                                               not known here: give its number)
+//                                               DIALOG ("#102"; "*": the first)
 //
 // Every text that does not fit is one line on standard output:
 //   FAULT <tag> <dialog> <control id> "<text>" needs WxH, has WxH
@@ -32,6 +31,10 @@ const Language kLanguages[] = {
     {0x0413, L"nl-NL"}, {0x040B, L"fi-FI"}, {0x040C, L"fr-FR"}, {0x0407, L"de-DE"},
     {0x0410, L"it-IT"}, {0x0411, L"ja-JP"}, {0x0412, L"ko-KR"}, {0x0414, L"nb-NO"},
     {0x0416, L"pt-BR"}, {0x0419, L"ru-RU"}, {0x080A, L"es-MX"}, {0x041D, L"sv-SE"},
+    // The same texts under the primary language alone.
+    {0x0006, L"da"}, {0x0013, L"nl"}, {0x000B, L"fi"}, {0x000C, L"fr"}, {0x0007, L"de"},
+    {0x0010, L"it"}, {0x0011, L"ja"}, {0x0012, L"ko"}, {0x0014, L"nb"}, {0x0016, L"pt"},
+    {0x0019, L"ru"}, {0x000A, L"es"}, {0x001D, L"sv"},
 };
 
 std::wstring Tag(LANGID id) {
@@ -77,16 +80,19 @@ INT_PTR CALLBACK Quiet(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDI
 
 // A copy of the template that shows as a visible top-level window, whatever
 // it was made for (property sheet pages are child windows).
-std::vector<BYTE> Showable(LANGID lang, LPCWSTR name) {
+// Kept in DWORDs: a dialog template is DWORD-aligned.
+bool Showable(LANGID lang, LPCWSTR name, std::vector<DWORD>* t) {
     HRSRC r = FindResourceExW(g_module, reinterpret_cast<LPCWSTR>(RT_DIALOG), name, lang);
     if (!r)
-        return {};
-    const BYTE* p = static_cast<const BYTE*>(LockResource(LoadResource(g_module, r)));
-    std::vector<BYTE> t(p, p + SizeofResource(g_module, r));
-    const bool ex = t.size() > 4 && t[2] == 0xFF && t[3] == 0xFF;
-    DWORD* style = reinterpret_cast<DWORD*>(t.data() + (ex ? 12 : 0));
-    *style = (*style & ~(WS_CHILD | WS_DISABLED | DS_CENTER)) | WS_POPUP | WS_CAPTION | WS_VISIBLE;
-    return t;
+        return false;
+    const DWORD size = SizeofResource(g_module, r);
+    t->assign((size + 3) / 4, 0);
+    CopyMemory(t->data(), LockResource(LoadResource(g_module, r)), size);
+    const BYTE* p = reinterpret_cast<const BYTE*>(t->data());
+    const bool ex = size > 4 && p[2] == 0xFF && p[3] == 0xFF;
+    DWORD& style = (*t)[ex ? 3 : 0];
+    style = (style & ~(WS_CHILD | WS_DISABLED | DS_CENTER)) | WS_POPUP | WS_CAPTION | WS_VISIBLE;
+    return true;
 }
 
 std::wstring ClassOf(HWND w) {
@@ -209,8 +215,8 @@ void Pump() {
 }
 
 HWND Create(LANGID lang, const Dialog& d) {
-    std::vector<BYTE> t = Showable(lang, d.resource);
-    if (t.empty())
+    std::vector<DWORD> t;
+    if (!Showable(lang, d.resource, &t))
         return nullptr;
     return CreateDialogIndirectParamW(g_module, reinterpret_cast<LPCDLGTEMPLATEW>(t.data()), nullptr,
                                       Quiet, 0);
@@ -219,6 +225,9 @@ HWND Create(LANGID lang, const Dialog& d) {
 int AllLanguages(const std::wstring& out) {
     for (const Dialog& d : g_dialogs) {
         for (LANGID lang : d.languages) {
+            // The copies under a primary language alone repeat a language.
+            if (SUBLANGID(lang) == SUBLANG_NEUTRAL)
+                continue;
             const std::wstring tag = Tag(lang);
             HWND w = Create(lang, d);
             if (!w) {
@@ -245,7 +254,7 @@ int AllLanguages(const std::wstring& out) {
 // language whose own template has the same caption.
 int SystemChoice(const std::wstring& dialog) {
     for (const Dialog& d : g_dialogs) {
-        if (d.name != dialog)
+        if (dialog != L"*" && d.name != dialog)
             continue;
         HRSRC r = FindResourceW(g_module, d.resource, reinterpret_cast<LPCWSTR>(RT_DIALOG));
         for (LANGID lang : d.languages) {
