@@ -2,8 +2,8 @@
 // static and button text with the control's own font against the control's
 // client area, and saves a picture of each dialog.
 //
-//   lang_shots.exe PROGRAM.exe OUTDIR           all languages; pictures in
-//                                               OUTDIR/<tag>/<dialog>.bmp
+//   lang_shots.exe PROGRAM.exe OUTDIR [TAG]     all languages (or one); pictures
+//                                               in OUTDIR/<tag>/<dialog>.bmp
 //   lang_shots.exe --system PROGRAM.exe DIALOG  the language tag the system's
 //                                               resource lookup picks for
 //                                               DIALOG ("#102"; "*": the first)
@@ -222,13 +222,15 @@ HWND Create(LANGID lang, const Dialog& d) {
                                       Quiet, 0);
 }
 
-int AllLanguages(const std::wstring& out) {
+int AllLanguages(const std::wstring& out, const std::wstring& only) {
     for (const Dialog& d : g_dialogs) {
         for (LANGID lang : d.languages) {
             // The copies under a primary language alone repeat a language.
             if (SUBLANGID(lang) == SUBLANG_NEUTRAL)
                 continue;
             const std::wstring tag = Tag(lang);
+            if (!only.empty() && tag != only)
+                continue;
             HWND w = Create(lang, d);
             if (!w) {
                 printf("FAULT %ls %ls cannot be created\n", tag.c_str(), d.name.c_str());
@@ -275,8 +277,8 @@ int wmain(int argc, wchar_t** argv) {
                                                 ICC_INTERNET_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
     const bool system = argc == 4 && lstrcmpW(argv[1], L"--system") == 0;
-    if (!system && argc != 3) {
-        fprintf(stderr, "usage: lang_shots PROGRAM.exe OUTDIR | --system PROGRAM.exe #DIALOG\n");
+    if (!system && argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: lang_shots PROGRAM.exe OUTDIR [TAG] | --system PROGRAM.exe #DIALOG\n");
         return 2;
     }
     g_module = LoadLibraryExW(argv[system ? 2 : 1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -296,5 +298,5 @@ int wmain(int argc, wchar_t** argv) {
     EnumResourceNamesW(g_module, reinterpret_cast<LPCWSTR>(RT_DIALOG), OnName, 0);
     if (system)
         return SystemChoice(argv[3]);
-    return AllLanguages(argv[2]);
+    return AllLanguages(argv[2], argc == 4 ? argv[3] : L"");
 }
