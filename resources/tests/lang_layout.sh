@@ -9,6 +9,8 @@
 #   - with the locale set per run (LC_ALL), the system's resource lookup must
 #     pick that language's dialogs.
 # Usage: lang_layout.sh LANG_SHOTS_EXE BUILD_DIR program=EXE...
+# $LANG_LAYOUT_VARIANTS picks variants (default "96 120 144 wide");
+# LANG_LAYOUT_LOCALES=0 leaves out the locale runs (while adjusting layouts).
 # Exit status 1 when a text does not fit or a locale shows the wrong language.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -59,7 +61,7 @@ for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans"; 
 done
 
 started=$SECONDS
-for variant in 96 120 144 wide; do
+for variant in ${LANG_LAYOUT_VARIANTS:-96 120 144 wide}; do
     case $variant in
     wide) set_variant 96 "DejaVu Sans" ;;
     *) set_variant "$variant" "" ;;
@@ -87,6 +89,7 @@ done
 echo "lang_layout: layouts checked in $((SECONDS - started)) s"
 
 # The language the system's lookup picks follows the locale of the run.
+[ "${LANG_LAYOUT_LOCALES:-1}" = 0 ] && set -- 
 set_variant 96 ""
 for pair in "$@"; do
     prog=${pair%%=*} exe=${pair#*=}
