@@ -9,6 +9,9 @@ pkgs=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine
+  # Chinese, Japanese and Korean glyphs for the dialogs under Wine (the
+  # language layout test links Tahoma to it).
+  fonts-wqy-microhei
   xvfb x11-utils imagemagick iproute2 procps psmisc util-linux python3
   clang-format
 )
