@@ -103,5 +103,20 @@ for pair in "$@"; do
     done
     echo "lang_layout: $prog: locale runs done ($tags)"
 done
+# The installer switches its thread locale to the chosen language ("Change
+# resource by language"): each language of its list must then show.
+for pair in "$@"; do
+    prog=${pair%%=*} exe=${pair#*=}
+    [ "$prog" = setup ] || continue
+    for entry in 0404:zh-TW 0804:zh-CN 0406:da-DK 0413:nl-NL 0409:en-US 040B:fi-FI 040C:fr-FR \
+        0407:de-DE 0410:it-IT 0411:ja-JP 0414:nb-NO 0416:pt-BR 080A:es-MX 041D:sv-SE; do
+        got=$(LC_ALL=en_US.UTF-8 timeout 120 wine "$shots_exe" --system "$exe" '*' "${entry%%:*}" 2>/dev/null | tr -d '\r' || true)
+        if [ "$got" != "${entry#*:}" ]; then
+            echo "lang_layout: FAULT $prog with thread locale ${entry%%:*} shows $got"
+            status=1
+        fi
+    done
+    echo "lang_layout: $prog: thread locale switches done"
+done
 ls "$out"/*.png 2>/dev/null | wc -l | sed 's/^/lang_layout: contact sheets: /'
 exit $status

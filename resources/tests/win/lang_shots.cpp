@@ -4,9 +4,12 @@
 //
 //   lang_shots.exe PROGRAM.exe OUTDIR [TAG]     all languages (or one); pictures
 //                                               in OUTDIR/<tag>/<dialog>.bmp
-//   lang_shots.exe --system PROGRAM.exe DIALOG  the language tag the system's
+//   lang_shots.exe --system PROGRAM.exe DIALOG [LANGID]
+//                                               the language tag the system's
 //                                               resource lookup picks for
-//                                               DIALOG ("#102"; "*": the first)
+//                                               DIALOG ("#102"; "*": the first),
+//                                               after SetThreadLocale(LANGID)
+//                                               when one is given (hex)
 //
 // Every text that does not fit is one line on standard output:
 //   FAULT <tag> <dialog> <control id> "<text>" needs WxH, has WxH
@@ -276,9 +279,12 @@ int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES |
                                                 ICC_INTERNET_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    const bool system = argc == 4 && lstrcmpW(argv[1], L"--system") == 0;
+    const bool system = (argc == 4 || argc == 5) && lstrcmpW(argv[1], L"--system") == 0;
+    // As the installer's "Change resource by language" does.
+    if (system && argc == 5)
+        SetThreadLocale(MAKELCID(static_cast<LANGID>(wcstoul(argv[4], nullptr, 16)), SORT_DEFAULT));
     if (!system && argc != 3 && argc != 4) {
-        fprintf(stderr, "usage: lang_shots PROGRAM.exe OUTDIR [TAG] | --system PROGRAM.exe #DIALOG\n");
+        fprintf(stderr, "usage: lang_shots PROGRAM.exe OUTDIR [TAG] | --system PROGRAM.exe #DIALOG [LANGID]\n");
         return 2;
     }
     g_module = LoadLibraryExW(argv[system ? 2 : 1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
