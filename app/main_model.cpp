@@ -82,7 +82,16 @@ void MainModel::StartDiscovery() {
     }
     view_.DeleteAllRows();
     listMode_ = 1;
+    // The limited broadcast leaves by one adapter only: the same request goes
+    // to the directed broadcast of every adapter and to every typed address.
+    std::vector<Probe> probes = DiscoveryProbes(view_.LocalInterfaces(), typed_);
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
+    const std::vector<uint8_t> datagram = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
+    for (Probe& p : probes)
+        if (p.kind != ProbeKind::LimitedBroadcast)
+            p.sendError = view_.SendTo(datagram, p.destination);
+    report_.Begin(std::move(probes));
+    waiting_.clear();
     view_.PlayBusy();
     view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
     discoveryTimer_ = 1;
@@ -94,12 +103,16 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     ServerInfo* added = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.FindByIp(sourceIp) != nullptr)
+        if (servers_.FindByIp(sourceIp) != nullptr) {
+            report_.OnReply(sourceIp, false);
             return 0;
+        }
         if (!ReadDiscoveryReply(sourceIp, data, length, &rec))
             return 0;
         added = servers_.Append(rec.info, rec.displayName);
     }
+    report_.OnReply(sourceIp, true);
+    std::erase(waiting_, sourceIp);
     view_.AppendRow(rec.displayName, FormatIPv4(sourceIp), rec.workgroup);
     // Ask the newcomer for its status, whoever is selected; its reply comes
     // back numbered 3.
@@ -124,7 +137,10 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     const PacketHeader h = PacketHeader::Decode(block.data);
     switch (h.command) {
         case CMD_DISCOVER:
-            if (discovering_ == 1)
+            // After the window, only a server asked by address that has not
+            // answered yet.
+            if (discovering_ == 1 ||
+                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end())
                 OnDiscoveryReply(block.sourceIp, block.data, length);
             break;
         case CMD_GET_CONFIG:
@@ -328,10 +344,52 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     SendCommand(buffer, CMD_SET_CONFIG);
 }
 
+MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (servers_.FindByIp(address) != nullptr)
+            return FindResult::AlreadyListed;
+    }
+    // Remembered for the discoveries to come, the newest last.
+    std::erase(typed_, address);
+    if (typed_.size() >= kMaxTypedAddresses)
+        typed_.erase(typed_.begin());
+    typed_.push_back(address);
+    // The discovery request as it stands: no server is addressed by it.
+    CommandBuffer buffer;
+    AddressRequest(nullptr, CMD_DISCOVER, buffer);
+    const int error = view_.SendTo(PackDatagram(buffer.header, buffer), address);
+    report_.AddTyped(address, error);
+    if (error != 0)
+        return FindResult::SendFailed;
+    if (std::find(waiting_.begin(), waiting_.end(), address) == waiting_.end())
+        waiting_.push_back(address);
+    view_.PlayBusy();
+    // One wait for every address asked: a new one restarts it.
+    view_.StopTimer(TIMER_FIND);
+    view_.StartTimer(TIMER_FIND, kFindMs);
+    findTimer_ = true;
+    return FindResult::Sent;
+}
+
 void MainModel::OnTimer(int id) {
-    if (id == TIMER_DISCOVERY) {
-        view_.StopBusy();
+    if (id == TIMER_FIND) {
+        view_.StopTimer(TIMER_FIND);
+        findTimer_ = false;
+        if (discovering_ == 0)
+            view_.StopBusy();
+        // Taken first: the message boxes below run message loops of their own.
+        const std::vector<uint32_t> silent = std::move(waiting_);
+        waiting_.clear();
+        for (uint32_t address : silent) {
+            report_.EndWait(address);
+            view_.ShowNoAnswerAt(FormatIPv4(address));
+        }
+    } else if (id == TIMER_DISCOVERY) {
+        if (!findTimer_)
+            view_.StopBusy();
         discovering_ = 0;
+        report_.Finish();
         // Stop first: the dialog below runs a message loop of its own.
         view_.StopTimer(TIMER_DISCOVERY);
         discoveryTimer_ = 0;
