@@ -23,6 +23,14 @@ protected:
     size_t logStart = 0;  // the log lines before this test's program started
 
     std::vector<std::string> Received() { return LogLines("rx ", logStart); }
+    // Discoveries started: each sends one limited broadcast (and, besides it,
+    // one directed broadcast per adapter).
+    static long Discoveries(const std::vector<std::string>& rx,
+                            const char* dst = "255.255.255.255") {
+        return std::count_if(rx.begin(), rx.end(), [&](const std::string& l) {
+            return Has(l, "cmd=1") && Has(l, std::string("dst=") + dst + ":8097");
+        });
+    }
 
     void SetUp() override {
         logStart = Log().size();
@@ -80,9 +88,13 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
         });
         EXPECT_EQ(good, 1) << mac;
     }
-    const auto discovers =
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); });
-    EXPECT_EQ(discovers, 1);
+    // One discovery: the limited broadcast and the same 16 bytes to the
+    // client adapter's subnet, answered twice by each server, listed once.
+    EXPECT_EQ(Discoveries(rx), 1);
+    EXPECT_EQ(Discoveries(rx, "10.77.255.255"), 1);
+    for (const auto& l : rx)
+        if (Has(l, "cmd=1"))
+            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00")) << l;
 
     const std::wstring out = Env(L"TAVIX_OUT");
     if (!out.empty()) {
@@ -176,9 +188,7 @@ TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
     EXPECT_EQ(TopLevelWindows(pid(), L"Tavix").size(), 1u);
     // The second copy sent nothing: still exactly one discovery in the log.
     const auto rx = Received();
-    EXPECT_EQ(
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
-        1);
+    EXPECT_EQ(Discoveries(rx), 1);
 }
 
 TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
@@ -186,22 +196,14 @@ TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     Press(main, IDC_REFRESH);
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     const auto rx = Received();
-    EXPECT_EQ(
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
-        2);
+    EXPECT_EQ(Discoveries(rx), 2);
 }
 
 TEST_F(BrellmarkTest, AServerAsksForANewDiscovery) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     ASSERT_TRUE(VnasControl("rediscover NAS-2"));
     // The list is emptied and filled again by a second discovery.
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const auto rx = Received();
-            return std::count_if(rx.begin(), rx.end(),
-                                 [](const std::string& l) { return Has(l, "cmd=1"); }) == 2;
-        },
-        10000));
+    ASSERT_TRUE(WaitFor([&] { return Discoveries(Received()) == 2; }, 10000));
     EXPECT_EQ(WaitRows(4, 3).size(), 4u);
 }
 
