@@ -24,6 +24,7 @@ ServerInfo* MainModel::FindSelected() {
 }
 
 bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
@@ -31,19 +32,33 @@ bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
         if (selected == nullptr && command != CMD_DISCOVER)
             return false;
         AddressRequest(selected, command, buffer);
+        direct = DirectOf(selected);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
+uint32_t MainModel::DirectOf(const ServerInfo* target) {
+    return target != nullptr && servers_.IsDirect(target->ip) ? target->ip : 0;
+}
+
+void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
+    if (direct != 0)
+        view_.SendTo(PackDatagram(buffer.header, buffer), direct);
+    else
+        view_.Send(PackDatagram(buffer.header, buffer));
+}
+
 bool MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         if (target == nullptr && command != CMD_DISCOVER)
             return false;
         AddressRequest(target, command, buffer);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
@@ -85,6 +100,7 @@ void MainModel::StartDiscovery() {
     // The limited broadcast leaves by one adapter only: the same request goes
     // to the directed broadcast of every adapter and to every typed address.
     std::vector<Probe> probes = DiscoveryProbes(view_.LocalInterfaces(), typed_);
+    broadcastAdapter_ = view_.BroadcastAdapter();
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
     const std::vector<uint8_t> datagram = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
     for (Probe& p : probes)
@@ -110,6 +126,10 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
         if (!ReadDiscoveryReply(sourceIp, data, length, &rec))
             return 0;
         added = servers_.Append(rec.info, rec.displayName);
+        const bool typed = std::find(typed_.begin(), typed_.end(), sourceIp) != typed_.end();
+        if (RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_) !=
+            kLimitedBroadcast)
+            servers_.SetDirect(sourceIp);
     }
     report_.OnReply(sourceIp, true);
     std::erase(waiting_, sourceIp);
@@ -259,6 +279,7 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
 }
 
 bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* target = servers_.Find(server);
@@ -266,8 +287,9 @@ bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_
             return false;
         target->flow = FLOW_WIZARD;
         AddressRequest(target, command, buffer);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
@@ -448,6 +470,7 @@ bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
     CommandBuffer buffer;
     if (!buffer.AddItem(TAG_IMPORT_LINE, line.data(), line.size()))
         return false;
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* target = servers_.Find(server);
@@ -457,8 +480,9 @@ bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
         AddressRequest(target, CMD_IMPORT_USER, buffer);
         // Armed before the request leaves: the answer may come at once.
         mailbox.Expect(target->id, buffer.header.seq, line);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 

@@ -59,6 +59,9 @@ public:
     virtual int SendTo(const std::vector<uint8_t>& /*datagram*/, uint32_t /*address*/) { return 0; }
     // This computer's IPv4 interfaces, asked again at every discovery.
     virtual std::vector<proto::LocalInterface> LocalInterfaces() { return {}; }
+    // The address of the adapter the limited broadcast leaves by, 0 when
+    // unknown.
+    virtual uint32_t BroadcastAdapter() { return 0; }
 
     // Messages and dialogs.
     virtual void ShowMessage(int textId, int captionId) = 0;
@@ -168,6 +171,11 @@ private:
     // A wizard request to `server`, or nothing when it has left the list.
     bool SendToServer(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command);
     void LoginAndStart(int flow);
+    // Sends a request: to the limited broadcast, or to `direct` (host order)
+    // for a server that the broadcast does not reach.
+    void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
+    // The `direct` of a request to `target`; the caller holds the list lock.
+    uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);
 
     MainView& view_;
@@ -188,6 +196,7 @@ private:
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
     bool findTimer_ = false;
+    uint32_t broadcastAdapter_ = 0;  // asked at each discovery
 };
 
 }  // namespace app

@@ -50,6 +50,31 @@ std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces
     return out;
 }
 
+uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
+                            uint32_t broadcastAdapter) {
+    if (typed)
+        return server;
+    const Probe* own = nullptr;
+    int adapters = 0;
+    bool onBroadcastSubnet = false;
+    for (const Probe& p : probes) {
+        if (p.kind != ProbeKind::Adapter)
+            continue;
+        ++adapters;
+        const bool holds = (server & p.netmask) == (p.adapter & p.netmask);
+        if (holds && own == nullptr)
+            own = &p;
+        if (holds && broadcastAdapter != 0 &&
+            (broadcastAdapter & p.netmask) == (p.adapter & p.netmask))
+            onBroadcastSubnet = true;
+    }
+    if (own == nullptr || onBroadcastSubnet)
+        return kLimitedBroadcast;
+    if (broadcastAdapter == 0 && adapters == 1)
+        return kLimitedBroadcast;
+    return server;
+}
+
 int ParseIPv4(const std::string& text, uint32_t* out) {
     uint32_t value = 0;
     int parts = 0;

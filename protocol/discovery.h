@@ -51,6 +51,17 @@ struct Probe {
 std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces,
                                    const std::vector<uint32_t>& typed);
 
+// Where the requests to a server at `server` go: kLimitedBroadcast, as for
+// every server the limited broadcast reaches, or the server's own address.
+// Its own address when it was typed, or when it is on the subnet of an
+// adapter the limited broadcast does not leave by: `broadcastAdapter` is the
+// address of the adapter it leaves by (0 when unknown; then, with more than
+// one adapter, every adapter's servers are asked at their own address).
+// Servers outside every adapter's subnet keep the limited broadcast: a
+// server with a wrong address is reached by nothing else.
+uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
+                            uint32_t broadcastAdapter);
+
 // The strict dotted form "a.b.c.d" (decimal, 0-255, no blanks or signs).
 // Returns 1 and the host-order address, or 0.
 int ParseIPv4(const std::string& text, uint32_t* out);

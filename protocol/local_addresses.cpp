@@ -1,3 +1,4 @@
+#include <iphlpapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -76,4 +77,21 @@ int GetLocalInterfaces(std::vector<proto::LocalInterface>* out) {
     }
     WSACleanup();
     return 1;
+}
+
+uint32_t GetBroadcastAdapter() {
+    DWORD index = 0;
+    if (GetBestInterface(htonl(INADDR_BROADCAST), &index) != NO_ERROR)
+        return 0;
+    ULONG size = 0;
+    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return 0;
+    std::vector<unsigned char> buffer(size);
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
+    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR)
+        return 0;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i)
+        if (table->table[i].dwIndex == index && table->table[i].dwAddr != 0)
+            return ntohl(table->table[i].dwAddr);
+    return 0;
 }

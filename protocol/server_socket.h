@@ -28,6 +28,10 @@ int GetLocalAddresses(uint32_t* addrs, int capacity, int* count);
 constexpr int kMaxInterfaces = 64;
 int GetLocalInterfaces(std::vector<proto::LocalInterface>* out);
 
+// The address (host order) of the adapter the system sends the limited
+// broadcast by, 0 when it cannot tell.
+uint32_t GetBroadcastAdapter();
+
 class CServerSocket {
 public:
     CServerSocket() = default;

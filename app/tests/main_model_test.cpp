@@ -63,6 +63,8 @@ public:
         return sendErrors.count(address) ? sendErrors[address] : 0;
     }
     std::vector<proto::LocalInterface> LocalInterfaces() override { return interfaces; }
+    uint32_t broadcastAdapter = 0;
+    uint32_t BroadcastAdapter() override { return broadcastAdapter; }
     void ShowNoAnswerAt(const std::string& address) override { noAnswer.push_back(address); }
     void ShowMessage(int textId, int) override { messages.push_back(textId); }
     bool AskYesNo(int textId, int) override {
@@ -646,6 +648,7 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
                        {0x0A4D0002, 0xFFFF0000, kIfUp | kIfBroadcast},
                        {0x0A4E0002, 0xFFFF0000, kIfUp | kIfBroadcast}};
     view.sendErrors[0x0A4EFFFF] = 10051;
+    view.broadcastAdapter = 0x0A4D0002;
     model.Initialize();
     ASSERT_EQ(view.sent.size(), 1u);  // the limited broadcast, as always
     ASSERT_EQ(view.sentTo.size(), 2u);
@@ -666,6 +669,23 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(probes[2].replies, 2);
     EXPECT_EQ(probes[2].sendError, 10051);
     EXPECT_TRUE(model.report().running());
+    // The status requests: ALPHA's by the limited broadcast, which reaches
+    // its subnet; BRAVO2's to its own address, as the broadcast leaves by
+    // the other adapter. So do the requests of a flow.
+    EXPECT_EQ(view.sent.size(), 2u);
+    EXPECT_EQ(PacketHeader::Decode(view.sent[1].data()).command, CMD_GET_STATUS);
+    ASSERT_EQ(view.sentTo.size(), 3u);
+    EXPECT_EQ(view.sentTo[2].first, b2.ip);
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo[2].second.data()).command, CMD_GET_STATUS);
+    Select(1);
+    model.OnDetails();
+    EXPECT_EQ(view.sentTo.back().first, b2.ip);
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
+    Select(0);
+    model.OnDetails();
+    EXPECT_EQ(view.sentTo.size(), 4u);
+    EXPECT_EQ(view.sent.size(), 3u);
+
     model.OnTimer(app::TIMER_DISCOVERY);
     EXPECT_FALSE(model.report().running());
     EXPECT_EQ(view.noServers, 0);
@@ -701,7 +721,8 @@ TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
     ASSERT_EQ(view.rows.size(), 2u);
     EXPECT_EQ(view.rows[1][0], "FAR");
     EXPECT_EQ(view.rows[1][1], "10.79.1.5");
-    EXPECT_EQ(LastSent().command, CMD_GET_STATUS);
+    EXPECT_EQ(view.sentTo.back().first, far.ip);  // where the broadcast does not go
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
     Discover(far);  // answered already: no longer awaited
     model.OnTimer(app::TIMER_FIND);
     EXPECT_TRUE(view.noAnswer.empty());

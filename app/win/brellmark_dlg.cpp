@@ -296,6 +296,10 @@ std::vector<proto::LocalInterface> CBrellmarkDlg::LocalInterfaces() {
     return interfaces;
 }
 
+uint32_t CBrellmarkDlg::BroadcastAdapter() {
+    return GetBroadcastAdapter();
+}
+
 void CBrellmarkDlg::ShowNoAnswerAt(const std::string& address) {
     MessageBoxW(hwnd(),
                 ui::FillText(ui::LoadText(IDS_FIND_NO_ANSWER), {ui::Widen(address)}).c_str(),

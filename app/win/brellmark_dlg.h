@@ -35,6 +35,7 @@ public:
     void Send(const std::vector<uint8_t>& datagram) override;
     int SendTo(const std::vector<uint8_t>& datagram, uint32_t address) override;
     std::vector<proto::LocalInterface> LocalInterfaces() override;
+    uint32_t BroadcastAdapter() override;
     void ShowMessage(int textId, int captionId) override;
     bool AskYesNo(int textId, int captionId) override;
     void ShowNoServers() override;

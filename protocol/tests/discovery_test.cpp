@@ -57,6 +57,34 @@ TEST(Discovery, ProbesStartWithTheLimitedBroadcastAndNeverRepeatADestination) {
     EXPECT_EQ(DiscoveryProbes({}, {}).size(), 1u);
 }
 
+TEST(Discovery, RequestsGoWhereTheLimitedBroadcastDoesNot) {
+    const std::vector<LocalInterface> two = {{Ip(10, 77, 0, 2), Ip(255, 255, 0, 0), kUpBcast},
+                                             {Ip(10, 78, 0, 2), Ip(255, 255, 0, 0), kUpBcast}};
+    const auto both = DiscoveryProbes(two, {});
+    const auto one = DiscoveryProbes({two[0]}, {});
+    const uint32_t a = Ip(10, 77, 1, 1), b = Ip(10, 78, 1, 1), far = Ip(10, 79, 1, 5);
+    const struct {
+        uint32_t server;
+        bool typed;
+        const std::vector<Probe>& probes;
+        uint32_t broadcastAdapter;
+        uint32_t want;
+    } cases[] = {
+        {a, false, both, Ip(10, 77, 0, 2), kLimitedBroadcast},
+        {a, false, both, Ip(10, 77, 0, 9), kLimitedBroadcast},  // same subnet, other address
+        {b, false, both, Ip(10, 77, 0, 2), b},
+        {b, false, both, Ip(10, 78, 0, 2), kLimitedBroadcast},
+        {a, false, both, 0, a},                 // unknown: each adapter's servers at their address
+        {a, false, one, 0, kLimitedBroadcast},  // one adapter: the broadcast reaches them
+        {far, false, both, Ip(10, 77, 0, 2), kLimitedBroadcast},  // a stranger
+        {far, true, both, Ip(10, 77, 0, 2), far},
+        {a, true, one, Ip(10, 77, 0, 2), a},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RequestDestination(c.server, c.typed, c.probes, c.broadcastAdapter), c.want)
+            << std::hex << c.server << " via " << c.broadcastAdapter;
+}
+
 TEST(Discovery, ParsesOnlyTheStrictDottedForm) {
     const struct {
         const char* text;

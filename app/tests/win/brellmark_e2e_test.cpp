@@ -92,9 +92,12 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
     // client adapter's subnet, answered twice by each server, listed once.
     EXPECT_EQ(Discoveries(rx), 1);
     EXPECT_EQ(Discoveries(rx, "10.77.255.255"), 1);
-    for (const auto& l : rx)
-        if (Has(l, "cmd=1"))
-            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00")) << l;
+    for (const auto& l : rx) {
+        if (Has(l, "cmd=1")) {
+            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00"))
+                << l;
+        }
+    }
 
     const std::wstring out = Env(L"TAVIX_OUT");
     if (!out.empty()) {
