@@ -60,11 +60,9 @@ BOOL CDiscoveryReport::OnInitDialog() {
     const struct {
         UINT text;
         int width;
-    } columns[] = {{IDS_REPORT_COL_ADAPTER, 150},
-                   {IDS_REPORT_COL_NETMASK, 100},
-                   {IDS_REPORT_COL_SENT_TO, 120},
-                   {IDS_REPORT_COL_REPLIES, 60},
-                   {IDS_REPORT_COL_LISTED, 90}};
+    } columns[] = {{IDS_REPORT_COL_ADAPTER, 130}, {IDS_REPORT_COL_NETMASK, 95},
+                   {IDS_REPORT_COL_SENT_TO, 110}, {IDS_REPORT_COL_REPLIES, 55},
+                   {IDS_REPORT_COL_LISTED, 85}};
     for (int i = 0; i < 5; ++i) {
         std::wstring text = ui::LoadText(columns[i].text);
         LVCOLUMNW col = {};
