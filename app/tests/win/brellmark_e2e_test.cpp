@@ -94,8 +94,7 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
     EXPECT_EQ(Discoveries(rx, "10.77.255.255"), 1);
     for (const auto& l : rx) {
         if (Has(l, "cmd=1")) {
-            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00"))
-                << l;
+            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00")) << l;
         }
     }
 
@@ -252,6 +251,21 @@ TEST_F(BrellmarkTest, NoServersIsShownOncePerDiscovery) {
         L"Cannot detect any servers on the local network. Please check the following items:"));
     Press(dlg, IDOK);
     ASSERT_TRUE(WaitFor([&] { return noServers().empty(); }, 5000));
+
+    // The discovery report: the adapter was asked, nobody answered, and the
+    // hints say what to check.
+    PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
+    HWND report = WaitDialog(L"Discovery Report");
+    ASSERT_NE(report, nullptr);
+    const auto rows = Rows(GetDlgItem(report, IDC_REPORT_LIST));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], (Row{L"10.77.0.2", L"255.255.0.0", L"10.77.255.255", L"0", L"0"}));
+    const std::wstring hints = WindowText(GetDlgItem(report, IDC_REPORT_HINTS));
+    for (const wchar_t* hint : {L"- No server answered. A firewall", L"- A VPN or a virtual",
+                                L"use Find by Address... with its IP address."})
+        EXPECT_NE(hints.find(hint), std::wstring::npos) << Narrow(hints);
+    Press(report, IDOK);
+    EXPECT_TRUE(Gone(report));
 }
 
 // Run against five hundred virtual servers.
