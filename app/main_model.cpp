@@ -133,6 +133,13 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     }
     report_.OnReply(sourceIp, true);
     std::erase(waiting_, sourceIp);
+    if (findTimer_ && waiting_.empty()) {
+        // Every address asked has answered: the wait is over.
+        view_.StopTimer(TIMER_FIND);
+        findTimer_ = false;
+        if (discovering_ == 0)
+            view_.StopBusy();
+    }
     view_.AppendRow(rec.displayName, FormatIPv4(sourceIp), rec.workgroup);
     // Ask the newcomer for its status, whoever is selected; its reply comes
     // back numbered 3.

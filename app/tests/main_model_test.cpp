@@ -723,6 +723,7 @@ TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
     EXPECT_EQ(view.rows[1][1], "10.79.1.5");
     EXPECT_EQ(view.sentTo.back().first, far.ip);  // where the broadcast does not go
     EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
+    EXPECT_EQ(std::count(view.timers.begin(), view.timers.end(), app::TIMER_FIND), 0);
     Discover(far);  // answered already: no longer awaited
     model.OnTimer(app::TIMER_FIND);
     EXPECT_TRUE(view.noAnswer.empty());
