@@ -507,7 +507,7 @@ harness_sweep_stale() {
         _harness_netns_kill "$ns"
         ip netns del "$ns" 2>/dev/null && harness_log "removed the stale namespace $ns"
         [ "$kind" = c ] && [ -f "/etc/netns/$ns/hosts" ] &&
-            rm -f "/etc/netns/$ns/hosts" && rmdir "/etc/netns/$ns" 2>/dev/null
+            rm -f "/etc/netns/$ns/hosts" && rmdir "/etc/netns/$ns" /etc/netns 2>/dev/null
     done
     local dir
     for dir in "$(harness_build_dir)"/wine/ns-* "$(harness_build_dir)"/wine/win*/ns-*; do
@@ -604,6 +604,8 @@ harness_cleanup() {
     if [ -n "$_HARNESS_NETNS_ETC" ]; then
         rm -f "$_HARNESS_NETNS_ETC/hosts"
         rmdir "$_HARNESS_NETNS_ETC" 2>/dev/null || true
+        # /etc/netns itself too, when nothing else is in it.
+        rmdir /etc/netns 2>/dev/null || true
         _HARNESS_NETNS_ETC=
     fi
     if [ -n "$_HARNESS_CLIENT_PREFIX" ]; then
