@@ -501,13 +501,18 @@ harness_sweep_stale() {
         [ -d "/proc/$pid" ] && continue
         # Only namespaces of the harness: nothing in them but lo and its own
         # ends of the veth pairs (gone already when the peer was deleted).
-        dev=$(ip -n "$ns" -o link show 2>/dev/null | awk -F': ' '{sub(/@.*/, "", $2); print $2}' |
-            grep -vx lo | grep -vx "tvx$kind$pid" | { [ "$kind" = c ] && grep -vx "tvxd$pid" || cat; })
+        # (One awk: a grep that filters every line out fails the pipeline.)
+        dev=$(ip -n "$ns" -o link show 2>/dev/null |
+            awk -F': ' -v own="tvx$kind$pid" -v second="tvxd$pid" -v kind="$kind" '
+                { sub(/@.*/, "", $2) }
+                $2 != "lo" && $2 != own && !(kind == "c" && $2 == second) { print $2 }') || true
         [ -z "$dev" ] || continue
         _harness_netns_kill "$ns"
         ip netns del "$ns" 2>/dev/null && harness_log "removed the stale namespace $ns"
-        [ "$kind" = c ] && [ -f "/etc/netns/$ns/hosts" ] &&
-            rm -f "/etc/netns/$ns/hosts" && rmdir "/etc/netns/$ns" /etc/netns 2>/dev/null
+        if [ "$kind" = c ] && [ -f "/etc/netns/$ns/hosts" ]; then
+            rm -f "/etc/netns/$ns/hosts"
+            rmdir "/etc/netns/$ns" /etc/netns 2>/dev/null || true
+        fi
     done
     local dir
     for dir in "$(harness_build_dir)"/wine/ns-* "$(harness_build_dir)"/wine/win*/ns-*; do
