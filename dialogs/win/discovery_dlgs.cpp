@@ -60,8 +60,10 @@ BOOL CDiscoveryReport::OnInitDialog() {
     const struct {
         UINT text;
         int width;
-    } columns[] = {{IDS_REPORT_COL_ADAPTER, 130}, {IDS_REPORT_COL_NETMASK, 95},
-                   {IDS_REPORT_COL_SENT_TO, 110}, {IDS_REPORT_COL_REPLIES, 55},
+    } columns[] = {{IDS_REPORT_COL_ADAPTER, 130},
+                   {IDS_REPORT_COL_NETMASK, 95},
+                   {IDS_REPORT_COL_SENT_TO, 110},
+                   {IDS_REPORT_COL_REPLIES, 55},
                    {IDS_REPORT_COL_LISTED, 85}};
     for (int i = 0; i < 5; ++i) {
         std::wstring text = ui::LoadText(columns[i].text);
