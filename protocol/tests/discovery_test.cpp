@@ -115,26 +115,6 @@ TEST(Discovery, ParsesOnlyTheStrictDottedForm) {
     EXPECT_EQ(zero, 0u);
 }
 
-TEST(Discovery, RefusesAddressesNoServerCanHave) {
-    const std::vector<LocalInterface> mine = {{Ip(10, 77, 0, 2), Ip(255, 255, 0, 0), kUpBcast}};
-    const struct {
-        uint32_t address;
-        AddressProblem want;
-    } cases[] = {
-        {Ip(10, 79, 1, 5), AddressProblem::None},
-        {Ip(10, 77, 1, 1), AddressProblem::None},
-        {Ip(0, 1, 2, 3), AddressProblem::Unspecified},
-        {Ip(127, 0, 0, 1), AddressProblem::Loopback},
-        {Ip(224, 0, 0, 1), AddressProblem::Multicast},
-        {Ip(240, 0, 0, 1), AddressProblem::Multicast},
-        {0xFFFFFFFFu, AddressProblem::Broadcast},
-        {Ip(10, 77, 255, 255), AddressProblem::Broadcast},
-        {Ip(10, 77, 0, 2), AddressProblem::OwnAddress},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CheckServerAddress(c.address, mine), c.want) << std::hex << c.address;
-}
-
 TEST(Discovery, ReportCountsRepliesPerAdapterAndHintsWhenNothingAnswered) {
     DiscoveryReport report;
     EXPECT_TRUE(report.Hints().empty());  // no discovery yet

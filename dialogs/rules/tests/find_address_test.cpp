@@ -38,6 +38,7 @@ TEST(FindAddress, TakesAddressesAndNamesAndRefusesTheRestWithItsReason) {
         {"bad name", 0, IDS_FIND_UNRESOLVED, "bad name"},  // never looked up
         {"127.0.0.1", 0, IDS_FIND_LOOPBACK, "127.0.0.1"},
         {"239.1.2.3", 0, IDS_FIND_MULTICAST, "239.1.2.3"},
+        {"240.0.0.1", 0, IDS_FIND_MULTICAST, "240.0.0.1"},
         {"255.255.255.255", 0, IDS_FIND_BROADCAST, "255.255.255.255"},
         {"10.77.255.255", 0, IDS_FIND_BROADCAST, "10.77.255.255"},
         {"10.77.0.2", 0, IDS_FIND_OWN_ADDRESS, "10.77.0.2"},
