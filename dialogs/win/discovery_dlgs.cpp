@@ -35,7 +35,7 @@ uint32_t ResolveIPv4(const std::string& name) {
 }
 
 void CFindAddress::OnOK() {
-    HCURSOR old = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514) /*IDC_WAIT*/));
+    HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const rules::FindAddressResult r =
         rules::CheckFindAddress(ui::Narrow(ItemText(IDC_FIND_ADDRESS)), interfaces_, ResolveIPv4);
     SetCursor(old);
