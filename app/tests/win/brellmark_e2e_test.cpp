@@ -196,9 +196,12 @@ TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
 TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     Press(main, IDC_REFRESH);
+    // The press is posted: the old rows may still be read before it is
+    // handled, so wait for the new discovery first.
+    ASSERT_TRUE(WaitFor([&] { return Discoveries(Received()) >= 2; }, 10000));
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
-    const auto rx = Received();
-    EXPECT_EQ(Discoveries(rx), 2);
+    Settle();
+    EXPECT_EQ(Discoveries(Received()), 2);
 }
 
 TEST_F(BrellmarkTest, AServerAsksForANewDiscovery) {
