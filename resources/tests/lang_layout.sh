@@ -55,7 +55,8 @@ set_variant() {  # dpi font
 # Wine draws dialogs in Tahoma, which has no Chinese, Japanese or Korean
 # glyphs: link it to WenQuanYi Micro Hei (fonts-wqy-microhei), as the
 # system's font link does on Windows.
-for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans" "DejaVu Sans Bold"; do
+for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "DejaVu Sans" "DejaVu Sans Bold" \
+    "Microsoft Sans Serif"; do
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
         /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done

@@ -32,7 +32,8 @@ def fault(msg):
 
 
 # Program folder, its top-level script, the menus every language must have.
-PROGRAMS = [("brellmark", "brellmark.rc", ["IDR_LIST_MENU"]), ("setup", "setup.rc", [])]
+PROGRAMS = [("brellmark", "brellmark.rc", ["IDR_LIST_MENU"]), ("setup", "setup.rc", []),
+            ("launcher", "launcher.rc", [])]
 
 
 def resource_ids(res=RES):
