@@ -14,8 +14,8 @@
 // Every text that does not fit is one line on standard output:
 //   FAULT <tag> <dialog> <control id> "<text>" needs WxH, has WxH
 // and the exit code is 1 when there was any.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -30,14 +30,36 @@ struct Language {
     const wchar_t* tag;
 };
 const Language kLanguages[] = {
-    {0x0409, L"en-US"}, {0x0404, L"zh-TW"}, {0x0804, L"zh-CN"}, {0x0406, L"da-DK"},
-    {0x0413, L"nl-NL"}, {0x040B, L"fi-FI"}, {0x040C, L"fr-FR"}, {0x0407, L"de-DE"},
-    {0x0410, L"it-IT"}, {0x0411, L"ja-JP"}, {0x0412, L"ko-KR"}, {0x0414, L"nb-NO"},
-    {0x0416, L"pt-BR"}, {0x0419, L"ru-RU"}, {0x080A, L"es-MX"}, {0x041D, L"sv-SE"},
+    {0x0409, L"en-US"},
+    {0x0404, L"zh-TW"},
+    {0x0804, L"zh-CN"},
+    {0x0406, L"da-DK"},
+    {0x0413, L"nl-NL"},
+    {0x040B, L"fi-FI"},
+    {0x040C, L"fr-FR"},
+    {0x0407, L"de-DE"},
+    {0x0410, L"it-IT"},
+    {0x0411, L"ja-JP"},
+    {0x0412, L"ko-KR"},
+    {0x0414, L"nb-NO"},
+    {0x0416, L"pt-BR"},
+    {0x0419, L"ru-RU"},
+    {0x080A, L"es-MX"},
+    {0x041D, L"sv-SE"},
     // The same texts under the primary language alone.
-    {0x0006, L"da"}, {0x0013, L"nl"}, {0x000B, L"fi"}, {0x000C, L"fr"}, {0x0007, L"de"},
-    {0x0010, L"it"}, {0x0011, L"ja"}, {0x0012, L"ko"}, {0x0014, L"nb"}, {0x0016, L"pt"},
-    {0x0019, L"ru"}, {0x000A, L"es"}, {0x001D, L"sv"},
+    {0x0006, L"da"},
+    {0x0013, L"nl"},
+    {0x000B, L"fi"},
+    {0x000C, L"fr"},
+    {0x0007, L"de"},
+    {0x0010, L"it"},
+    {0x0011, L"ja"},
+    {0x0012, L"ko"},
+    {0x0014, L"nb"},
+    {0x0016, L"pt"},
+    {0x0019, L"ru"},
+    {0x000A, L"es"},
+    {0x001D, L"sv"},
 };
 
 std::wstring Tag(LANGID id) {
@@ -79,7 +101,9 @@ BOOL CALLBACK OnName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR) {
     return TRUE;
 }
 
-INT_PTR CALLBACK Quiet(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+INT_PTR CALLBACK Quiet(HWND, UINT msg, WPARAM, LPARAM) {
+    return msg == WM_INITDIALOG;
+}
 
 // A copy of the template that shows as a visible top-level window, whatever
 // it was made for (property sheet pages are child windows).
@@ -133,8 +157,8 @@ Need Measure(HWND c) {
     bool wraps = false;
     if (lstrcmpiW(cls.c_str(), L"Static") == 0) {
         const LONG type = style & SS_TYPEMASK;
-        if ((type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP &&
-             type != SS_SIMPLE) ||
+        if ((type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT &&
+             type != SS_LEFTNOWORDWRAP && type != SS_SIMPLE) ||
             (style & SS_ELLIPSISMASK)) {
             ReleaseDC(c, dc);
             return n;
@@ -146,26 +170,26 @@ Need Measure(HWND c) {
         const LONG type = style & BS_TYPEMASK;
         const int box = GetSystemMetrics(SM_CXMENUCHECK);
         switch (type) {
-        case BS_PUSHBUTTON:
-        case BS_DEFPUSHBUTTON:
-            extraW = 2 * GetSystemMetrics(SM_CXEDGE) + 4;  // frame and focus rectangle
-            extraH = 2 * GetSystemMetrics(SM_CYEDGE);
-            break;
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            extraW = box + tm.tmAveCharWidth / 2 + 1;
-            break;
-        case BS_GROUPBOX:
-            extraW = 2 * tm.tmAveCharWidth;  // the frame's corners
-            n.have.cy = tm.tmHeight;
-            break;
-        default:
-            ReleaseDC(c, dc);
-            return n;
+            case BS_PUSHBUTTON:
+            case BS_DEFPUSHBUTTON:
+                extraW = 2 * GetSystemMetrics(SM_CXEDGE) + 4;  // frame and focus rectangle
+                extraH = 2 * GetSystemMetrics(SM_CYEDGE);
+                break;
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX:
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON:
+            case BS_3STATE:
+            case BS_AUTO3STATE:
+                extraW = box + tm.tmAveCharWidth / 2 + 1;
+                break;
+            case BS_GROUPBOX:
+                extraW = 2 * tm.tmAveCharWidth;  // the frame's corners
+                n.have.cy = tm.tmHeight;
+                break;
+            default:
+                ReleaseDC(c, dc);
+                return n;
         }
         wraps = (style & BS_MULTILINE) != 0;
     } else {
@@ -199,7 +223,8 @@ BOOL CALLBACK CheckChild(HWND c, LPARAM param) {
                             L", has " + std::to_wstring(n.have.cx) + L"x" +
                             std::to_wstring(n.have.cy) + L"\n";
         char utf8[4096];
-        const int k = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+        const int k =
+            WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
         if (k > 0)
             fwrite(utf8, 1, static_cast<size_t>(k - 1), stdout);
     }
@@ -221,8 +246,8 @@ HWND Create(LANGID lang, const Dialog& d) {
     std::vector<DWORD> t;
     if (!Showable(lang, d.resource, &t))
         return nullptr;
-    return CreateDialogIndirectParamW(g_module, reinterpret_cast<LPCDLGTEMPLATEW>(t.data()), nullptr,
-                                      Quiet, 0);
+    return CreateDialogIndirectParamW(g_module, reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                                      nullptr, Quiet, 0);
 }
 
 int AllLanguages(const std::wstring& out, const std::wstring& only) {
@@ -245,7 +270,8 @@ int AllLanguages(const std::wstring& out, const std::wstring& only) {
             Child ctx = {w, tag, d.name};
             EnumChildWindows(w, CheckChild, reinterpret_cast<LPARAM>(&ctx));
             CreateDirectoryW((out + L"\\" + tag).c_str(), nullptr);
-            RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+            RedrawWindow(w, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
             Pump();
             e2e::SaveScreenshot(w, out + L"\\" + tag + L"\\" + d.name + L".bmp");
             DestroyWindow(w);
@@ -263,7 +289,8 @@ int SystemChoice(const std::wstring& dialog) {
             continue;
         HRSRC r = FindResourceW(g_module, d.resource, reinterpret_cast<LPCWSTR>(RT_DIALOG));
         for (LANGID lang : d.languages) {
-            if (FindResourceExW(g_module, reinterpret_cast<LPCWSTR>(RT_DIALOG), d.resource, lang) == r) {
+            if (FindResourceExW(g_module, reinterpret_cast<LPCWSTR>(RT_DIALOG), d.resource, lang) ==
+                r) {
                 printf("%ls\n", Tag(lang).c_str());
                 return 0;
             }
@@ -284,7 +311,9 @@ int wmain(int argc, wchar_t** argv) {
     if (system && argc == 5)
         SetThreadLocale(MAKELCID(static_cast<LANGID>(wcstoul(argv[4], nullptr, 16)), SORT_DEFAULT));
     if (!system && argc != 3 && argc != 4) {
-        fprintf(stderr, "usage: lang_shots PROGRAM.exe OUTDIR [TAG] | --system PROGRAM.exe #DIALOG [LANGID]\n");
+        fprintf(
+            stderr,
+            "usage: lang_shots PROGRAM.exe OUTDIR [TAG] | --system PROGRAM.exe #DIALOG [LANGID]\n");
         return 2;
     }
     g_module = LoadLibraryExW(argv[system ? 2 : 1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
