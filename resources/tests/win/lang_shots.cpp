@@ -14,8 +14,9 @@
 // Every text that does not fit is one line on standard output:
 //   FAULT <tag> <dialog> <control id> "<text>" needs WxH, has WxH
 // and the exit code is 1 when there was any.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
