@@ -80,9 +80,12 @@ for variant in ${LANG_LAYOUT_VARIANTS:-96 120 144 wide}; do
         for langdir in "$dir"/*/; do
             [ -d "$langdir" ] || continue
             tag=$(basename "$langdir")
+            # (montage warns, and fails, when it has no font for the title;
+            # the sheet is made all the same)
+            sheet="$out/$prog-$tag-$variant.png"
             montage "$langdir"/*.bmp -tile 4x -geometry +6+6 -background '#d0d0d0' \
-                -title "$prog $tag $variant" "$out/$prog-$tag-$variant.png" 2>/dev/null ||
-                echo "lang_layout: no contact sheet for $prog $tag $variant"
+                -title "$prog $tag $variant" "$sheet" >/dev/null 2>&1 || true
+            [ -s "$sheet" ] || echo "lang_layout: no contact sheet for $prog $tag $variant"
             rm -rf "$langdir"
         done
     done
