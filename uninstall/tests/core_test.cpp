@@ -383,7 +383,7 @@ TEST_F(Uninstall, HostileRegistrationDeletesNothingOutsideTheProduct) {
          {"C:\\boot.ini", "C:\\windows\\system32\\kernel32.dll", "C:\\users\\me\\Desktop\\doc.txt",
           "C:\\Program Files\\Other\\other.exe"})
         EXPECT_TRUE(Has(kept)) << kept;
-    EXPECT_FALSE(Has("C:\\Program Files\\Evil"));  // its own file and folder go
+    EXPECT_FALSE(Has("C:\\Program Files\\Evil\\evil.dll"));  // its own file goes
     EXPECT_TRUE(reg.KeyExists(kLM, "Software\\Vendor"));
     EXPECT_TRUE(reg.KeyExists(kLM, kU + "Other"));
     EXPECT_TRUE(reg.KeyExists(Root::kUsers, ".DEFAULT\\Empty"));

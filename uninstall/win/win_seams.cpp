@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "setup/win/system.h"
+#include "ui/kivosetup.h"
 
 namespace uninst_win {
 
@@ -83,7 +84,7 @@ std::string Env(const char* name) {
 }
 
 HMODULE Companion() {
-    return LoadLibraryA("kivosetup.dll");
+    return LoadLibraryA(kivosetup::kLibrary);
 }
 
 template <typename Fn>
@@ -268,8 +269,7 @@ void RestoreDeviceDriver(const std::string& name, const std::string& data, bool 
         setup_sys::Log("kivosetup.dll not loaded: RestoreDeviceDriver skipped");
         return;
     }
-    using Fn = int(WINAPI*)(HWND, const char*, const char*, int, int);
-    if (auto fn = Export<Fn>(lib, "RestoreDeviceDriver"))
+    if (auto fn = Export<kivosetup::RestoreDeviceDriverFn>(lib, kivosetup::kRestoreDeviceDriver))
         fn(nullptr, name.c_str(), data.c_str(), 0, configMg ? 1 : 0);
     FreeLibrary(lib);
 }
@@ -280,9 +280,8 @@ int RemoveDeviceDriver(const std::string& name, const std::string& data) {
         setup_sys::Log("kivosetup.dll not loaded: RemoveDeviceDriver skipped");
         return 0;
     }
-    using Fn = int(WINAPI*)(HWND, const char*, const char*, int);
     int n = 0;
-    if (auto fn = Export<Fn>(lib, "RemoveDeviceDriver"))
+    if (auto fn = Export<kivosetup::RemoveDeviceDriverFn>(lib, kivosetup::kRemoveDeviceDriver))
         n = fn(nullptr, name.c_str(), data.c_str(), 0);
     FreeLibrary(lib);
     return n;

@@ -124,6 +124,8 @@ protected:
         SetEnvironmentVariableA("TAVIX_UNINSTALL_LOG", log_.c_str());
         SetEnvironmentVariableA("TAVIX_SETUP_RESTART_FILE", (kBin + "\\restart.txt").c_str());
         DeleteFileA((kBin + "\\restart.txt").c_str());
+        SetEnvironmentVariableA("TAVIX_STANDIN_LOG", (kBin + "\\standin.log").c_str());
+        DeleteFileA((kBin + "\\standin.log").c_str());
     }
     void TearDown() override { prog_.Kill(); }
     // Starts a command line as the system would run "UninstallString".
@@ -218,7 +220,9 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     SetText(HKEY_LOCAL_MACHINE, ua + "\\ExecuteFile", "Path", kBin);
     const std::string ub = kU + "TavixB";
     SetText(HKEY_LOCAL_MACHINE, ub, "DisplayName", "Tavix B");
-    SetText(HKEY_LOCAL_MACHINE, ub, "NeedRestart", "1");
+    SetText(HKEY_LOCAL_MACHINE, ub, "CallConfigMg", "FALSE");
+    SetText(HKEY_LOCAL_MACHINE, ub + "\\RestoreDrivers", "tavix", "restore.inf");
+    SetText(HKEY_LOCAL_MACHINE, ub + "\\DeleteDevices", "dev", "USB\\VID_0A0B&PID_0001");
 
     // A file in use: opened without sharing its deletion.
     HANDLE locked = CreateFileA((a + "\\locked.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -292,7 +296,11 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     EXPECT_FALSE(Logged("shared s"));  // no question asked
     EXPECT_FALSE(Exists(shared + "\\s1.dll"));
     EXPECT_FALSE(Exists(shared + "\\kivouninstall.exe"));  // nobody else names it now
+    // A driver removed: the restart is offered, and taken.
     EXPECT_EQ(ReadAll(kBin + "\\restart.txt"), "restart\n");
+    EXPECT_EQ(ReadAll(kBin + "\\standin.log"),
+              "RestoreDeviceDriver(0,\"tavix\",\"restore.inf\",0,0)\r\n"
+              "RemoveDeviceDriver(0,\"dev\",\"USB\\VID_0A0B&PID_0001\",0)\r\n");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ub));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShared + "s1.dll"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShared + "kivouninstall.exe"));
