@@ -111,7 +111,9 @@ std::string Describe(const RegData& d) {
     char b[4];
     for (size_t i = 0; i < d.bytes.size(); ++i) {
         std::snprintf(b, sizeof b, "%02x", d.bytes[i]);
-        out += (i ? "," : "") + std::string(b);
+        if (i != 0)
+            out += ',';
+        out += b;
     }
     return out;
 }
