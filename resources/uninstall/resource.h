@@ -16,8 +16,19 @@
 #define IDC_PROGRESS_BAR 1101
 #define IDC_ANIMATION 1102
 #define IDC_DONE_TEXT 1103
-#define IDC_STEP1 1111  // IDC_STEP1 + n - 1: the label of step n
-#define IDC_CHECK1 1121  // IDC_CHECK1 + n - 1: its check mark
+// The label of step n is IDC_STEP1 + n - 1, its check mark IDC_CHECK1 + n - 1.
+#define IDC_STEP1 1111
+#define IDC_STEP2 1112
+#define IDC_STEP3 1113
+#define IDC_STEP4 1114
+#define IDC_STEP5 1115
+#define IDC_STEP6 1116
+#define IDC_CHECK1 1121
+#define IDC_CHECK2 1122
+#define IDC_CHECK3 1123
+#define IDC_CHECK4 1124
+#define IDC_CHECK5 1125
+#define IDC_CHECK6 1126
 #define IDC_SHARED_NAME 1130
 #define IDC_SHARED_DIR 1131
 #define IDC_SHARED_YES 1132

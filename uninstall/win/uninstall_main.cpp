@@ -156,9 +156,11 @@ protected:
         check_ = static_cast<HBITMAP>(LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDB_CHECK),
                                                  IMAGE_BITMAP, 0, 0,
                                                  LR_LOADTRANSPARENT | LR_LOADMAP3DCOLORS));
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 6; ++i) {
             SendMessageW(Item(IDC_CHECK1 + i), STM_SETIMAGE, IMAGE_BITMAP,
                          reinterpret_cast<LPARAM>(check_));
+            ShowWindow(Item(IDC_CHECK1 + i), SW_HIDE);
+        }
         Animate_OpenEx(Item(IDC_ANIMATION), ui::Instance(), MAKEINTRESOURCEW(IDR_STEP_AVI));
         StartStep(1);
         SetForegroundWindow(hwnd());
