@@ -470,13 +470,21 @@ int Run(HINSTANCE instance) {
     }
     if (args.form == uninst::Form::kLaunch || args.form == uninst::Form::kFromIni)
         return LaunchCopy();
+    // Away from the folders it deletes: a process's current directory cannot
+    // be removed.
+    char tempDir[MAX_PATH] = {};
+    if (GetTempPathA(MAX_PATH, tempDir) > 0)
+        SetCurrentDirectoryA(tempDir);
     if (args.form == uninst::Form::kCopy) {
         if (!args.home.empty())
             g_home = args.home;
         g_deleteSelfEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, kEventName);
     }
+    // Without the confirmation the launcher learns of the end from the
+    // copy's process handle, with its exit code.
     const int code = RunUninstallation(instance);
-    SignalLauncher();
+    if (g_deleteSelfEvent != nullptr)
+        CloseHandle(g_deleteSelfEvent);
     Log("kivouninstall ends (" + std::to_string(code) + ")");
     return code;
 }

@@ -124,6 +124,11 @@ protected:
         SetEnvironmentVariableA("TAVIX_UNINSTALL_LOG", log_.c_str());
         SetEnvironmentVariableA("TAVIX_SETUP_RESTART_FILE", (kBin + "\\restart.txt").c_str());
         DeleteFileA((kBin + "\\restart.txt").c_str());
+        // The companion library's stand-in is found on the search path.
+        char path[4096] = {};
+        GetEnvironmentVariableA("PATH", path, sizeof path);
+        if (std::string(path).rfind(kBin, 0) != 0)
+            SetEnvironmentVariableA("PATH", (kBin + ";" + path).c_str());
         SetEnvironmentVariableA("TAVIX_STANDIN_LOG", (kBin + "\\standin.log").c_str());
         DeleteFileA((kBin + "\\standin.log").c_str());
     }
@@ -188,7 +193,7 @@ int UninstallRun::runs_ = 0;
 TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     const std::string shared = "C:\\Program Files\\TavixShared";
     const std::string a = "C:\\Program Files\\TavixA";
-    for (const char* f : {"s1.dll", "s2.dll", "s3.dll"})
+    for (const char* f : {"c1.dll", "c2.dll", "c3.dll"})
         WriteFile(shared + "\\" + f);
     CopyFileA((kBin + "\\kivouninstall.exe").c_str(), (shared + "\\kivouninstall.exe").c_str(),
               FALSE);
@@ -198,7 +203,7 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     for (const char* key : {"TavixA", "TavixB"}) {
         const std::string u = kU + key;
         SetText(HKEY_LOCAL_MACHINE, u, "UninstallString", shared + "\\kivouninstall.exe " + key);
-        for (const char* f : {"kivouninstall.exe", "s1.dll", "s2.dll", "s3.dll"}) {
+        for (const char* f : {"kivouninstall.exe", "c1.dll", "c2.dll", "c3.dll"}) {
             SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", f, shared);
             SetText(HKEY_LOCAL_MACHINE, kShared + f, key, shared);
         }
@@ -232,8 +237,8 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     // The first product, by the command line registered for it.
     ASSERT_TRUE(Start(shared + "\\kivouninstall.exe TavixA"));
     Confirm(L"Tavix A");
-    Answer("s1.dll", L'n');  // No: kept
-    Answer("s2.dll", L'a');  // Yes To All: s3.dll goes without a question
+    Answer("c1.dll", L'n');  // No: kept
+    Answer("c2.dll", L'a');  // Yes To All: s3.dll goes without a question
     HWND r = Result();
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(Text(r, IDC_RESULT_TEXT),
@@ -250,9 +255,9 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     ASSERT_TRUE(CopyEnded()) << ReadAll(log_);
     CloseHandle(locked);
 
-    EXPECT_TRUE(Exists(shared + "\\s1.dll"));
-    EXPECT_FALSE(Exists(shared + "\\s2.dll"));
-    EXPECT_FALSE(Exists(shared + "\\s3.dll"));
+    EXPECT_TRUE(Exists(shared + "\\c1.dll"));
+    EXPECT_FALSE(Exists(shared + "\\c2.dll"));
+    EXPECT_FALSE(Exists(shared + "\\c3.dll"));
     EXPECT_TRUE(Exists(shared + "\\kivouninstall.exe"));  // TavixB's UninstallString names it
     EXPECT_FALSE(Exists(a + "\\a.exe"));
     EXPECT_FALSE(Exists(a + "\\sub"));
@@ -264,10 +269,10 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, "Software\\TavixKeep", "Size"));
     EXPECT_TRUE(HasValue(HKEY_CURRENT_USER, "Software\\TavixKeep", "Other"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ua));
-    EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kShared + "s1.dll", "TavixA"));
-    EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kShared + "s1.dll", "TavixB"));
+    EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kShared + "c1.dll", "TavixA"));
+    EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kShared + "c1.dll", "TavixB"));
     EXPECT_TRUE(WaitFor([&] { return Exists(kBin + "\\executed.txt"); }, 10000));
-    EXPECT_TRUE(Logged("own file kept"));
+    EXPECT_TRUE(Logged("own file kept")) << ReadAll(log_);
     // The temporary copy is gone once its last handle closed.
     EXPECT_TRUE(WaitFor(
         [&] {
@@ -293,8 +298,8 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     Key(r, L'f');
     EXPECT_EQ(LauncherExit(), 0u);
     ASSERT_TRUE(CopyEnded());
-    EXPECT_FALSE(Logged("shared s"));  // no question asked
-    EXPECT_FALSE(Exists(shared + "\\s1.dll"));
+    EXPECT_FALSE(Logged("shared C:"));  // no question asked
+    EXPECT_FALSE(Exists(shared + "\\c1.dll"));
     EXPECT_FALSE(Exists(shared + "\\kivouninstall.exe"));  // nobody else names it now
     // A driver removed: the restart is offered, and taken.
     EXPECT_EQ(ReadAll(kBin + "\\restart.txt"), "restart\n");
@@ -302,7 +307,7 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
               "RestoreDeviceDriver(0,\"tavix\",\"restore.inf\",0,0)\r\n"
               "RemoveDeviceDriver(0,\"dev\",\"USB\\VID_0A0B&PID_0001\",0)\r\n");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ub));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShared + "s1.dll"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShared + "c1.dll"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShared + "kivouninstall.exe"));
 }
 
@@ -348,7 +353,7 @@ TEST_F(UninstallRun, HostileRegistrationFromUninstalIniDeletesNothingOutsideTheP
     EXPECT_EQ(LauncherExit(), 0u);
     ASSERT_TRUE(CopyEnded());
 
-    EXPECT_FALSE(Exists(home));  // the product's own folder went
+    EXPECT_FALSE(Exists(home)) << ReadAll(log_);  // the product's own folder went
     for (const std::string& kept :
          {std::string(windows) + "\\win.ini", std::string(windows) + "\\system32\\kernel32.dll",
           std::string(profile) + "\\keep.txt", std::string("C:\\keep-root.txt"),
