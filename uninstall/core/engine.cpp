@@ -407,9 +407,27 @@ void Uninstaller::DeleteRegRecord(const RegRecord& record) {
     if (t.wholeKey) {
         reg_.DeleteTree(root, t.key);
         host_.Log("deleted key " + where);
+        const size_t slash = t.key.find_last_of('\\');
+        RemoveEmptyKeys(root, slash == std::string::npos ? std::string() : t.key.substr(0, slash));
     } else {
         reg_.DeleteValue(root, t.key, t.value);
         host_.Log("deleted value " + where + " " + t.value);
+        RemoveEmptyKeys(root, t.key);
+    }
+}
+
+// The keys that held only what the product wrote: removed upward as long as
+// they are empty, never a protected one (the registration names values, not
+// the keys the installation made for them).
+void Uninstaller::RemoveEmptyKeys(Root root, std::string key) {
+    for (int n = 0; n < kMaxDepth && !key.empty() && !ProtectedKey(root, key); ++n) {
+        if (reg_.KeyExists(root, key)) {
+            if (!KeyIsEmpty(reg_, root, key) || !reg_.DeleteKey(root, key))
+                return;
+            host_.Log(std::string("removed empty key ") + RootName(root) + "\\" + key);
+        }
+        const size_t slash = key.find_last_of('\\');
+        key = slash == std::string::npos ? std::string() : key.substr(0, slash);
     }
 }
 

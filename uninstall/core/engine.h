@@ -122,6 +122,7 @@ private:
     void DeleteRegRecord(const RegRecord& record);
     bool SharedRegByOther(const RegRecord& record);
     void CleanKey(Root root, const std::string& path);
+    void RemoveEmptyKeys(Root root, std::string key);
 
     Registration r_;
     Registry& reg_;

@@ -300,7 +300,13 @@ TEST_F(Uninstall, EverySubkeyInItsStep) {
         {"DeleteRegs", {"HKEY_CURRENT_USER", "Software\\Tavix\\\\Size", "Size"}},
         {"DeleteRegs", {"HKEY_CLASSES_ROOT", ".tvx", "0"}},
         {"CleanRegs", {"HKEY_CURRENT_USER", "Software\\Empty", ""}},
+        {"DeleteRegs", {"HKEY_LOCAL_MACHINE", "Software\\Vendor\\Tavix\\\\v", "v"}},
+        {"DeleteRegs", {"HKEY_LOCAL_MACHINE", "Software\\Vendor2\\Tavix\\\\v", "v"}},
     };
+    // Keys that held only the product's values go; a key with more stays.
+    reg.Set(kLM, "Software\\Vendor\\Tavix", "v", "1");
+    reg.Set(kLM, "Software\\Vendor2\\Tavix", "v", "1");
+    reg.Set(kLM, "Software\\Vendor2", "keep", "1");
     for (const auto& [sub, r] : records) {
         reg.Set(kLM, u + "\\" + sub + "\\" + r.rootName, r.name, r.data);
         if (sub == "DeleteRegs")
@@ -343,6 +349,10 @@ TEST_F(Uninstall, EverySubkeyInItsStep) {
     EXPECT_EQ(o.restartList, std::vector<std::string>{app + "\\busy.dll"});
     EXPECT_TRUE(o.needRestart);
     EXPECT_FALSE(reg.KeyExists(kLM, "Software\\Tavix"));
+    EXPECT_FALSE(reg.KeyExists(kLM, "Software\\Vendor"));
+    EXPECT_FALSE(reg.KeyExists(kLM, "Software\\Vendor2\\Tavix"));
+    EXPECT_TRUE(reg.HasValue(kLM, "Software\\Vendor2", "keep"));
+    EXPECT_TRUE(reg.KeyExists(kLM, "Software"));
     EXPECT_FALSE(reg.HasValue(Root::kCurrentUser, "Software\\Tavix", "Size"));
     EXPECT_TRUE(reg.HasValue(Root::kCurrentUser, "Software\\Tavix", "Keep"));
     EXPECT_TRUE(reg.KeyExists(Root::kClassesRoot, ".tvx"));

@@ -50,6 +50,17 @@ bool HasValue(HKEY root, const std::string& key, const std::string& name) {
     return has;
 }
 
+std::string ReadValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return {};
+    char buf[1024] = {};
+    DWORD size = sizeof buf - 1;
+    RegQueryValueExA(k, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    return buf;
+}
+
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -369,6 +380,49 @@ TEST_F(UninstallRun, UnknownProductEndsWithoutAWindow) {
     EXPECT_EQ(LauncherExit(), 1u);  // the copy ended: the launcher does not wait for ever
     EXPECT_TRUE(Logged("no registration"));
     EXPECT_EQ(FindWindowW(L"KivoUninstall", nullptr), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The uninstallation half of the round trip (round_trip.sh installs before
+// and compares after): the command line that the installer registered, the
+// questions answered by keys. Runs only when the script names the product.
+TEST(RoundTrip, UninstallByTheRegisteredCommandLine) {
+    char key[128] = {};
+    if (GetEnvironmentVariableA("TAVIX_ROUND_TRIP_KEY", key, sizeof key) == 0)
+        GTEST_SKIP() << "run by round_trip.sh";
+    const std::string u = kU + key;
+    std::string command = ReadValue(HKEY_LOCAL_MACHINE, u, "UninstallString");
+    ASSERT_FALSE(command.empty()) << u;
+    const std::string product = ReadValue(HKEY_LOCAL_MACHINE, u, "DisplayName");
+    const std::string log = kBin + "\\round-trip.log";
+    SetEnvironmentVariableA("TAVIX_UNINSTALL_LOG", log.c_str());
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    Program prog;
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               kBin.c_str(), &si, &prog.pi))
+        << command;
+    HWND box = Dialog(std::wstring(product.begin(), product.end()) + L" Uninstallation");
+    ASSERT_NE(box, nullptr) << ReadAll(log);
+    Key(box, L'y');
+    // The file that another product shares: kept.
+    HWND q = Dialog(L"Remove Shared File");
+    ASSERT_NE(q, nullptr) << ReadAll(log);
+    EXPECT_EQ(Text(q, IDC_SHARED_NAME), L"tavixrt_shared.dll");
+    Key(q, L'n');
+    HWND r = Dialog(L"Uninstall Result", 30000);
+    ASSERT_NE(r, nullptr) << ReadAll(log);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(r, IDC_REFUSED)))
+        << WindowText(GetDlgItem(r, IDC_REFUSED)).size();
+    Key(r, L'f');
+    EXPECT_TRUE(prog.Exited(20000));
+    EXPECT_TRUE(WaitFor(
+        [&] { return ReadAll(log).find("kivouninstall ends (0)") != std::string::npos; }, 20000))
+        << ReadAll(log);
+    prog.Kill();
 }
 
 }  // namespace
