@@ -23,4 +23,15 @@ fi
 status=0
 (cd "$bin" && wine 'C:\tavix-test\uninstall_e2e.exe' --gtest_filter='UninstallRun.*') || status=$?
 closed_prefix_check || status=1
+out="$build/uninstall-shots"
+mkdir -p "$out"
+for f in "$bin"/shots/*.bmp; do
+    [ -e "$f" ] || continue
+    name=$(basename "$f" .bmp)
+    if command -v convert >/dev/null && convert "$f" "$out/$name.png" 2>/dev/null; then
+        echo "screenshot: $out/$name.png"
+    else
+        cp "$f" "$out/"
+    fi
+done
 exit $status

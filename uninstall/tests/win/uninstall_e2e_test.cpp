@@ -124,6 +124,14 @@ void Key(HWND dialog, wchar_t key) {
     }
 }
 
+// Saves a picture of the window into C:\tavix-test\shots (the script turns
+// them into PNG files in the build directory).
+void Shot(HWND w, const std::wstring& name) {
+    CreateDirectoryW(L"C:\\tavix-test\\shots", nullptr);
+    WaitFor([] { return false; }, 300);
+    SaveScreenshot(w, L"C:\\tavix-test\\shots\\" + name + L".bmp");
+}
+
 std::wstring Text(HWND dialog, int id) {
     return WindowText(GetDlgItem(dialog, id));
 }
@@ -182,12 +190,14 @@ protected:
         HWND q = Dialog(L"Remove Shared File");
         ASSERT_NE(q, nullptr) << "no question for " << file;
         EXPECT_EQ(Text(q, IDC_SHARED_NAME), std::wstring(file.begin(), file.end()));
+        Shot(q, L"uninstall-shared-file");
         Key(q, key);
         WaitFor([&] { return !IsWindow(q); }, 5000);
     }
     HWND Result() {
         HWND progress = Dialog(L"Remove Programs From Your Computer");
         EXPECT_NE(progress, nullptr);
+        Shot(progress, L"uninstall-progress");
         HWND r = Dialog(L"Uninstall Result", 30000);
         EXPECT_NE(r, nullptr) << ReadAll(log_);
         // No question was left open on the way.
@@ -259,6 +269,7 @@ TEST_F(UninstallRun, TwoProductsSharingFilesLockedFileOwnFileAndRestart) {
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(r, IDC_RESTART_NOW)));
     EXPECT_TRUE(IsChecked(GetDlgItem(r, IDC_RESTART_NOW)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(r, IDC_REFUSED)));
+    Shot(r, L"uninstall-result-restart");
     Key(r, L'i');  // "&I will restart my computer later."
     EXPECT_TRUE(WaitFor([&] { return IsChecked(GetDlgItem(r, IDC_RESTART_LATER)); }, 5000));
     Key(r, L'f');
@@ -360,6 +371,7 @@ TEST_F(UninstallRun, HostileRegistrationFromUninstalIniDeletesNothingOutsideTheP
           L"Registry key: HKEY_LOCAL_MACHINE\\Software",
           L"Registry key: HKEY_CURRENT_USER\\Software"})
         EXPECT_NE(refused.find(line), std::wstring::npos) << refused.size();
+    Shot(r, L"uninstall-result-refused");
     Key(r, L'\r');
     EXPECT_EQ(LauncherExit(), 0u);
     ASSERT_TRUE(CopyEnded());
