@@ -300,7 +300,10 @@ void Uninstaller::Remove(const std::string& path) {
             break;
         case Files::Deleted::kFailed:
             host_.Log("in use, deleted at restart: " + path);
-            out_.restartList.push_back(path);
+            if (std::find_if(out_.restartList.begin(), out_.restartList.end(),
+                             [&](const std::string& p) { return SamePath(p, path); }) ==
+                out_.restartList.end())
+                out_.restartList.push_back(path);
             out_.needRestart = true;
             break;
     }

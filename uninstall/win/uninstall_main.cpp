@@ -237,7 +237,8 @@ private:
 // ---- Result dialog -------------------------------------------------------------
 
 void DeleteOwnFile() {
-    if (g_outcome.ownFile.empty())
+    if (g_outcome.ownFile.empty() ||
+        GetFileAttributesA(g_outcome.ownFile.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
     const auto others = uninst::OtherUninstallStrings(g_registry, g_key);
     if (!uninst::OwnFileDeletable(g_outcome.ownFile, g_places.system, others)) {
