@@ -3,7 +3,10 @@
 # profile's links to the Linux home replaced by plain folders, HOME pointed at
 # a scratch directory. Sourced after tests/harness/lib.sh; the prefix and
 # its wineserver go when the script exits.
-#   closed_prefix_up           makes it and exports WINEPREFIX
+#   closed_prefix_up           makes it and exports WINEPREFIX; from then on
+#                              `wine` runs in a network namespace of its own
+#                              (where unshare can make one), so that nothing a
+#                              test starts can reach any network
 #   closed_prefix_check        fails when a way out appeared
 #   closed_prefix_flush        waits until every process has ended and the
 #                              registry is on disk
@@ -40,6 +43,14 @@ closed_prefix_up() {
     HOME="$(harness_tmpdir)/home"
     mkdir -p "$HOME"
     [ -n "${DISPLAY:-}" ] || harness_start_xvfb
+    CLOSED_ISOLATE=()
+    if unshare --net true 2>/dev/null; then
+        CLOSED_ISOLATE=(unshare --net)
+    fi
+}
+
+wine() {
+    "${CLOSED_ISOLATE[@]}" "$HARNESS_WINE" "$@"
 }
 
 closed_prefix_check() {
