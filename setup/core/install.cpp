@@ -111,7 +111,9 @@ std::string Describe(const RegData& d) {
     char b[4];
     for (size_t i = 0; i < d.bytes.size(); ++i) {
         std::snprintf(b, sizeof b, "%02x", d.bytes[i]);
-        out += (i ? "," : "") + std::string(b);
+        if (i != 0)
+            out += ',';
+        out += b;
     }
     return out;
 }
@@ -825,7 +827,8 @@ std::string Installation::DriverSourceDir() {
     const std::string setupDir = in_.dirs.setup;
     if (drivers_.OnFixedDisk(setupDir))
         return driverSource_ = setupDir;
-    std::string product = in_.settings.productName;
+    // Never the Program Files folder itself: a product without a name gets one.
+    std::string product = in_.settings.productName.empty() ? "Setup" : in_.settings.productName;
     for (char& c : product)
         if (c == '/')
             c = '.';

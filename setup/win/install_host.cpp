@@ -289,10 +289,23 @@ bool WinHost::DeleteKey(setup::Root root, const std::string& key) {
 
 // ---- Cabinets -----------------------------------------------------------------
 
+// SetupIterateCabinetA, loaded by name like the driver step's functions, so
+// that the program imports nothing from setupapi.dll.
+static BOOL IterateCabinet(const std::string& cabinet, CabinetContext* c) {
+    HMODULE lib = LoadLibraryA("setupapi.dll");
+    if (lib == nullptr)
+        return FALSE;
+    using Fn = BOOL(WINAPI*)(PCSTR, DWORD, PSP_FILE_CALLBACK_A, PVOID);
+    auto fn = Export<Fn>(lib, "SetupIterateCabinetA");
+    const BOOL ok = fn != nullptr && fn(cabinet.c_str(), 0, CabinetCallback, c);
+    FreeLibrary(lib);
+    return ok;
+}
+
 bool WinHost::ListCabinet(const std::string& cabinet, std::vector<setup::CabinetMember>* members) {
     CabinetContext c;
     c.members = members;
-    return SetupIterateCabinetA(cabinet.c_str(), 0, CabinetCallback, &c) != 0;
+    return IterateCabinet(cabinet, &c) != 0;
 }
 
 bool WinHost::ExtractCabinet(const std::string& cabinet,
@@ -303,7 +316,7 @@ bool WinHost::ExtractCabinet(const std::string& cabinet,
     CabinetContext c;
     c.want = &want;
     c.before = &before;
-    const BOOL ok = SetupIterateCabinetA(cabinet.c_str(), 0, CabinetCallback, &c);
+    const BOOL ok = IterateCabinet(cabinet, &c);
     return ok != 0 && !c.stopped;
 }
 
