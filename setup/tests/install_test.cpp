@@ -569,6 +569,22 @@ TEST(InstallDrivers, PassesBySystemClass) {
         EXPECT_FALSE(r.host.FileExists("C:\\PF\\A.B\\DirectX\\dx.exe"));
         EXPECT_EQ(r.drivers.calls[2], "CopyOEM C:\\PF\\A.B\\drv\\cam.inf");
     }
+    {  // Preload: the second pass registers the preload program instead of the INF.
+        Rig r;
+        r.Setup(kDrivers);
+        r.in.os = xp;
+        r.in.flags.preload = true;
+        r.drivers.update = 0;
+        Installation inst(r.profile, r.host, r.drivers, r.in);
+        inst.InstallDrivers();
+        EXPECT_EQ(r.Value(kHklm, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                          "Media Preload Check"),
+                  "\"C:\\MEDIA\\Preload.exe /DEVID:ID1 /CLASS:Ports "
+                  "/RunValue:\"Media Preload Check\"\"")
+            << "one value: the last entry's";
+        for (const auto& call : r.drivers.calls)
+            EXPECT_EQ(call.rfind("CopyOEM", 0), std::string::npos) << call;
+    }
     {  // Empty first section: the step ends at once.
         Rig r;
         r.Setup("[Update Driver]\n[Update Driver 1]\n1=Ports,p.inf,,,,,,,ID,\n");
