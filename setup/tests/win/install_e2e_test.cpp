@@ -145,6 +145,16 @@ BOOL CALLBACK FindSheet(HWND w, LPARAM lp) {
     return TRUE;
 }
 
+// A running program's window of the class the installer closes: it goes
+// away on the command 32774 only.
+LRESULT CALLBACK ReplionProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == 32774) {
+        DestroyWindow(w);
+        return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
 class Install : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -266,6 +276,7 @@ protected:
              "tools\\kivouninstall.exe=%root%\\new\n";
         if (cabinet)
             s += "cab1.txt=%root%\\cab\ncab2.txt=%root%\\cab,second.txt\n";
+        s += "[Kill Programs]\n1=KivoReplionClass," + tag_ + "\n";
         s += "[Create Shortcut]\n1=app.dll,%root%\\new,2," + tag_ +
              ",Tavix App,0,-arg,Tavix\n"
              "[Add Registry]\n"
@@ -384,8 +395,19 @@ TEST_F(Install, SilentRunInstallsFilesLinksRegistryAndRegistration) {
     HANDLE busy = CreateFileA((root_ + "\\sys\\busy.dll").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ReplionProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KivoReplionClass";
+    RegisterClassW(&wc);
+    HWND running = CreateWindowW(L"KivoReplionClass", W(tag_).c_str(), WS_OVERLAPPED, 0, 0, 50, 50,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(running, nullptr);
     ASSERT_TRUE(Start("/S"));
-    EXPECT_EQ(ExitCode(60000), 0u);
+    // This thread answers the installer's command while it waits.
+    EXPECT_TRUE(WaitFor([&] { return prog_.Exited(0); }, Scaled(60000)));
+    EXPECT_EQ(ExitCode(1000), 0u);
+    EXPECT_FALSE(IsWindow(running)) << "closed by the command 32774";
     CloseHandle(busy);
     const std::string log = Log();
 
