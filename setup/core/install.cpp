@@ -688,6 +688,10 @@ bool Installation::MakeDirectories(const std::string& path, const char* register
 
 bool Installation::MakeKey(Root root, const std::string& key) {
     // Every missing level is recorded, so that rollback removes them all.
+    // Keys seen once are remembered: nothing removes them during the run.
+    const std::string id = std::string(RootName(root)) + "\\" + Upper(key);
+    if (knownKeys_.count(id) != 0)
+        return true;
     std::vector<std::string> missing;
     for (std::string k = key; !k.empty() && !host_.KeyExists(root, k); k = DirectoryOfPath(k))
         missing.push_back(k);
@@ -699,6 +703,7 @@ bool Installation::MakeKey(Root root, const std::string& key) {
         j.key = *it;
         journal_.Add(j);
     }
+    knownKeys_.insert(id);
     return true;
 }
 
@@ -727,6 +732,11 @@ void Installation::WriteUninstallHead() {
     const std::string program = uninstallerDir_.empty()
                                     ? s.uninstallProgram
                                     : JoinPath(uninstallerDir_, s.uninstallProgram);
+    // Written again only when the uninstaller's directory has changed.
+    if (headWritten_ && headProgram_ == program)
+        return;
+    headWritten_ = true;
+    headProgram_ = program;
     SetValue(kHklm, u, "UninstallString", TextData(program + " " + s.uninstallKey));
     SetValue(kHklm, u, "DisplayName",
              TextData(s.uninstallDisplayName.empty() ? s.productName : s.uninstallDisplayName));
@@ -807,6 +817,8 @@ void Installation::Rollback() {
     cabinetDir_.clear();
     scratch_.clear();
     journal_.Clear();
+    knownKeys_.clear();
+    headWritten_ = false;
 }
 
 void Installation::DiscardBackups() {
@@ -827,7 +839,8 @@ std::string Installation::DriverSourceDir() {
     const std::string setupDir = in_.dirs.setup;
     if (drivers_.OnFixedDisk(setupDir))
         return driverSource_ = setupDir;
-    std::string product = in_.settings.productName;
+    // Never the Program Files folder itself: a product without a name gets one.
+    std::string product = in_.settings.productName.empty() ? "Setup" : in_.settings.productName;
     for (char& c : product)
         if (c == '/')
             c = '.';

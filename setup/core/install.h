@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -301,6 +302,9 @@ private:
     bool refusedList_ = false;
     std::string driverSource_;
     size_t waits_ = 0;
+    std::set<std::string> knownKeys_;
+    bool headWritten_ = false;
+    std::string headProgram_;
 };
 
 }  // namespace setup

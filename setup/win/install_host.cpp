@@ -175,14 +175,55 @@ bool WinHost::RemoveDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
+// Our own copy loop with a large buffer: under Wine about half again as fast
+// as CopyFile's small one. Like CopyFile it overwrites, keeps the source's
+// attributes and last-write time, and fails when the target is in use.
 setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::string& to) {
-    if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return kSourceMissing;
+    HANDLE src = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (src == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? kSourceMissing : kFailed;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    GetFileInformationByHandle(src, &info);
     SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (CopyFileA(from.c_str(), to.c_str(), FALSE))
-        return kCopied;
-    const DWORD e = GetLastError();
-    return e == ERROR_FILE_NOT_FOUND && !FileExists(from) ? kSourceMissing : kFailed;
+    HANDLE dst = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (dst == INVALID_HANDLE_VALUE) {
+        CloseHandle(src);
+        return kFailed;
+    }
+    constexpr DWORD kChunk = 4u << 20;
+    if (buffer_.size() < kChunk)
+        buffer_.resize(kChunk);
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadFile(src, buffer_.data(), kChunk, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!WriteFile(dst, buffer_.data(), got, &put, nullptr) || put != got) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok)
+        SetFileTime(dst, nullptr, nullptr, &info.ftLastWriteTime);
+    CloseHandle(dst);
+    CloseHandle(src);
+    if (!ok) {
+        DeleteFileA(to.c_str());  // never a half-written target
+        return kFailed;
+    }
+    const DWORD keep = info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    if (keep != 0)
+        SetFileAttributesA(to.c_str(), keep);
+    return kCopied;
 }
 
 bool WinHost::DeleteFile(const std::string& path) {
@@ -219,27 +260,45 @@ std::string WinHost::ScratchDirectory() {
 
 // ---- Registry ------------------------------------------------------------------
 
+// Keys stay open while the installation runs (one registration per file
+// would otherwise open and close the same keys again and again).
+HKEY WinHost::Key(setup::Root root, const std::string& key, bool create) {
+    const std::string id = std::string(setup::RootName(root)) + "\\" + setup::Upper(key);
+    const auto it = keys_.find(id);
+    if (it != keys_.end())
+        return it->second;
+    HKEY k = nullptr;
+    const LONG r = create ? RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0,
+                                            KEY_READ | KEY_WRITE, nullptr, &k, nullptr)
+                          : RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ | KEY_WRITE, &k);
+    if (r != ERROR_SUCCESS)
+        return nullptr;
+    keys_[id] = k;
+    return k;
+}
+
+void WinHost::CloseKeys() {
+    for (auto& [id, k] : keys_)
+        RegCloseKey(k);
+    keys_.clear();
+}
+
+WinHost::~WinHost() {
+    CloseKeys();
+}
+
 bool WinHost::KeyExists(setup::Root root, const std::string& key) {
-    HKEY k;
-    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(k);
-    return true;
+    return Key(root, key, false) != nullptr;
 }
 
 bool WinHost::CreateKey(setup::Root root, const std::string& key) {
-    HKEY k;
-    if (RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(k);
-    return true;
+    return Key(root, key, true) != nullptr;
 }
 
 bool WinHost::ReadValue(setup::Root root, const std::string& key, const std::string& name,
                         setup::RegData* data) {
-    HKEY k;
-    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+    HKEY k = Key(root, key, false);
+    if (k == nullptr)
         return false;
     DWORD type = 0, size = 0;
     LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
@@ -249,50 +308,53 @@ bool WinHost::ReadValue(setup::Root root, const std::string& key, const std::str
         data->bytes.resize(size);
         data->type = type;
     }
-    RegCloseKey(k);
     return r == ERROR_SUCCESS;
 }
 
 bool WinHost::WriteValue(setup::Root root, const std::string& key, const std::string& name,
                          const setup::RegData& data) {
-    HKEY k;
-    if (RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG r = RegSetValueExA(k, name.c_str(), 0, data.type, data.bytes.data(),
-                                  static_cast<DWORD>(data.bytes.size()));
-    RegCloseKey(k);
-    return r == ERROR_SUCCESS;
+    HKEY k = Key(root, key, true);
+    return k != nullptr && RegSetValueExA(k, name.c_str(), 0, data.type, data.bytes.data(),
+                                          static_cast<DWORD>(data.bytes.size())) == ERROR_SUCCESS;
 }
 
 bool WinHost::DeleteValue(setup::Root root, const std::string& key, const std::string& name) {
-    HKEY k;
-    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_WRITE, &k) != ERROR_SUCCESS)
-        return false;
-    const LONG r = RegDeleteValueA(k, name.c_str());
-    RegCloseKey(k);
-    return r == ERROR_SUCCESS;
+    HKEY k = Key(root, key, false);
+    return k != nullptr && RegDeleteValueA(k, name.c_str()) == ERROR_SUCCESS;
 }
 
 bool WinHost::DeleteKey(setup::Root root, const std::string& key) {
-    HKEY k;
-    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+    HKEY k = Key(root, key, false);
+    if (k == nullptr)
         return false;
     DWORD subkeys = 0, values = 0;
     RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                      nullptr, nullptr, nullptr);
-    RegCloseKey(k);
     if (subkeys != 0 || values != 0)
         return false;  // something else lives there now
+    CloseKeys();
     return RegDeleteKeyA(RootKey(root), key.c_str()) == ERROR_SUCCESS;
 }
 
 // ---- Cabinets -----------------------------------------------------------------
 
+// SetupIterateCabinetA, loaded by name like the driver step's functions, so
+// that the program imports nothing from setupapi.dll.
+static BOOL IterateCabinet(const std::string& cabinet, CabinetContext* c) {
+    HMODULE lib = LoadLibraryA("setupapi.dll");
+    if (lib == nullptr)
+        return FALSE;
+    using Fn = BOOL(WINAPI*)(PCSTR, DWORD, PSP_FILE_CALLBACK_A, PVOID);
+    auto fn = Export<Fn>(lib, "SetupIterateCabinetA");
+    const BOOL ok = fn != nullptr && fn(cabinet.c_str(), 0, CabinetCallback, c);
+    FreeLibrary(lib);
+    return ok;
+}
+
 bool WinHost::ListCabinet(const std::string& cabinet, std::vector<setup::CabinetMember>* members) {
     CabinetContext c;
     c.members = members;
-    return SetupIterateCabinetA(cabinet.c_str(), 0, CabinetCallback, &c) != 0;
+    return IterateCabinet(cabinet, &c) != 0;
 }
 
 bool WinHost::ExtractCabinet(const std::string& cabinet,
@@ -303,7 +365,7 @@ bool WinHost::ExtractCabinet(const std::string& cabinet,
     CabinetContext c;
     c.want = &want;
     c.before = &before;
-    const BOOL ok = SetupIterateCabinetA(cabinet.c_str(), 0, CabinetCallback, &c);
+    const BOOL ok = IterateCabinet(cabinet, &c);
     return ok != 0 && !c.stopped;
 }
 

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "setup/core/install.h"
 
@@ -26,6 +28,11 @@ struct PageLink {
 class WinHost : public setup::Host {
 public:
     explicit WinHost(PageLink link) : link_(link) {}
+    ~WinHost() override;
+    WinHost(const WinHost&) = delete;
+    WinHost& operator=(const WinHost&) = delete;
+    // Closes the keys kept open (also before the program ends).
+    void CloseKeys();
 
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
@@ -73,7 +80,10 @@ public:
     setup::OsVersion os;
 
 private:
+    HKEY Key(setup::Root root, const std::string& key, bool create);
     PageLink link_;
+    std::vector<char> buffer_;
+    std::map<std::string, HKEY> keys_;
 };
 
 class WinDriverHost : public setup::DriverHost {

@@ -318,9 +318,11 @@ void FinishCopying(HWND page) {
     if (g_cancel != 0) {
         // Exit: undo what was copied and registered, newest first.
         g_install->Rollback();
+        g_host->CloseKeys();
         return;
     }
     g_install->DiscardBackups();
+    g_host->CloseKeys();
     for (const auto& line : g_install->journal().entries())
         Log("journal: " + setup::Journal::Line(line));
     g_resultCode = g_install->resultCode();
