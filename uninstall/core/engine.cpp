@@ -41,25 +41,25 @@ bool PlainFileName(const std::string& name) {
 }
 }  // namespace
 
-std::string ResolveDirectory(const Places& places, const std::string& spec) {
-    if (spec.empty() || spec == "%11%")
+std::string ResolveDirectory(const Places& places, const std::string& where) {
+    if (where.empty() || where == "%11%")
         return places.system;
-    if (spec == "%10%")
+    if (where == "%10%")
         return places.windows;
-    if (spec == "%99%")
+    if (where == "%99%")
         return places.home;
-    if (spec == "%12%")
+    if (where == "%12%")
         return places.windows + "\\System32\\Drivers";
-    if (spec == "%17%")
+    if (where == "%17%")
         return places.windows + "\\Inf";
-    if (spec == "%18%")
+    if (where == "%18%")
         return places.windows + "\\Help";
     if (places.strings) {
-        const std::string s = places.strings(spec);
+        const std::string s = places.strings(where);
         if (!s.empty())
             return s;
     }
-    return spec;
+    return where;
 }
 
 bool IsFamilyFile(const std::string& fileName) {

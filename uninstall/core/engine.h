@@ -64,7 +64,7 @@ struct Places {
 };
 
 // The directory of a DeleteFiles value's directory specification.
-std::string ResolveDirectory(const Places& places, const std::string& spec);
+std::string ResolveDirectory(const Places& places, const std::string& where);
 
 // The product family's uninstaller and companion-library file names.
 bool IsFamilyFile(const std::string& fileName);

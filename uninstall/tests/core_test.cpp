@@ -263,15 +263,15 @@ TEST_F(Uninstall, EverySubkeyInItsStep) {
     reg.Set(kLM, u + "\\CloseAPP\\2", "Parameters", "no file");
     reg.Set(kLM, u + "\\DeleteProgramFolder", "Tavix", "1");
     // Files: by directory specification, with help and INF companions.
-    const std::pair<std::string, std::string> specs[] = {
+    const std::pair<std::string, std::string> placements[] = {
         {"tvx.sys", "%12%"},   {"tvx.inf", "%17%"},  {"tvx.hlp", "%18%"},
         {"tvx32.dll", "%11%"}, {"tvxw.dll", "%10%"}, {"tvx.exe", "APPDIR"},
         {"tvx.ini", "%99%"},   {"empty.dll", ""},    {"busy.dll", app},
     };
     const Places places = MakePlaces();
-    for (const auto& [name, spec] : specs) {
-        reg.Set(kLM, u + "\\DeleteFiles", name, spec);
-        files.AddFile(Join(ResolveDirectory(places, spec), name));
+    for (const auto& [name, where] : placements) {
+        reg.Set(kLM, u + "\\DeleteFiles", name, where);
+        files.AddFile(Join(ResolveDirectory(places, where), name));
     }
     files.AddFile("C:\\windows\\Inf\\tvx.pnf");
     files.AddFile("C:\\windows\\Help\\tvx.cnt");
