@@ -285,6 +285,16 @@ protected:
                         ui::Widen(setup::FormatProduct(ui::Narrow(ui::LoadText(id)), r.target));
             }
             SetItemText(IDC_REFUSED, text);
+            if (!g_outcome.failed && !g_outcome.RestartOffered()) {
+                // No restart choices: the list takes their place.
+                RECT below, list;
+                GetWindowRect(Item(IDC_RESULT_TEXT2), &below);
+                GetWindowRect(Item(IDC_REFUSED), &list);
+                MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&below), 2);
+                MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&list), 2);
+                SetWindowPos(Item(IDC_REFUSED), nullptr, list.left, below.top,
+                             list.right - list.left, list.bottom - below.top, SWP_NOZORDER);
+            }
             ShowWindow(Item(IDC_REFUSED), SW_SHOW);
             Log("result: " + std::to_string(g_outcome.refused.size()) + " entries refused");
         }
