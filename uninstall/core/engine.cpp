@@ -423,7 +423,14 @@ void Uninstaller::DeleteRegRecord(const RegRecord& record) {
 // they are empty, never a protected one (the registration names values, not
 // the keys the installation made for them).
 void Uninstaller::RemoveEmptyKeys(Root root, std::string key) {
-    for (int n = 0; n < kMaxDepth && !key.empty() && !ProtectedKey(root, key); ++n) {
+    // The family's own keys ("Software\Kivo" and below) go when empty; no
+    // registration may delete them.
+    const auto keep = [root](const std::string& k) {
+        const std::string lower = ToLower(k);
+        const bool family = lower == "software\\kivo" || lower.rfind("software\\kivo\\", 0) == 0;
+        return ProtectedKey(root, k) && !family;
+    };
+    for (int n = 0; n < kMaxDepth && !key.empty() && !keep(key); ++n) {
         if (reg_.KeyExists(root, key)) {
             if (!KeyIsEmpty(reg_, root, key) || !reg_.DeleteKey(root, key))
                 return;
@@ -471,6 +478,9 @@ void Uninstaller::Registry_() {
         if (reg_.KeyExists(root, key))
             CleanKey(root, key);
     }
+    // The shared records' keys, once the last product's records are gone.
+    RemoveEmptyKeys(kLM, kSharedFileKey);
+    RemoveEmptyKeys(kLM, kSharedRegKey);
     if (!reg_.DeleteTree(kLM, r_.path)) {
         out_.failed = true;
         host_.Log("cannot delete " + r_.path);

@@ -223,6 +223,15 @@ TEST_F(Uninstall, TwoProductsShareFilesAndTheAnswersHold) {
     EXPECT_FALSE(reg.KeyExists(kLM, kShared + "b.dll"));
     EXPECT_FALSE(reg.KeyExists(kLM, kShared + "a.dll"));
     EXPECT_TRUE(reg.KeyExists(kLM, kShared + "own.txt"));  // Second's namesake elsewhere
+    // The records' own keys go with the last record.
+    reg.DeleteTree(kLM, kShared + "own.txt");
+    reg.Set(kLM, kU + "Third", "DisplayName", "Third");
+    reg.Set(Root::kCurrentUser, "Software\\Kivo\\Configured", "Fastrig", "1");
+    reg.Set(kLM, kU + "Third\\DeleteRegs\\HKEY_CURRENT_USER", "Software\\Kivo\\Configured", "");
+    Run("Third");
+    EXPECT_FALSE(reg.KeyExists(kLM, "Software\\Kivo"));
+    EXPECT_FALSE(reg.KeyExists(Root::kCurrentUser, "Software\\Kivo"));
+    EXPECT_TRUE(reg.KeyExists(kLM, "Software"));
 }
 
 TEST_F(Uninstall, NoToAllKeepsEveryLaterSharedFileAndTheTreeKeepsThem) {
