@@ -219,8 +219,11 @@ void Uninstaller::DeleteFiles() {
         DeleteOneFile(f);
 }
 
-bool Uninstaller::SharedFile(const std::string& name, const std::string& dir) {
+bool Uninstaller::SharedFile(const std::string& name, const std::string& dir, bool* recorded) {
     const std::string record = std::string(kSharedFileKey) + "\\" + name;
+    std::string ours;
+    *recorded = ReadText(reg_, kLM, record, r_.key, &ours) &&
+                SamePath(ResolveDirectory(places_, ours), dir);
     if (!reg_.KeyExists(kLM, record))
         return false;
     reg_.DeleteValue(kLM, record, r_.key);
@@ -253,8 +256,13 @@ void Uninstaller::DeleteOneFile(const NameData& file) {
         host_.Log("refused: file name " + name + " in " + dir);
         return;
     }
-    const bool shared = SharedFile(name, dir);
-    if (places_.protection.Protects(path) || files_.IsDirectory(path)) {
+    bool recorded = false;
+    const bool shared = SharedFile(name, dir, &recorded);
+    // A file directly in a protected folder (the system folder, the Windows
+    // folder, a profile...) goes only when the installer recorded it as this
+    // product's copy.
+    if (places_.protection.Protects(path) || files_.IsDirectory(path) ||
+        (places_.protection.Protects(dir) && !recorded)) {
         out_.refused.push_back({Refusal::kFile, path});
         host_.Log("refused: " + path + " is not a file of the product");
         return;

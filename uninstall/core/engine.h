@@ -114,7 +114,9 @@ private:
     void DeleteOneFile(const NameData& file);
     void Directories();
     void Registry_();
-    bool SharedFile(const std::string& name, const std::string& dir);
+    // True when another product still uses the file; *recorded: this
+    // product's own record named it.
+    bool SharedFile(const std::string& name, const std::string& dir, bool* recorded);
     bool UsedByOther(const std::string& name, const std::string& dir);
     void Remove(const std::string& path);
     void RemoveTree(const std::string& dir);

@@ -280,6 +280,7 @@ TEST_F(Uninstall, EverySubkeyInItsStep) {
     const Places places = MakePlaces();
     for (const auto& [name, where] : placements) {
         reg.Set(kLM, u + "\\DeleteFiles", name, where);
+        reg.Set(kLM, kShared + name, "Tavix", ResolveDirectory(places, where));
         files.AddFile(Join(ResolveDirectory(places, where), name));
     }
     files.AddFile("C:\\windows\\Inf\\tvx.pnf");
@@ -385,6 +386,10 @@ TEST_F(Uninstall, HostileRegistrationDeletesNothingOutsideTheProduct) {
     reg.Set(kLM, u + "\\DeleteFiles", "system32", "%10%");
     reg.Set(kLM, u + "\\DeleteFiles", "me", "C:\\users");
     reg.Set(kLM, u + "\\DeleteFiles", "evil.dll", "C:\\Program Files\\Evil");
+    // Files directly in protected folders that no record of this product names.
+    reg.Set(kLM, u + "\\DeleteFiles", "kernel32.dll", "%11%");
+    reg.Set(kLM, u + "\\DeleteFiles", "doc.txt", "C:\\users\\me");
+    reg.Set(kLM, kShared + "doc.txt", "Other", "C:\\users\\me");
     reg.Set(kLM, u + "\\DeleteRegs\\HKEY_LOCAL_MACHINE", "Software", "");
     reg.Set(kLM, u + "\\DeleteRegs\\HKEY_CURRENT_USER", "\\", "0");
     reg.Set(kLM, u + "\\DeleteRegs\\HKEY_LOCAL_MACHINE", kU + "Other", "");
@@ -411,7 +416,7 @@ TEST_F(Uninstall, HostileRegistrationDeletesNothingOutsideTheProduct) {
     for (const auto& r : o.refused)
         (r.kind == Refusal::kFolder ? folders : r.kind == Refusal::kFile ? fileRefusals : keys)++;
     EXPECT_EQ(folders, 8);
-    EXPECT_EQ(fileRefusals, 3);
+    EXPECT_EQ(fileRefusals, 5);
     EXPECT_EQ(keys, 4);
     EXPECT_FALSE(o.failed);
 }

@@ -352,6 +352,7 @@ TEST_F(UninstallRun, HostileRegistrationFromUninstalIniDeletesNothingOutsideTheP
         SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteDirectory", d, "1");
     SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "..\\..\\keep-root.txt", home);
     SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "system32", "%10%");
+    SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "win.ini", "%10%");  // not its copy
     SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "h.txt", home);
     SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteRegs\\HKEY_LOCAL_MACHINE", "Software", "");
     SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteRegs\\HKEY_CURRENT_USER", "Software\\", "0");
@@ -367,7 +368,7 @@ TEST_F(UninstallRun, HostileRegistrationFromUninstalIniDeletesNothingOutsideTheP
     const std::wstring refused = Text(r, IDC_REFUSED);
     for (const wchar_t* line :
          {L"These entries of the registration lie outside Tavix Hostile and were left in place:",
-          L"Folder: C:\\\r\n", L"Folder: C:\\Program Files\r\n", L"File: ",
+          L"Folder: C:\\\r\n", L"\\win.ini\r\n", L"Folder: C:\\Program Files\r\n", L"File: ",
           L"Registry key: HKEY_LOCAL_MACHINE\\Software",
           L"Registry key: HKEY_CURRENT_USER\\Software"})
         EXPECT_NE(refused.find(line), std::wstring::npos) << refused.size();
