@@ -31,7 +31,7 @@ namespace {
 constexpr UINT WM_RUN_WIZARD = WM_APP + 100;
 constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KivoSetup";
-constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2;
+constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3;
 
 // ---- Installer state (process-wide) ----------------------------------------
 
@@ -385,7 +385,9 @@ void InitResult(HWND page) {
             text = ui::LoadText(g_listRefused ? IDS_TOO_MANY_FILES : IDS_FAILED);
             SetDlgItemTextW(page, IDC_RESULT_TEXT2, ui::LoadText(IDS_FAILED_MORE).c_str());
             ShowWindow(GetDlgItem(page, IDC_RESULT_TEXT2), SW_SHOW);
-            Log("result: failed (code " + std::to_string(g_resultCode) + ")");
+            Log(g_listRefused ? "result: failed (copy list refused)"
+                              : "result: failed (code " + std::to_string(g_resultCode) + ")");
+            g_exitCode = kExitFailed;
             break;
         case setup::kResultAskRestart:
             text = Product(IDS_RESTART_TEXT);
@@ -460,7 +462,9 @@ void OnActivate(HWND page, int which) {
             HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
             if (back != nullptr)
                 EnableWindow(back, FALSE);
-            if (g_flags.silent && g_resultCode == 0)
+            // Silent: Finish by itself unless there is a failure to read;
+            // hidden: always, as nobody could see the page or press Finish.
+            if (g_flags.hidden || (g_flags.silent && g_resultKind != setup::kResultFailed))
                 PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
             return;
         }

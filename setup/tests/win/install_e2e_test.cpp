@@ -564,7 +564,11 @@ TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
         },
         Scaled(10000)));
     PostMessageW(search.found, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
-    EXPECT_EQ(ExitCode(30000), 0u);
+    EXPECT_EQ(ExitCode(30000), 3u) << "a failure is not reported as success";
+    EXPECT_EQ(Snapshot(), before);
+    // Hidden, nobody could press Finish: the run ends by itself.
+    ASSERT_TRUE(Start("/H"));
+    EXPECT_EQ(ExitCode(30000), 3u);
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(Probe(), "") << "nothing after the copy step runs";
 }
