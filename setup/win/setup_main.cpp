@@ -51,6 +51,7 @@ volatile LONG g_cancel = 0;
 HANDLE g_pause = nullptr;
 HANDLE g_worker = nullptr;
 volatile LONG g_percent = 0;
+volatile LONG g_copyTextPending = 0;
 int g_resultCode = 0;
 bool g_driverRestart = false;
 bool g_reenumerate = false;
@@ -291,6 +292,8 @@ void StartCopying(HWND page) {
     link.pause = g_pause;
     link.cancel = &g_cancel;
     link.percent = &g_percent;
+    link.copyTextPending = &g_copyTextPending;
+    g_copyTextPending = 0;
     link.pauseAt = TestPauseAt();
     delete g_host;
     g_host = new setup_win::WinHost(link);
@@ -341,6 +344,7 @@ void ShowCopyTexts(HWND page, LPARAM lParam) {
         reinterpret_cast<std::pair<std::wstring, std::wstring>*>(lParam));
     SetDlgItemTextW(page, IDC_FROM, texts->first.c_str());
     SetDlgItemTextW(page, IDC_TO, texts->second.c_str());
+    InterlockedExchange(&g_copyTextPending, 0);
 }
 
 void RegistryStage(HWND page, bool enter) {
