@@ -545,6 +545,10 @@ TEST_F(Install, ExitAtEachFileRollsBackAndResumeCompletes) {
     EXPECT_EQ(FileVersionOf(root_ + "\\sys\\newer.dll"), 0x0002000000000000ull);
     EXPECT_EQ(Text(HKEY_CURRENT_USER, "Software\\" + tag_, "Text"), "hello");
     EXPECT_NE(Log().find("Exit dialog: Resume"), std::string::npos);
+    // The program opened by the shell is not waited for by setup: by the test,
+    // so that it writes into this test's medium and not the next one's.
+    EXPECT_TRUE(
+        WaitFor([&] { return Probe().find("shell|") != std::string::npos; }, Scaled(10000)));
 }
 
 TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
