@@ -310,14 +310,15 @@ void Installation::Run() {
     }
     bool copied = true;
     if (list_.entries.empty()) {
-        Log("copy list empty: progress 100");
+        Log("copy list empty: progress 100, no shortcuts");
         host_.SetPercent(100);
     } else {
         copied = CopyFiles();
     }
     if (resultCode_ != 0 || !copied)
         return;
-    CreateShortcuts();
+    if (!list_.entries.empty())
+        CreateShortcuts();
     host_.EnterRegistryStage();
     if (in_.flags.preload)
         in_.flags.configMg = false;

@@ -484,11 +484,14 @@ TEST(InstallRun, RefusalsCabinetsAndEmptyLists) {
     }
     {  // No uninstall key, empty copy list: progress 100, no uninstall records.
         Rig r;
-        r.Setup("[Add Registry]\n1=1,HKLM,Software\\T,V,0,x\n");
+        r.Setup(
+            "[Add Registry]\n1=1,HKLM,Software\\T,V,0,x\n"
+            "[Create Shortcut]\n1=a.exe,C:\\PF,0,,A\n");
         Installation inst(r.profile, r.host, r.drivers, r.in);
         inst.Run();
         EXPECT_EQ(r.host.percent, 100);
         EXPECT_EQ(r.host.values.size(), 1u);
+        EXPECT_FALSE(r.host.FileExists("C:\\DESKTOP\\A.lnk"));
     }
 }
 

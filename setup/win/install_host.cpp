@@ -268,9 +268,11 @@ HKEY WinHost::Key(setup::Root root, const std::string& key, bool create) {
     if (it != keys_.end())
         return it->second;
     HKEY k = nullptr;
-    const LONG r = create ? RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0,
-                                            KEY_READ | KEY_WRITE, nullptr, &k, nullptr)
-                          : RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ | KEY_WRITE, &k);
+    LONG r = create ? RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0,
+                                      KEY_READ | KEY_WRITE, nullptr, &k, nullptr)
+                    : RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ | KEY_WRITE, &k);
+    if (r == ERROR_ACCESS_DENIED && !create)  // readable only (a user without rights)
+        r = RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &k);
     if (r != ERROR_SUCCESS)
         return nullptr;
     keys_[id] = k;
@@ -374,12 +376,20 @@ bool WinHost::ExtractCabinet(const std::string& cabinet,
 void WinHost::ShowCopy(const std::string& from, const std::string& to) {
     if (link_.page == nullptr)
         return;
+    if (link_.copyTextPending != nullptr && InterlockedExchange(link_.copyTextPending, 1) != 0)
+        return;
     auto* texts = new std::pair<std::wstring, std::wstring>(ui::Widen(from), ui::Widen(to));
-    if (!PostMessageW(link_.page, WM_SHOW_COPY, 0, reinterpret_cast<LPARAM>(texts)))
+    if (!PostMessageW(link_.page, WM_SHOW_COPY, 0, reinterpret_cast<LPARAM>(texts))) {
         delete texts;
+        if (link_.copyTextPending != nullptr)
+            InterlockedExchange(link_.copyTextPending, 0);
+    }
 }
 
 void WinHost::SetPercent(int percent) {
+    if (percent == lastPercent_)
+        return;  // the bar only changes with the number
+    lastPercent_ = percent;
     if (link_.percent != nullptr)
         InterlockedExchange(link_.percent, percent);
     if (link_.page != nullptr) {

@@ -20,6 +20,10 @@ struct PageLink {
     HANDLE pause = nullptr;
     volatile LONG* cancel = nullptr;
     volatile LONG* percent = nullptr;
+    // Set while a WM_SHOW_COPY is on its way; the page clears it. Texts of
+    // files copied meanwhile are not posted (the page shows the files as fast
+    // as it can paint, not one message per file).
+    volatile LONG* copyTextPending = nullptr;
     // Test hook (TAVIX_SETUP_PAUSE_AT=n): before the n-th file the worker
     // holds the pause event itself and presses Cancel on the wizard.
     long pauseAt = -1;
@@ -84,6 +88,7 @@ private:
     PageLink link_;
     std::vector<char> buffer_;
     std::map<std::string, HKEY> keys_;
+    int lastPercent_ = -1;
 };
 
 class WinDriverHost : public setup::DriverHost {

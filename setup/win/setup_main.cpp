@@ -31,7 +31,7 @@ namespace {
 constexpr UINT WM_RUN_WIZARD = WM_APP + 100;
 constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KivoSetup";
-constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2;
+constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3;
 
 // ---- Installer state (process-wide) ----------------------------------------
 
@@ -51,6 +51,7 @@ volatile LONG g_cancel = 0;
 HANDLE g_pause = nullptr;
 HANDLE g_worker = nullptr;
 volatile LONG g_percent = 0;
+volatile LONG g_copyTextPending = 0;
 int g_resultCode = 0;
 bool g_driverRestart = false;
 bool g_reenumerate = false;
@@ -291,6 +292,8 @@ void StartCopying(HWND page) {
     link.pause = g_pause;
     link.cancel = &g_cancel;
     link.percent = &g_percent;
+    link.copyTextPending = &g_copyTextPending;
+    g_copyTextPending = 0;
     link.pauseAt = TestPauseAt();
     delete g_host;
     g_host = new setup_win::WinHost(link);
@@ -341,6 +344,7 @@ void ShowCopyTexts(HWND page, LPARAM lParam) {
         reinterpret_cast<std::pair<std::wstring, std::wstring>*>(lParam));
     SetDlgItemTextW(page, IDC_FROM, texts->first.c_str());
     SetDlgItemTextW(page, IDC_TO, texts->second.c_str());
+    InterlockedExchange(&g_copyTextPending, 0);
 }
 
 void RegistryStage(HWND page, bool enter) {
@@ -385,7 +389,9 @@ void InitResult(HWND page) {
             text = ui::LoadText(g_listRefused ? IDS_TOO_MANY_FILES : IDS_FAILED);
             SetDlgItemTextW(page, IDC_RESULT_TEXT2, ui::LoadText(IDS_FAILED_MORE).c_str());
             ShowWindow(GetDlgItem(page, IDC_RESULT_TEXT2), SW_SHOW);
-            Log("result: failed (code " + std::to_string(g_resultCode) + ")");
+            Log(g_listRefused ? "result: failed (copy list refused)"
+                              : "result: failed (code " + std::to_string(g_resultCode) + ")");
+            g_exitCode = kExitFailed;
             break;
         case setup::kResultAskRestart:
             text = Product(IDS_RESTART_TEXT);
@@ -460,7 +466,9 @@ void OnActivate(HWND page, int which) {
             HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
             if (back != nullptr)
                 EnableWindow(back, FALSE);
-            if (g_flags.silent && g_resultCode == 0)
+            // Silent: Finish by itself unless there is a failure to read;
+            // hidden: always, as nobody could see the page or press Finish.
+            if (g_flags.hidden || (g_flags.silent && g_resultKind != setup::kResultFailed))
                 PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
             return;
         }
