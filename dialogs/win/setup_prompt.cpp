@@ -16,8 +16,10 @@ CSetupPrompt* g_current = nullptr;
 
 LRESULT CALLBACK PromptKeys(int code, WPARAM wParam, LPARAM lParam) {
     auto* msg = reinterpret_cast<MSG*>(lParam);
-    if (code >= 0 && g_prompt != nullptr && msg != nullptr &&
-        (msg->hwnd == g_prompt || IsChild(g_prompt, msg->hwnd)) && IsDialogMessageW(g_prompt, msg))
+    // Keys only: everything else takes the loop's own way.
+    if (code >= 0 && g_prompt != nullptr && msg != nullptr && msg->message >= WM_KEYFIRST &&
+        msg->message <= WM_KEYLAST && (msg->hwnd == g_prompt || IsChild(g_prompt, msg->hwnd)) &&
+        IsDialogMessageW(g_prompt, msg))
         return 1;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -63,10 +65,18 @@ CSetupPrompt* CSetupPrompt::Open(HWND owner, const std::string& serverName,
                                  const std::string& serverAddress,
                                  std::function<void(bool)> onDontAsk) {
     auto* prompt = new CSetupPrompt(owner, serverName, serverAddress, std::move(onDontAsk));
-    if (prompt->CreateModeless() == nullptr) {
+    HWND w = prompt->CreateModeless();
+    if (w == nullptr) {
         delete prompt;
         return nullptr;
     }
+    // Centred on the screen, above all windows, shown.
+    RECT r;
+    GetWindowRect(w, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    ShowWindow(w, SW_SHOW);
+    SetWindowPos(w, HWND_TOPMOST, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     return prompt;
 }
 
@@ -75,16 +85,11 @@ BOOL CSetupPrompt::OnInitDialog() {
     const std::string format = ui::Narrow(ItemText(IDC_PROMPT_TEXT));
     SetItemText(IDC_PROMPT_TEXT,
                 ui::Widen(rules::FormatPromptText(format, serverName, serverAddress)));
-    RECT r;
-    GetWindowRect(hwnd(), &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    SetWindowPos(hwnd(), HWND_TOPMOST, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE);
-    ShowWindow(hwnd(), SW_SHOW);
     g_prompt = hwnd();
     g_current = this;
     keys_ = SetWindowsHookExW(WH_MSGFILTER, PromptKeys, nullptr, GetCurrentThreadId());
-    return TRUE;
+    SetFocus(Item(IDOK));
+    return FALSE;
 }
 
 void CSetupPrompt::OnOK() {

@@ -391,6 +391,8 @@ protected:
     void OnSetActive() override {
         CWizardPage::OnSetActive();
         EnableWindow(GetDlgItem(sheet(), IDCANCEL), FALSE);
+        // From an inner page to an outer one: the header band goes too.
+        RedrawWindow(sheet(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
     bool OnQueryCancel() override { return false; }
 };
