@@ -90,6 +90,7 @@ const Server kInput{L"WIZ-INPUT", "00:11:32:dd:00:05"};
 const Server kNoDisk{L"WIZ-NODISK", "00:11:32:dd:00:06"};
 const Server kSilent{L"WIZ-SILENT", "00:11:32:dd:00:07"};
 const Server kStall{L"WIZ-STALL", "00:11:32:dd:00:08"};
+const Server kLost{L"WIZ-LOST", "00:11:32:dd:00:09"};
 
 // What the test enters on the six steps; defaults leave a page as it is.
 struct Inputs {
@@ -130,7 +131,7 @@ protected:
     HWND sheet = nullptr;
 
     // The servers of the scenario's configuration file.
-    virtual int ServerCount() const { return 8; }
+    virtual int ServerCount() const { return 9; }
     void SetUp() override {
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
@@ -765,6 +766,20 @@ TEST_F(WizardTest, EveryWayToTheFailurePageStopsTheRunAndLeavesNothingRunning) {
     Settle(5600);
     for (const std::string& l : RequestsTo(kStall, quiet))
         EXPECT_LT(std::stoi(Field(l, "cmd")), 18) << l;
+
+    // CMD_FINISH lost, and the server never comes back with CMD_DONE: the
+    // question comes here too, so the page can be left.
+    from = Log().size();
+    ASSERT_TRUE(VnasControl("wizard-fail WIZ-LOST 25 none"));
+    ASSERT_TRUE(Open(kLost));
+    in.initDisk = false;
+    Steps(in);
+    if (HasFatalFailure())
+        return;
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_GE(WaitRequest(kLost, 25, from), 0);
+    EXPECT_TRUE(WaitFor([&] { return Checked(6) && Playing(7); }, 3000));
+    giveUp(kLost, L"10.77.3.9");
 }
 
 // ---------------------------------------------------------------------------
