@@ -220,8 +220,10 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
         return;
     view_.SetRowText(row, COL_VERSION, version);
     view_.SetRowText(row, COL_STATE, state);
-    // A listed server that was never configured: offer the wizard.
-    if (prompt_.ShouldOpen(configured) && view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
+    // A listed server that was never configured: offer the wizard, unless
+    // one runs (a server's call for a new discovery can refill the list
+    // under it).
+    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) && view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
         rules::PromptTarget target;
         target.name = name;
         target.ip = block.sourceIp;

@@ -171,6 +171,13 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
         finishName = target.name;
         finishAddress = target.address;
         EXPECT_STREQ(model.servers().At(1)->name, "NAS-RENAMED-TO-A-LONG-NAME-OV");
+        // A server's call for a new discovery refills the list under the
+        // wizard: no prompt over it, even while asking.
+        model.OnSetupDontAsk(false);
+        Discover();
+        Statuses({&kA});
+        EXPECT_EQ(view.prompts.size(), 1u);
+        model.OnSetupDontAsk(true);
         return true;
     };
     model.OnServerReply(Reply(kB, CMD_GET_CONFIG, 7, Named("NAS")));
