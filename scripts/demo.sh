@@ -25,7 +25,7 @@ done
 [ -f "$config" ] || { echo "demo: no such configuration file: $config" >&2; exit 2; }
 
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" --demo
 . "$root/tests/harness/lib.sh"
 build=$(harness_build_dir)
 tree=$(harness_test_tree)

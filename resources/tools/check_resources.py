@@ -4,7 +4,7 @@
 - for each program (Brellmark, setup), every language file under
   resources/<program>/lang/ defines each IDS_* string of its resource.h
   exactly once and every IDD_* dialog (Brellmark also its list menu);
-- make_art.py reproduces the committed artwork byte for byte;
+- make_art.py and make_photos.py reproduce the committed artwork byte for byte;
 - the busy clip is a well-formed uncompressed 8-bit AVI whose index points at
   its frames, and its background is the banner colour where it is shown.
 
@@ -88,6 +88,13 @@ def check_art_reproducible():
             with open(os.path.join(tmp, name), "rb") as a, open(os.path.join(ART, name), "rb") as b:
                 if a.read() != b.read():
                     fault(f"art/{name} differs from what make_art.py draws")
+    launcher_art = os.path.join(HERE, "..", "launcher", "art")
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run([sys.executable, os.path.join(HERE, "make_photos.py"), tmp], check=True)
+        for name in ("page1.bmp", "page2.bmp", "page3.bmp"):
+            with open(os.path.join(tmp, name), "rb") as a, open(os.path.join(launcher_art, name), "rb") as b:
+                if a.read() != b.read():
+                    fault(f"launcher/art/{name} differs from what make_photos.py draws")
 
 
 def chunks(data, off, end):
