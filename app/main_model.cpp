@@ -25,6 +25,7 @@ ServerInfo* MainModel::FindSelected() {
 }
 
 bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* selected = servers_.FindSelected();
@@ -32,19 +33,33 @@ bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
         if (selected == nullptr && command != CMD_DISCOVER)
             return false;
         AddressRequest(selected, command, buffer);
+        direct = DirectOf(selected);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
+uint32_t MainModel::DirectOf(const ServerInfo* target) {
+    return target != nullptr && servers_.IsDirect(target->ip) ? target->ip : 0;
+}
+
+void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
+    if (direct != 0)
+        view_.SendTo(PackDatagram(buffer.header, buffer), direct);
+    else
+        view_.Send(PackDatagram(buffer.header, buffer));
+}
+
 bool MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         if (target == nullptr && command != CMD_DISCOVER)
             return false;
         AddressRequest(target, command, buffer);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
@@ -83,7 +98,17 @@ void MainModel::StartDiscovery() {
     }
     view_.DeleteAllRows();
     listMode_ = 1;
+    // The limited broadcast leaves by one adapter only: the same request goes
+    // to the directed broadcast of every adapter and to every typed address.
+    std::vector<Probe> probes = DiscoveryProbes(view_.LocalInterfaces(), typed_);
+    broadcastAdapter_ = view_.BroadcastAdapter();
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
+    const std::vector<uint8_t> datagram = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
+    for (Probe& p : probes)
+        if (p.kind != ProbeKind::LimitedBroadcast)
+            p.sendError = view_.SendTo(datagram, p.destination);
+    report_.Begin(std::move(probes));
+    waiting_.clear();
     view_.PlayBusy();
     view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
     discoveryTimer_ = 1;
@@ -95,11 +120,26 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     ServerInfo* added = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.FindByIp(sourceIp) != nullptr)
+        if (servers_.FindByIp(sourceIp) != nullptr) {
+            report_.OnReply(sourceIp, false);
             return 0;
+        }
         if (!ReadDiscoveryReply(sourceIp, data, length, &rec))
             return 0;
         added = servers_.Append(rec.info, rec.displayName);
+        const bool typed = std::find(typed_.begin(), typed_.end(), sourceIp) != typed_.end();
+        if (RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_) !=
+            kLimitedBroadcast)
+            servers_.SetDirect(sourceIp);
+    }
+    report_.OnReply(sourceIp, true);
+    std::erase(waiting_, sourceIp);
+    if (findTimer_ && waiting_.empty()) {
+        // Every address asked has answered: the wait is over.
+        view_.StopTimer(TIMER_FIND);
+        findTimer_ = false;
+        if (discovering_ == 0)
+            view_.StopBusy();
     }
     view_.AppendRow(rec.displayName, FormatIPv4(sourceIp), rec.workgroup);
     // Ask the newcomer for its status, whoever is selected; its reply comes
@@ -125,7 +165,10 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     const PacketHeader h = PacketHeader::Decode(block.data);
     switch (h.command) {
         case CMD_DISCOVER:
-            if (discovering_ == 1)
+            // After the window, only a server asked by address that has not
+            // answered yet.
+            if (discovering_ == 1 ||
+                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end())
                 OnDiscoveryReply(block.sourceIp, block.data, length);
             break;
         case CMD_GET_CONFIG:
@@ -254,6 +297,7 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
 }
 
 bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_t command) {
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* target = servers_.Find(server);
@@ -261,8 +305,9 @@ bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_
             return false;
         target->flow = FLOW_WIZARD;
         AddressRequest(target, command, buffer);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 
@@ -355,10 +400,52 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     SendCommand(buffer, CMD_SET_CONFIG);
 }
 
+MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        if (servers_.FindByIp(address) != nullptr)
+            return FindResult::AlreadyListed;
+    }
+    // Remembered for the discoveries to come, the newest last.
+    std::erase(typed_, address);
+    if (typed_.size() >= kMaxTypedAddresses)
+        typed_.erase(typed_.begin());
+    typed_.push_back(address);
+    // The discovery request as it stands: no server is addressed by it.
+    CommandBuffer buffer;
+    AddressRequest(nullptr, CMD_DISCOVER, buffer);
+    const int error = view_.SendTo(PackDatagram(buffer.header, buffer), address);
+    report_.AddTyped(address, error);
+    if (error != 0)
+        return FindResult::SendFailed;
+    if (std::find(waiting_.begin(), waiting_.end(), address) == waiting_.end())
+        waiting_.push_back(address);
+    view_.PlayBusy();
+    // One wait for every address asked: a new one restarts it.
+    view_.StopTimer(TIMER_FIND);
+    view_.StartTimer(TIMER_FIND, kFindMs);
+    findTimer_ = true;
+    return FindResult::Sent;
+}
+
 void MainModel::OnTimer(int id) {
-    if (id == TIMER_DISCOVERY) {
-        view_.StopBusy();
+    if (id == TIMER_FIND) {
+        view_.StopTimer(TIMER_FIND);
+        findTimer_ = false;
+        if (discovering_ == 0)
+            view_.StopBusy();
+        // Taken first: the message boxes below run message loops of their own.
+        const std::vector<uint32_t> silent = std::move(waiting_);
+        waiting_.clear();
+        for (uint32_t address : silent) {
+            report_.EndWait(address);
+            view_.ShowNoAnswerAt(FormatIPv4(address));
+        }
+    } else if (id == TIMER_DISCOVERY) {
+        if (!findTimer_)
+            view_.StopBusy();
         discovering_ = 0;
+        report_.Finish();
         // Stop first: the dialog below runs a message loop of its own.
         view_.StopTimer(TIMER_DISCOVERY);
         discoveryTimer_ = 0;
@@ -457,6 +544,7 @@ bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
     CommandBuffer buffer;
     if (!buffer.AddItem(TAG_IMPORT_LINE, line.data(), line.size()))
         return false;
+    uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         ServerInfo* target = servers_.Find(server);
@@ -466,8 +554,9 @@ bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
         AddressRequest(target, CMD_IMPORT_USER, buffer);
         // Armed before the request leaves: the answer may come at once.
         mailbox.Expect(target->id, buffer.header.seq, line);
+        direct = DirectOf(target);
     }
-    view_.Send(PackDatagram(buffer.header, buffer));
+    Deliver(buffer, direct);
     return true;
 }
 

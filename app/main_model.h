@@ -12,6 +12,7 @@
 #include "dialogs/rules/router_config_rules.h"
 #include "dialogs/rules/setup_prompt.h"
 #include "import/import_run.h"
+#include "protocol/discovery.h"
 #include "protocol/exchange.h"
 #include "wizard/flow.h"
 
@@ -19,8 +20,13 @@ namespace app {
 
 constexpr int TIMER_DISCOVERY = 100;
 constexpr int TIMER_CONFIG_REPLY = 101;
+constexpr int TIMER_FIND = 102;
 constexpr unsigned kDiscoveryMs = 15000;
 constexpr unsigned kConfigReplyMs = 120000;
+// How long a server asked by address has to answer, and how many typed
+// addresses every later discovery asks again.
+constexpr unsigned kFindMs = 10000;
+constexpr size_t kMaxTypedAddresses = 16;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
 
@@ -49,11 +55,21 @@ public:
     virtual void StartTimer(int id, unsigned ms) = 0;
     virtual void StopTimer(int id) = 0;
     virtual void Send(const std::vector<uint8_t>& datagram) = 0;
+    // Sends to one address (host order) on the protocol's port; returns 0 or
+    // the system's error code.
+    virtual int SendTo(const std::vector<uint8_t>& /*datagram*/, uint32_t /*address*/) { return 0; }
+    // This computer's IPv4 interfaces, asked again at every discovery.
+    virtual std::vector<proto::LocalInterface> LocalInterfaces() { return {}; }
+    // The address of the adapter the limited broadcast leaves by, 0 when
+    // unknown.
+    virtual uint32_t BroadcastAdapter() { return 0; }
 
     // Messages and dialogs.
     virtual void ShowMessage(int textId, int captionId) = 0;
     virtual bool AskYesNo(int textId, int captionId) = 0;
     virtual void ShowNoServers() = 0;
+    // Nothing answered at a typed address (dotted text) within kFindMs.
+    virtual void ShowNoAnswerAt(const std::string& /*address*/) {}
     // Administrator login; on OK the two texts as the dialog read them.
     virtual bool RunLogin(std::string* password, std::string* adminName) = 0;
     // The storage server's basic configuration, filled from `fields`; on OK
@@ -105,6 +121,13 @@ public:
     // Discovery.
     void StartDiscovery();
     int OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t length);
+    // Find by address: CMD_DISCOVER to `address` alone. Its reply lists the
+    // server as a discovery reply does, also after the discovery window has
+    // closed, and every later discovery asks the address again.
+    enum class FindResult { Sent, AlreadyListed, SendFailed };
+    FindResult FindByAddress(uint32_t address);
+    const proto::DiscoveryReport& report() const { return report_; }
+    const std::vector<uint32_t>& typedAddresses() const { return typed_; }
 
     // The response dispatcher; the caller frees the block afterwards.
     void OnServerReply(const proto::ReplyBlock& block);
@@ -173,6 +196,11 @@ private:
     // the list.
     bool SendLogin(ServerHandle server, int flow, const std::string& password,
                    const std::string& adminName);
+    // Sends a request: to the limited broadcast, or to `direct` (host order)
+    // for a server that the broadcast does not reach.
+    void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
+    // The `direct` of a request to `target`; the caller holds the list lock.
+    uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);
 
     MainView& view_;
@@ -190,6 +218,11 @@ private:
     int sortAscending_ = 1;
     wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs
     rules::SetupPromptGate prompt_;
+    proto::DiscoveryReport report_;
+    std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
+    std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
+    bool findTimer_ = false;
+    uint32_t broadcastAdapter_ = 0;  // asked at each discovery
 };
 
 }  // namespace app

@@ -49,6 +49,7 @@ void ServerList::Clear() {
     byId_.clear();
     byHandle_.clear();
     selected_ = -1;
+    direct_.clear();
 }
 
 proto::ServerInfo* ServerList::FindByIp(uint32_t ip) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "protocol/exchange.h"
@@ -57,6 +58,11 @@ public:
     // there is none.
     int RowForReply(uint32_t sourceIp, const uint8_t serverId[6], const std::string& name) const;
 
+    // Servers the limited broadcast does not reach (on another adapter's
+    // subnet, or asked by address): requests to them go to their own address.
+    void SetDirect(uint32_t ip) { direct_.insert(ip); }
+    bool IsDirect(uint32_t ip) const { return direct_.count(ip) != 0; }
+
     // Reorders the records: new position i takes the record at order[i].
     void Reorder(const std::vector<int>& order);
 
@@ -76,6 +82,7 @@ private:
     std::unordered_map<ServerHandle, int> byHandle_;
     int selected_ = -1;
     ServerHandle nextHandle_ = 1;
+    std::unordered_set<uint32_t> direct_;
 };
 
 // Row order for a column sort: a stable insertion sort of `texts` compared as

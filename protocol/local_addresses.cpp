@@ -1,5 +1,8 @@
+#include <iphlpapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <algorithm>
 
 #include "protocol/server_socket.h"
 
@@ -34,4 +37,61 @@ int GetLocalAddresses(uint32_t* addrs, int capacity, int* count) {
     WSACleanup();
     *count = n;
     return 1;
+}
+
+int GetLocalInterfaces(std::vector<proto::LocalInterface>* out) {
+    out->clear();
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return 0;
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        WSACleanup();
+        return 0;
+    }
+    std::vector<INTERFACE_INFO> list(kMaxInterfaces);
+    DWORD returned = 0;
+    const int rc = WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list.data(),
+                            static_cast<DWORD>(list.size() * sizeof(INTERFACE_INFO)), &returned,
+                            nullptr, nullptr);
+    closesocket(s);
+    if (rc == SOCKET_ERROR) {
+        WSACleanup();
+        return 0;
+    }
+    const size_t records = std::min<size_t>(returned / sizeof(INTERFACE_INFO), list.size());
+    for (size_t i = 0; i < records; ++i) {
+        if (list[i].iiAddress.Address.sa_family != AF_INET)
+            continue;
+        proto::LocalInterface li;
+        li.address = ntohl(list[i].iiAddress.AddressIn.sin_addr.s_addr);
+        // The broadcast address the query gives is not reliable (Windows
+        // reports 255.255.255.255 for every interface): the netmask is.
+        li.netmask = ntohl(list[i].iiNetmask.AddressIn.sin_addr.s_addr);
+        const ULONG flags = list[i].iiFlags;
+        li.flags = ((flags & IFF_UP) ? proto::kIfUp : 0) |
+                   ((flags & IFF_BROADCAST) ? proto::kIfBroadcast : 0) |
+                   ((flags & IFF_LOOPBACK) ? proto::kIfLoopback : 0) |
+                   ((flags & IFF_POINTTOPOINT) ? proto::kIfPointToPoint : 0);
+        out->push_back(li);
+    }
+    WSACleanup();
+    return 1;
+}
+
+uint32_t GetBroadcastAdapter() {
+    DWORD index = 0;
+    if (GetBestInterface(htonl(INADDR_BROADCAST), &index) != NO_ERROR)
+        return 0;
+    ULONG size = 0;
+    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return 0;
+    std::vector<unsigned char> buffer(size);
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.data());
+    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR)
+        return 0;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i)
+        if (table->table[i].dwIndex == index && table->table[i].dwAddr != 0)
+            return ntohl(table->table[i].dwAddr);
+    return 0;
 }

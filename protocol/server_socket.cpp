@@ -56,6 +56,17 @@ void CServerSocket::SendDatagram(const std::vector<uint8_t>& datagram) {
            0, reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
+int CServerSocket::SendDatagramTo(const std::vector<uint8_t>& datagram, uint32_t address) {
+    if (sock_ == INVALID_SOCKET)
+        return WSAENOTSOCK;
+    sockaddr_in to = destination;
+    to.sin_addr.s_addr = htonl(address);
+    const int n = sendto(sock_, reinterpret_cast<const char*>(datagram.data()),
+                         static_cast<int>(datagram.size()), 0,
+                         reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return n == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
 bool CServerSocket::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_SOCKET_NOTIFY)
         return false;

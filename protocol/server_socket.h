@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "protocol/discovery.h"
 #include "protocol/exchange.h"
 
 // Window message used for the socket's own notifications.
@@ -19,6 +20,17 @@ constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x101;
 // `capacity` (10), skipping loopback and point-to-point interfaces.
 // Returns 1 on success, 0 on failure (then *count is 0).
 int GetLocalAddresses(uint32_t* addrs, int capacity, int* count);
+
+// Every IPv4 interface with its netmask and flags (host order), for the
+// directed broadcasts of a discovery: room for kMaxInterfaces, as a computer
+// with VPN and virtual adapters has more than ten. Returns 1 on success, 0 on
+// failure (then `out` is empty).
+constexpr int kMaxInterfaces = 64;
+int GetLocalInterfaces(std::vector<proto::LocalInterface>* out);
+
+// The address (host order) of the adapter the system sends the limited
+// broadcast by, 0 when it cannot tell.
+uint32_t GetBroadcastAdapter();
 
 class CServerSocket {
 public:
@@ -35,6 +47,9 @@ public:
 
     // Sends a packed datagram to 255.255.255.255:port. Errors are ignored.
     void SendDatagram(const std::vector<uint8_t>& datagram);
+    // Sends a packed datagram to one address (host order) on the same port.
+    // Returns 0, or the Windows Sockets error code.
+    int SendDatagramTo(const std::vector<uint8_t>& datagram, uint32_t address);
 
     // Called by the notify window for WM_SOCKET_NOTIFY: receives the waiting
     // datagrams (at most kMaxReadsPerNotification) and posts on each that

@@ -23,6 +23,21 @@ std::wstring LoadText(UINT id) {
     return n > 0 && p != nullptr ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
 }
 
+std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> args) {
+    std::wstring text;
+    auto next = args.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L's' &&
+            next != args.end()) {
+            text += *next++;
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
 std::wstring Widen(const std::string& bytes) {
     if (bytes.empty())
         return {};

@@ -23,6 +23,10 @@ std::string Narrow(const std::wstring& text);
 // others in its subitems. Returns the row's index, or -1.
 int AppendListRow(HWND list, std::initializer_list<std::wstring> cells);
 
+// A text with each "%s" replaced by the next of `args` in turn (a "%s"
+// beyond them stays as it is).
+std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> args);
+
 // Message box with texts from the string table.
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
 

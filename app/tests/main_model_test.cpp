@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 
 #include "resources/brellmark/resource.h"
 
@@ -52,6 +53,19 @@ public:
     void StartTimer(int id, unsigned) override { timers.push_back(id); }
     void StopTimer(int id) override { std::erase(timers, id); }
     void Send(const std::vector<uint8_t>& d) override { sent.push_back(d); }
+    // Datagrams sent to one address, and the errors sending there gives.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> sentTo;
+    std::map<uint32_t, int> sendErrors;
+    std::vector<proto::LocalInterface> interfaces;
+    std::vector<std::string> noAnswer;
+    int SendTo(const std::vector<uint8_t>& d, uint32_t address) override {
+        sentTo.emplace_back(address, d);
+        return sendErrors.count(address) ? sendErrors[address] : 0;
+    }
+    std::vector<proto::LocalInterface> LocalInterfaces() override { return interfaces; }
+    uint32_t broadcastAdapter = 0;
+    uint32_t BroadcastAdapter() override { return broadcastAdapter; }
+    void ShowNoAnswerAt(const std::string& address) override { noAnswer.push_back(address); }
     void ShowMessage(int textId, int) override { messages.push_back(textId); }
     bool AskYesNo(int textId, int) override {
         questions.push_back(textId);
@@ -624,4 +638,119 @@ TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     const size_t before = view.sent.size();
     EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
     EXPECT_EQ(view.sent.size(), before);
+}
+
+// Every adapter's subnet is asked with the same bytes as the broadcast; a
+// server that answers each of them is listed once, and the report says where
+// the replies came from.
+TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
+    view.interfaces = {{0x7F000001, 0xFF000000, kIfUp | kIfLoopback},
+                       {0x0A4D0002, 0xFFFF0000, kIfUp | kIfBroadcast},
+                       {0x0A4E0002, 0xFFFF0000, kIfUp | kIfBroadcast}};
+    view.sendErrors[0x0A4EFFFF] = 10051;
+    view.broadcastAdapter = 0x0A4D0002;
+    model.Initialize();
+    ASSERT_EQ(view.sent.size(), 1u);  // the limited broadcast, as always
+    ASSERT_EQ(view.sentTo.size(), 2u);
+    EXPECT_EQ(view.sentTo[0].first, 0x0A4DFFFFu);
+    EXPECT_EQ(view.sentTo[1].first, 0x0A4EFFFFu);
+    for (const auto& [to, d] : view.sentTo)
+        EXPECT_EQ(d, view.sent[0]);
+    const Server b2 = {{0, 1, 2, 3, 4, 0xD}, 0x0A4E0101, "BRAVO2"};
+    Discover(kA);
+    Discover(kA);  // answered the limited and the directed broadcast
+    Discover(b2);
+    Discover(b2);
+    EXPECT_EQ(view.rows.size(), 2u);
+    const auto& probes = model.report().probes();
+    ASSERT_EQ(probes.size(), 3u);
+    EXPECT_EQ(probes[1].replies, 2);
+    EXPECT_EQ(probes[1].listed, 1);
+    EXPECT_EQ(probes[2].replies, 2);
+    EXPECT_EQ(probes[2].sendError, 10051);
+    EXPECT_TRUE(model.report().running());
+    // The status requests: ALPHA's by the limited broadcast, which reaches
+    // its subnet; BRAVO2's to its own address, as the broadcast leaves by
+    // the other adapter. So do the requests of a flow.
+    EXPECT_EQ(view.sent.size(), 2u);
+    EXPECT_EQ(PacketHeader::Decode(view.sent[1].data()).command, CMD_GET_STATUS);
+    ASSERT_EQ(view.sentTo.size(), 3u);
+    EXPECT_EQ(view.sentTo[2].first, b2.ip);
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo[2].second.data()).command, CMD_GET_STATUS);
+    Select(1);
+    model.OnDetails();
+    EXPECT_EQ(view.sentTo.back().first, b2.ip);
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
+    Select(0);
+    model.OnDetails();
+    EXPECT_EQ(view.sentTo.size(), 4u);
+    EXPECT_EQ(view.sent.size(), 3u);
+
+    model.OnTimer(app::TIMER_DISCOVERY);
+    EXPECT_FALSE(model.report().running());
+    EXPECT_EQ(view.noServers, 0);
+}
+
+// Find by address: the reply of the server asked is taken after the window
+// has closed (others are not), it is listed once, later discoveries ask it
+// again, and silence is reported once the wait is over.
+TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
+    model.Initialize();
+    Discover(kA);
+    model.OnTimer(app::TIMER_DISCOVERY);
+    const Server far = {{0, 1, 2, 3, 4, 0xF}, 0x0A4F0105, "FAR"};
+    const Server other = {{0, 1, 2, 3, 4, 0xE}, 0x0A4F0106, "OTHER"};
+    using R = MainModel::FindResult;
+
+    EXPECT_EQ(model.FindByAddress(kA.ip), R::AlreadyListed);
+    EXPECT_TRUE(view.sentTo.empty());
+    EXPECT_EQ(model.FindByAddress(far.ip), R::Sent);
+    ASSERT_EQ(view.sentTo.size(), 1u);
+    EXPECT_EQ(view.sentTo[0].first, far.ip);
+    const PacketHeader asked = PacketHeader::Decode(view.sentTo[0].second.data());
+    EXPECT_EQ(asked.command, CMD_DISCOVER);
+    EXPECT_EQ(asked.seq, 0);
+    EXPECT_EQ(view.sentTo[0].second.size(), kHeaderSize);
+    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::TIMER_FIND),
+              view.timers.end());
+
+    Select(0);        // a selected server does not stop the new one from being listed
+    Discover(other);  // not asked, after the window: ignored
+    Discover(far);
+    Discover(far);
+    ASSERT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[1][0], "FAR");
+    EXPECT_EQ(view.rows[1][1], "10.79.1.5");
+    EXPECT_EQ(view.sentTo.back().first, far.ip);  // where the broadcast does not go
+    EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
+    EXPECT_EQ(std::count(view.timers.begin(), view.timers.end(), app::TIMER_FIND), 0);
+    Discover(far);  // answered already: no longer awaited
+    model.OnTimer(app::TIMER_FIND);
+    EXPECT_TRUE(view.noAnswer.empty());
+    EXPECT_EQ(model.report().probes().back().replies, 1);
+
+    // Asked again by the next discovery, with the broadcast.
+    model.StartDiscovery();
+    EXPECT_EQ(view.sentTo.back().first, far.ip);
+    model.OnTimer(app::TIMER_DISCOVERY);
+
+    // A silent address: reported when the wait ends, and in the hints.
+    view.sendErrors[other.ip + 1] = 10065;
+    EXPECT_EQ(model.FindByAddress(other.ip + 1), R::SendFailed);
+    EXPECT_EQ(model.FindByAddress(other.ip), R::Sent);
+    model.OnTimer(app::TIMER_FIND);
+    EXPECT_EQ(view.noAnswer, std::vector<std::string>({"10.79.1.6"}));
+    Discover(other);  // too late
+    EXPECT_TRUE(view.rows.empty());
+    std::vector<int> hints;
+    for (const auto& h : model.report().Hints())
+        hints.push_back(h.id);
+    EXPECT_EQ(std::count(hints.begin(), hints.end(), DiscoveryReport::kHintTypedSilent), 2);
+    EXPECT_EQ(std::count(hints.begin(), hints.end(), DiscoveryReport::kHintSendFailed), 1);
+
+    // The remembered addresses are bounded, the newest kept.
+    for (uint32_t i = 0; i < 20; ++i)
+        model.FindByAddress(0x0A500001 + i);
+    EXPECT_EQ(model.typedAddresses().size(), app::kMaxTypedAddresses);
+    EXPECT_EQ(model.typedAddresses().back(), 0x0A500001u + 19);
 }

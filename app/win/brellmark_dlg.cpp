@@ -8,6 +8,7 @@
 #include "dialogs/win/admin_login.h"
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
+#include "dialogs/win/discovery_dlgs.h"
 #include "dialogs/win/help_web.h"
 #include "dialogs/win/no_servers.h"
 #include "dialogs/win/router_config.h"
@@ -72,6 +73,15 @@ BOOL CBrellmarkDlg::OnInitDialog() {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(sys, MF_STRING | MF_GRAYED, IDM_IMPORT, import.c_str());
         }
+        // Discovery beyond the broadcast: a typed address and the report.
+        const std::wstring find = ui::LoadText(IDS_FIND_MENU);
+        const std::wstring report = ui::LoadText(IDS_REPORT_MENU);
+        if (!find.empty() || !report.empty())
+            AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+        if (!find.empty())
+            AppendMenuW(sys, MF_STRING, IDM_FIND_ADDRESS, find.c_str());
+        if (!report.empty())
+            AppendMenuW(sys, MF_STRING, IDM_DISCOVERY_REPORT, report.c_str());
         const std::wstring about = ui::LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
@@ -265,6 +275,52 @@ void CBrellmarkDlg::Send(const std::vector<uint8_t>& datagram) {
         socket_->SendDatagram(datagram);
 }
 
+int CBrellmarkDlg::SendTo(const std::vector<uint8_t>& datagram, uint32_t address) {
+    return socket_ ? socket_->SendDatagramTo(datagram, address) : WSAENOTSOCK;
+}
+
+std::vector<proto::LocalInterface> CBrellmarkDlg::LocalInterfaces() {
+    std::vector<proto::LocalInterface> interfaces;
+    GetLocalInterfaces(&interfaces);
+    return interfaces;
+}
+
+uint32_t CBrellmarkDlg::BroadcastAdapter() {
+    return GetBroadcastAdapter();
+}
+
+void CBrellmarkDlg::ShowNoAnswerAt(const std::string& address) {
+    MessageBoxW(hwnd(),
+                ui::FillText(ui::LoadText(IDS_FIND_NO_ANSWER), {ui::Widen(address)}).c_str(),
+                ui::LoadText(IDS_CAPTION_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CBrellmarkDlg::FindByAddress() {
+    CFindAddress dlg(hwnd(), LocalInterfaces());
+    if (dlg.DoModal() != IDOK)
+        return;
+    const std::wstring dotted = ui::Widen(proto::FormatIPv4(dlg.address));
+    UINT text = 0;
+    switch (model_.FindByAddress(dlg.address)) {
+        case app::MainModel::FindResult::Sent:
+            return;
+        case app::MainModel::FindResult::AlreadyListed:
+            text = IDS_FIND_LISTED;
+            break;
+        case app::MainModel::FindResult::SendFailed:
+            text = IDS_FIND_SEND_FAILED;
+            break;
+    }
+    MessageBoxW(hwnd(), ui::FillText(ui::LoadText(text), {dotted}).c_str(),
+                ui::LoadText(IDS_CAPTION_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CBrellmarkDlg::ShowDiscoveryReport() {
+    CDiscoveryReport dlg(hwnd(), model_.report());
+    if (dlg.DoModal() == IDC_REPORT_FIND)
+        FindByAddress();
+}
+
 void CBrellmarkDlg::ShowMessage(int textId, int captionId) {
     ui::MessageBoxIds(hwnd(), static_cast<UINT>(textId), static_cast<UINT>(captionId),
                       MB_OK | MB_ICONEXCLAMATION);
@@ -309,18 +365,9 @@ void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
 bool CBrellmarkDlg::RunWizard(wiz::WizardFlow& flow) {
     if (!flow.hasDisk()) {
         // "The server '%s' (%s) can not detect any hard disk, ..."
-        const std::wstring format = ui::LoadText(IDS_WIZ_NO_DISK);
-        const std::wstring name = ui::Widen(flow.replyName());
-        const std::wstring address = ui::Widen(flow.replyAddress());
-        std::wstring text;
-        for (size_t i = 0, arg = 0; i < format.size(); ++i) {
-            if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L's' && arg < 2) {
-                text += arg++ == 0 ? name : address;
-                ++i;
-            } else {
-                text += format[i];
-            }
-        }
+        const std::wstring text =
+            ui::FillText(ui::LoadText(IDS_WIZ_NO_DISK),
+                         {ui::Widen(flow.replyName()), ui::Widen(flow.replyAddress())});
         MessageBoxW(hwnd(), text.c_str(), ui::LoadText(IDS_CAPTION_WARNING).c_str(),
                     MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -422,6 +469,12 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
         case ID_IMPORT_USERS:
             if (ImportAllowed())
                 model_.OnImportUsers();
+            return true;
+        case ID_FIND_ADDRESS:
+            FindByAddress();
+            return true;
+        case ID_DISCOVERY_REPORT:
+            ShowDiscoveryReport();
             return true;
         default:
             return false;
@@ -533,6 +586,14 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             }
             if (wParam == IDM_HELP) {
                 ShowHelp(hwnd());
+                return TRUE;
+            }
+            if ((wParam & 0xFFF0) == IDM_FIND_ADDRESS) {
+                FindByAddress();
+                return TRUE;
+            }
+            if ((wParam & 0xFFF0) == IDM_DISCOVERY_REPORT) {
+                ShowDiscoveryReport();
                 return TRUE;
             }
             if ((wParam & 0xFFF0) == IDM_IMPORT) {

@@ -34,9 +34,13 @@ public:
     void StartTimer(int id, unsigned ms) override;
     void StopTimer(int id) override;
     void Send(const std::vector<uint8_t>& datagram) override;
+    int SendTo(const std::vector<uint8_t>& datagram, uint32_t address) override;
+    std::vector<proto::LocalInterface> LocalInterfaces() override;
+    uint32_t BroadcastAdapter() override;
     void ShowMessage(int textId, int captionId) override;
     bool AskYesNo(int textId, int captionId) override;
     void ShowNoServers() override;
+    void ShowNoAnswerAt(const std::string& address) override;
     bool RunLogin(std::string* password, std::string* adminName) override;
     bool RunBasicConfig(const rules::BasicConfigFields& fields,
                         rules::BasicConfigRules& rules) override;
@@ -69,6 +73,11 @@ private:
     // "&Import Users..." is offered while a server is selected and no
     // import runs.
     bool ImportAllowed();
+    // "Find by Address...": the address dialog, then the request.
+    void FindByAddress();
+    // The discovery report; its "Find by Address..." button goes on to the
+    // address dialog.
+    void ShowDiscoveryReport();
     void Paint();
     void Destroy();
     // Rows change in bursts (thousands of servers answer one discovery): the

@@ -28,6 +28,7 @@ made=()
 cleanup() {
     local ns
     for ns in "${made[@]}"; do ip netns del "$ns" 2>/dev/null; done
+    rm -rf "/etc/netns/$stale_c"
     rm -rf "$TAVIX_BUILD_DIR"
 }
 trap cleanup EXIT
@@ -36,6 +37,13 @@ trap cleanup EXIT
 stale_c=hsweep-$dead-c stale_s=hsweep-$dead-s
 ip netns add "$stale_c" && ip netns add "$stale_s" && made+=("$stale_c" "$stale_s")
 ip -n "$stale_c" link add "tvxc$dead" type veth peer name "tvxs$dead" netns "$stale_s"
+# A killed run of the three-namespace set-up: the client's second adapter,
+# the second server namespace and the client's hosts file.
+stale_t=hsweep-$dead-t
+ip netns add "$stale_t" && made+=("$stale_t")
+ip -n "$stale_c" link add "tvxd$dead" type veth peer name "tvxt$dead" netns "$stale_t"
+netns_etc_before=$(test -d /etc/netns && echo yes)
+mkdir -p "/etc/netns/$stale_c" && echo "10.79.1.5 farnas" >"/etc/netns/$stale_c/hosts"
 # A live run's namespace, and one of a gone process that holds a device the
 # harness never makes.
 live=hsweep-$$-c
@@ -46,10 +54,15 @@ ip -n "$foreign_ns" link add other0 type veth peer name other1
 mkdir -p "$TAVIX_BUILD_DIR/wine/win32/ns-$stale_c" "$TAVIX_BUILD_DIR/wine/win64/ns-$live" \
     "$TAVIX_BUILD_DIR/wine/ns-$stale_c"
 
-harness_sweep_stale 2>/dev/null
+# As the test scripts run it: under errexit and pipefail.
+check "sweep runs under set -e" bash -c 'set -euo pipefail; . "$1"; harness_sweep_stale 2>/dev/null' \
+    _ "$root/tests/harness/lib.sh"
 
 check "stale client namespace removed" bash -c "! ip netns list | grep -qE '^$stale_c( |\$)'"
 check "stale server namespace removed" bash -c "! ip netns list | grep -qE '^$stale_s( |\$)'"
+check "stale second server namespace removed" bash -c "! ip netns list | grep -qE '^$stale_t( |\$)'"
+check "stale client's hosts file removed" test ! -e "/etc/netns/$stale_c"
+[ -n "$netns_etc_before" ] || check "no /etc/netns left" test ! -e /etc/netns
 check "live run's namespace kept" ns_exists "$live"
 check "namespace with a foreign device kept" ns_exists "$foreign_ns"
 check "stale prefix removed" test ! -d "$TAVIX_BUILD_DIR/wine/win32/ns-$stale_c"

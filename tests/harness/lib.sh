@@ -9,6 +9,12 @@
 #   server namespace ($HARNESS_NS_S)  10.77.0.1/16 on $HARNESS_DEV_S, plus the
 #                                     addresses the virtual servers add
 #
+# harness_netns_subnets_up makes three namespaces instead, for a client with
+# two adapters: the client and server namespaces above, plus a second server
+# namespace ($HARNESS_NS_T, 10.78.0.1/16 on $HARNESS_DEV_T) reached by the
+# client's second adapter ($HARNESS_DEV_D, 10.78.0.2/16), behind which the
+# subnet 10.79.0.0/16 is reachable only by routing.
+#
 # Every wait is bounded. harness_init installs the clean-up trap and a
 # watchdog that ends the whole test after a time-out.
 
@@ -29,6 +35,8 @@ _HARNESS_CLIENT_PREFIX=
 _HARNESS_WATCHDOG_PID=
 _HARNESS_CLEANED=
 _HARNESS_TMP=
+_HARNESS_VNAS_PIDS=
+_HARNESS_NETNS_ETC=
 
 harness_log() { echo "harness: $*" >&2; }
 
@@ -429,6 +437,44 @@ harness_netns_up() {
     export HARNESS_DEV_C=$dev_c HARNESS_DEV_S=$dev_s
 }
 
+# Creates the client namespace `PREFIX-c` with two adapters on two subnets and
+# a server namespace on each: `PREFIX-s` on 10.77.0.0/16 (the client's
+# default route, so 255.255.255.255 leaves by that adapter only) and
+# `PREFIX-t` on 10.78.0.0/16, through which the client reaches 10.79.0.0/16
+# (addresses the virtual servers of `PREFIX-t` add there are reachable only by
+# routing, never by a broadcast). With HOSTS (lines of /etc/hosts), the client
+# namespace gets them as its own hosts file (`ip netns exec` puts
+# /etc/netns/NAME/hosts in place of /etc/hosts). Exports HARNESS_NS_C,
+# HARNESS_NS_S, HARNESS_NS_T and HARNESS_DEV_C, HARNESS_DEV_D, HARNESS_DEV_S,
+# HARNESS_DEV_T.
+harness_netns_subnets_up() {
+    local prefix=${1:-tavix} hosts=${2:-}
+    harness_netns_up "$prefix"
+    local ns_t="${HARNESS_NS_C%-c}-t" dev_d="tvxd$$" dev_t="tvxt$$"
+    if ip netns list | grep -qE "^$ns_t( |\$)"; then
+        harness_die "namespace $ns_t exists already"
+    fi
+    HARNESS_NS_T=$ns_t
+    ip netns add "$ns_t" || harness_die "cannot create namespace $ns_t"
+    ip -n "$HARNESS_NS_C" link add "$dev_d" type veth peer name "$dev_t" netns "$ns_t" ||
+        harness_die "cannot create the second veth pair"
+    ip -n "$ns_t" link set lo up || harness_die "lo up in $ns_t"
+    ip netns exec "$ns_t" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 2>/dev/null || true
+    ip -n "$HARNESS_NS_C" addr add 10.78.0.2/16 dev "$dev_d" || harness_die "second client address"
+    ip -n "$ns_t" addr add 10.78.0.1/16 dev "$dev_t" || harness_die "second server address"
+    ip -n "$HARNESS_NS_C" link set "$dev_d" up || harness_die "second client veth up"
+    ip -n "$ns_t" link set "$dev_t" up || harness_die "second server veth up"
+    ip -n "$HARNESS_NS_C" route add 10.79.0.0/16 via 10.78.0.1 dev "$dev_d" ||
+        harness_die "route to the routed subnet"
+    ip -n "$ns_t" route add default dev "$dev_t" || harness_die "second server default route"
+    if [ -n "$hosts" ]; then
+        _HARNESS_NETNS_ETC=/etc/netns/$HARNESS_NS_C
+        mkdir -p "$_HARNESS_NETNS_ETC" || harness_die "cannot create $_HARNESS_NETNS_ETC"
+        printf '127.0.0.1 localhost\n%s\n' "$hosts" >"$_HARNESS_NETNS_ETC/hosts"
+    fi
+    export HARNESS_NS_T HARNESS_DEV_D=$dev_d HARNESS_DEV_T=$dev_t
+}
+
 # Ends every process left in namespace `ns` (all were started by this test).
 _harness_netns_kill() {
     local ns=$1 pids pid
@@ -449,17 +495,24 @@ _harness_netns_kill() {
 harness_sweep_stale() {
     local ns pid kind dev n line xpid owner
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}'); do
-        [[ "$ns" =~ ^[a-z][a-z0-9_]*-([0-9]+)-([cs])$ ]] || continue
+        [[ "$ns" =~ ^[a-z][a-z0-9_]*-([0-9]+)-([cst])$ ]] || continue
         pid=${BASH_REMATCH[1]}
         kind=${BASH_REMATCH[2]}
         [ -d "/proc/$pid" ] && continue
         # Only namespaces of the harness: nothing in them but lo and its own
-        # end of the veth pair (gone already when the peer was deleted).
-        dev=$(ip -n "$ns" -o link show 2>/dev/null | awk -F': ' '{sub(/@.*/, "", $2); print $2}' |
-            grep -vx lo | grep -vx "tvx$kind$pid")
+        # ends of the veth pairs (gone already when the peer was deleted).
+        # (One awk: a grep that filters every line out fails the pipeline.)
+        dev=$(ip -n "$ns" -o link show 2>/dev/null |
+            awk -F': ' -v own="tvx$kind$pid" -v second="tvxd$pid" -v kind="$kind" '
+                { sub(/@.*/, "", $2) }
+                $2 != "lo" && $2 != own && !(kind == "c" && $2 == second) { print $2 }') || true
         [ -z "$dev" ] || continue
         _harness_netns_kill "$ns"
         ip netns del "$ns" 2>/dev/null && harness_log "removed the stale namespace $ns"
+        if [ "$kind" = c ] && [ -f "/etc/netns/$ns/hosts" ]; then
+            rm -f "/etc/netns/$ns/hosts"
+            rmdir "/etc/netns/$ns" /etc/netns 2>/dev/null || true
+        fi
     done
     local dir
     for dir in "$(harness_build_dir)"/wine/ns-* "$(harness_build_dir)"/wine/win*/ns-*; do
@@ -490,18 +543,26 @@ harness_sweep_stale() {
 # for its "ready" line and exports HARNESS_VNAS_PID. Its standard output and
 # error go to LOGFILE.stdout.
 harness_start_vnas() {
-    local config=$1 logfile=$2
-    shift 2
     [ -n "${HARNESS_NS_S:-}" ] || harness_die "harness_start_vnas: call harness_netns_up first"
+    harness_start_vnas_in "$HARNESS_NS_S" "$HARNESS_DEV_S" "$@"
+}
+
+# The same in namespace NS, managing the addresses of its device DEV. Several
+# may run at once; harness_cleanup stops them all. HARNESS_VNAS_PID is the
+# last one's.
+harness_start_vnas_in() {
+    local ns=$1 device=$2 config=$3 logfile=$4
+    shift 4
     local bin
     bin="$(harness_build_dir)/native/vnas/vnas"
     [ -x "$bin" ] || harness_die "$bin is missing: build the native tree first"
     local out="$logfile.stdout"
     : >"$out"
     # `ip netns exec` replaces itself with the program: $! is the NAS.
-    ip netns exec "$HARNESS_NS_S" "$bin" --manage-addresses "$HARNESS_DEV_S" \
+    ip netns exec "$ns" "$bin" --manage-addresses "$device" \
         --log "$logfile" "$@" "$config" >"$out" 2>&1 </dev/null &
     HARNESS_VNAS_PID=$!
+    _HARNESS_VNAS_PIDS="$_HARNESS_VNAS_PIDS $HARNESS_VNAS_PID"
     export HARNESS_VNAS_PID
     local i
     for ((i = 0; i < 100; i++)); do
@@ -525,7 +586,10 @@ harness_cleanup() {
     if [ -n "$_HARNESS_WATCHDOG_PID" ] && [ "$_HARNESS_WATCHDOG_PID" != "${BASHPID:-}" ]; then
         kill -TERM "$_HARNESS_WATCHDOG_PID" 2>/dev/null || true
     fi
-    _harness_stop_pid "${HARNESS_VNAS_PID:-}" 5
+    local vnas
+    for vnas in $_HARNESS_VNAS_PIDS ${HARNESS_VNAS_PID:-}; do
+        _harness_stop_pid "$vnas" 5
+    done
     if [ -n "$_HARNESS_CLIENT_PREFIX" ]; then
         if [ -n "${HARNESS_NS_C:-}" ] && ip netns list | grep -qE "^$HARNESS_NS_C( |\$)"; then
             ip netns exec "$HARNESS_NS_C" env WINEPREFIX="$_HARNESS_CLIENT_PREFIX" \
@@ -535,12 +599,19 @@ harness_cleanup() {
     fi
     if [ -n "$_HARNESS_NETNS_OWNED" ]; then
         local ns
-        for ns in "${HARNESS_NS_C:-}" "${HARNESS_NS_S:-}"; do
+        for ns in "${HARNESS_NS_C:-}" "${HARNESS_NS_S:-}" "${HARNESS_NS_T:-}"; do
             [ -n "$ns" ] || continue
             _harness_netns_kill "$ns"
             ip netns del "$ns" 2>/dev/null || true
         done
         _HARNESS_NETNS_OWNED=
+    fi
+    if [ -n "$_HARNESS_NETNS_ETC" ]; then
+        rm -f "$_HARNESS_NETNS_ETC/hosts"
+        rmdir "$_HARNESS_NETNS_ETC" 2>/dev/null || true
+        # /etc/netns itself too, when nothing else is in it.
+        rmdir /etc/netns 2>/dev/null || true
+        _HARNESS_NETNS_ETC=
     fi
     if [ -n "$_HARNESS_CLIENT_PREFIX" ]; then
         rm -rf "$_HARNESS_CLIENT_PREFIX"

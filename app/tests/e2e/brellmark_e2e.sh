@@ -20,6 +20,10 @@
 #         test network provider, $TAVIX_TESTNET_PROVIDER, lists its shares),
 #         "don't ask" stored in the registry and kept at the next start;
 #         screenshots of the prompt and the finish page
+#   subnets  a client with two adapters on two subnets, a virtual NAS on each,
+#         and a server in a third subnet reachable only by routing (its name
+#         in the client's hosts file): every adapter asked, Find by Address,
+#         the discovery report (screenshot)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -32,7 +36,11 @@ outdir=${4:-$(harness_build_dir)}
 
 harness_init 300
 harness_start_xvfb
-harness_netns_up "bm$scenario"
+if [ "$scenario" = subnets ]; then
+    harness_netns_subnets_up "bm$scenario" "10.79.1.5 farnas.test farnas"
+else
+    harness_netns_up "bm$scenario"
+fi
 tmp=$(harness_tmpdir)
 : >"$tmp/vnas.log"
 
@@ -95,6 +103,15 @@ shell)
     harness_start_vnas "$here/shell-servers.conf" "$tmp/vnas.log"
     filter='ShellTest.*'
     ;;
+subnets)
+    harness_start_vnas "$here/subnet-servers.conf" "$tmp/vnas.log"
+    harness_start_vnas_in "$HARNESS_NS_T" "$HARNESS_DEV_T" "$here/second-subnet-servers.conf" \
+        "$tmp/vnas-second.log"
+    harness_start_vnas_in "$HARNESS_NS_T" "$HARNESS_DEV_T" "$here/routed-servers.conf" \
+        "$tmp/vnas-routed.log" --bind 10.79.1.5
+    export TAVIX_VNAS_LOG_SECOND=$tmp/vnas-second.log TAVIX_VNAS_LOG_ROUTED=$tmp/vnas-routed.log
+    filter='DiscoveryTest.*'
+    ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac
 
@@ -117,7 +134,8 @@ harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit co
 
 for bmp in "$outdir/brellmark-main.bmp" "$outdir/import-result.bmp" \
     "$outdir/wizard-welcome.bmp" "$outdir/wizard-applying.bmp" \
-    "$outdir/wizard-prompt.bmp" "$outdir/wizard-finish.bmp"; do
+    "$outdir/wizard-prompt.bmp" "$outdir/wizard-finish.bmp" \
+    "$outdir/discovery-report.bmp"; do
     [ -f "$bmp" ] || continue
     convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp" &&
         harness_log "screenshot: ${bmp%.bmp}.png"

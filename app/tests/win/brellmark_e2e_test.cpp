@@ -23,6 +23,14 @@ protected:
     size_t logStart = 0;  // the log lines before this test's program started
 
     std::vector<std::string> Received() { return LogLines("rx ", logStart); }
+    // Discoveries started: each sends one limited broadcast (and, besides it,
+    // one directed broadcast per adapter).
+    static long Discoveries(const std::vector<std::string>& rx,
+                            const char* dst = "255.255.255.255") {
+        return std::count_if(rx.begin(), rx.end(), [&](const std::string& l) {
+            return Has(l, "cmd=1") && Has(l, std::string("dst=") + dst + ":8097");
+        });
+    }
 
     void SetUp() override {
         logStart = Log().size();
@@ -80,9 +88,15 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
         });
         EXPECT_EQ(good, 1) << mac;
     }
-    const auto discovers =
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); });
-    EXPECT_EQ(discovers, 1);
+    // One discovery: the limited broadcast and the same 16 bytes to the
+    // client adapter's subnet, answered twice by each server, listed once.
+    EXPECT_EQ(Discoveries(rx), 1);
+    EXPECT_EQ(Discoveries(rx, "10.77.255.255"), 1);
+    for (const auto& l : rx) {
+        if (Has(l, "cmd=1")) {
+            EXPECT_TRUE(Has(l, "len=16") && Has(l, "seq=0") && Has(l, "id=00:00:00:00:00:00")) << l;
+        }
+    }
 
     // NAS-2 brought up the offer to set it up; cancelled, it leaves the list
     // as it was.
@@ -190,32 +204,25 @@ TEST_F(BrellmarkTest, SecondStartBringsTheFirstWindowForward) {
     EXPECT_EQ(TopLevelWindows(pid(), L"Tavix").size(), 1u);
     // The second copy sent nothing: still exactly one discovery in the log.
     const auto rx = Received();
-    EXPECT_EQ(
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
-        1);
+    EXPECT_EQ(Discoveries(rx), 1);
 }
 
 TEST_F(BrellmarkTest, RefreshDiscoversAgain) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     Press(main, IDC_REFRESH);
+    // The press is posted: the old rows may still be read before it is
+    // handled, so wait for the new discovery first.
+    ASSERT_TRUE(WaitFor([&] { return Discoveries(Received()) >= 2; }, 10000));
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
-    const auto rx = Received();
-    EXPECT_EQ(
-        std::count_if(rx.begin(), rx.end(), [](const std::string& l) { return Has(l, "cmd=1"); }),
-        2);
+    Settle();
+    EXPECT_EQ(Discoveries(Received()), 2);
 }
 
 TEST_F(BrellmarkTest, AServerAsksForANewDiscovery) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     ASSERT_TRUE(VnasControl("rediscover NAS-2"));
     // The list is emptied and filled again by a second discovery.
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const auto rx = Received();
-            return std::count_if(rx.begin(), rx.end(),
-                                 [](const std::string& l) { return Has(l, "cmd=1"); }) == 2;
-        },
-        10000));
+    ASSERT_TRUE(WaitFor([&] { return Discoveries(Received()) == 2; }, 10000));
     EXPECT_EQ(WaitRows(4, 3).size(), 4u);
 }
 
@@ -261,6 +268,21 @@ TEST_F(BrellmarkTest, NoServersIsShownOncePerDiscovery) {
         L"Cannot detect any servers on the local network. Please check the following items:"));
     Press(dlg, IDOK);
     ASSERT_TRUE(WaitFor([&] { return noServers().empty(); }, 5000));
+
+    // The discovery report: the adapter was asked, nobody answered, and the
+    // hints say what to check.
+    PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
+    HWND report = WaitDialog(L"Discovery Report");
+    ASSERT_NE(report, nullptr);
+    const auto rows = Rows(GetDlgItem(report, IDC_REPORT_LIST));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], (Row{L"10.77.0.2", L"255.255.0.0", L"10.77.255.255", L"0", L"0"}));
+    const std::wstring hints = WindowText(GetDlgItem(report, IDC_REPORT_HINTS));
+    for (const wchar_t* hint : {L"- No server answered. A firewall", L"- A VPN or a virtual",
+                                L"use Find by Address... with its IP address."})
+        EXPECT_NE(hints.find(hint), std::wstring::npos) << Narrow(hints);
+    Press(report, IDOK);
+    EXPECT_TRUE(Gone(report));
 }
 
 // Run against five hundred virtual servers.
