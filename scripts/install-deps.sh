@@ -10,7 +10,7 @@ pkgs=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb x11-utils imagemagick iproute2 procps psmisc util-linux python3
-  clang-format genisoimage
+  clang-format gcab genisoimage
 )
 
 # Where this machine cannot run 32-bit programs, the 32-bit tests run 32-bit
