@@ -703,6 +703,7 @@ bool Installation::MakeKey(Root root, const std::string& key) {
         j.root = root;
         j.key = *it;
         journal_.Add(j);
+        createdKeys_.insert(std::string(RootName(root)) + "\\" + Upper(*it));
     }
     knownKeys_.insert(id);
     return true;
@@ -716,13 +717,24 @@ bool Installation::SetValue(Root root, const std::string& key, const std::string
     j.root = root;
     j.key = key;
     j.name = name;
-    j.existed = host_.ReadValue(root, key, name, &j.previous);
+    // What was there is known without asking when this run wrote the value
+    // or created its key.
+    const std::string keyId = std::string(RootName(root)) + "\\" + Upper(key);
+    const std::string id = keyId + "|" + Upper(name);
+    const auto seen = written_.find(id);
+    if (seen != written_.end()) {
+        j.existed = true;
+        j.previous = seen->second;
+    } else if (createdKeys_.count(keyId) == 0) {
+        j.existed = host_.ReadValue(root, key, name, &j.previous);
+    }
     if (j.existed && j.previous == d)
         return true;
     if (!host_.WriteValue(root, key, name, d)) {
         Log(std::string("cannot write ") + RootName(root) + "\\" + key + " [" + name + "]");
         return false;
     }
+    written_[id] = d;
     journal_.Add(j);
     return true;
 }
@@ -819,6 +831,8 @@ void Installation::Rollback() {
     scratch_.clear();
     journal_.Clear();
     knownKeys_.clear();
+    createdKeys_.clear();
+    written_.clear();
     headWritten_ = false;
 }
 

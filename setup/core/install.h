@@ -303,6 +303,8 @@ private:
     std::string driverSource_;
     size_t waits_ = 0;
     std::set<std::string> knownKeys_;
+    std::set<std::string> createdKeys_;       // by this run
+    std::map<std::string, RegData> written_;  // values this run wrote
     bool headWritten_ = false;
     std::string headProgram_;
 };
