@@ -11,6 +11,7 @@ namespace app {
 using namespace proto;
 
 void MainModel::Initialize() {
+    prompt_.Reset(view_.LoadAskSetup());
     discovering_ = 0;
     discoveryTimer_ = 0;
     discoveryBuffer_ = CommandBuffer{};
@@ -258,9 +259,19 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         row = servers_.RowForReply(block.sourceIp, h.serverId, name);
     }
-    if (row >= 0 && row < view_.RowCount()) {
-        view_.SetRowText(row, COL_VERSION, version);
-        view_.SetRowText(row, COL_STATE, state);
+    if (row < 0 || row >= view_.RowCount())
+        return;
+    view_.SetRowText(row, COL_VERSION, version);
+    view_.SetRowText(row, COL_STATE, state);
+    // A listed server that was never configured: offer the wizard, unless
+    // one runs (a server's call for a new discovery can refill the list
+    // under it).
+    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) && view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
+        rules::PromptTarget target;
+        target.name = name;
+        target.ip = block.sourceIp;
+        std::memcpy(target.id, h.serverId, 6);
+        prompt_.Opened(target);
     }
 }
 
@@ -309,6 +320,22 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
                              return SendToServer(server, items, command);
                          });
     wizard_ = &flow;
+    // One server at a time: an open prompt about another one goes away.
+    if (prompt_.open()) {
+        prompt_.Closed();
+        view_.CloseSetupPrompt();
+    }
+    flow.SetServerAccess([this, server](const std::string& name, uint32_t* ip) {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* s = servers_.Find(server);
+        if (s == nullptr)
+            return false;
+        // The list entry carries the name just given.
+        std::memset(s->name, 0, sizeof s->name);
+        std::memcpy(s->name, name.data(), std::min(name.size(), sizeof s->name - 1));
+        *ip = s->ip;
+        return true;
+    });
     const bool shown = view_.RunWizard(flow);
     wizard_ = nullptr;
     {
@@ -444,12 +471,17 @@ void MainModel::LoginAndStart(int flow) {
     std::string password, adminName;
     if (!view_.RunLogin(&password, &adminName))
         return;
-    ServerInfo* s = FlowServer(server);
-    if (s == nullptr) {
+    if (!SendLogin(server, flow, password, adminName)) {
         // The list was rebuilt while the dialog was open.
         view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
-        return;
     }
+}
+
+bool MainModel::SendLogin(ServerHandle server, int flow, const std::string& password,
+                          const std::string& adminName) {
+    ServerInfo* s = FlowServer(server);
+    if (s == nullptr)
+        return false;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         s->flow = flow;
@@ -458,6 +490,41 @@ void MainModel::LoginAndStart(int flow) {
     rules::AddLoginItems(password, adminName, buffer);
     if (SendCommand(buffer, CMD_LOGIN))
         Await(server, CMD_LOGIN);
+    return true;
+}
+
+void MainModel::OnSetupDontAsk(bool ticked) {
+    view_.SaveAskSetup(prompt_.DontAsk(ticked));
+}
+
+void MainModel::OnSetupAnswer(bool cancelled) {
+    if (!prompt_.open())
+        return;  // taken away without an answer
+    const rules::PromptTarget target = prompt_.Closed();
+    if (cancelled)
+        return;
+    std::string password, adminName;
+    if (!view_.RunLogin(&password, &adminName))
+        return;
+    // The server the prompt named, looked up now: the list may have been
+    // rebuilt while the prompt or the login was open.
+    int row;
+    ServerHandle server = kNoServer;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        row = servers_.RowForReply(target.ip, target.id, target.name);
+        if (row >= 0) {
+            servers_.MarkSelected(row);
+            server = servers_.HandleAt(row);
+        }
+    }
+    if (row < 0) {
+        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
+        return;
+    }
+    view_.SelectRow(row);
+    view_.EnableServerButtons(true);
+    SendLogin(server, FLOW_WIZARD, password, adminName);
 }
 
 void MainModel::OnConfigure() {

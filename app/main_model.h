@@ -10,6 +10,7 @@
 #include "app/server_list.h"
 #include "dialogs/rules/basic_config_rules.h"
 #include "dialogs/rules/router_config_rules.h"
+#include "dialogs/rules/setup_prompt.h"
 #include "import/import_run.h"
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
@@ -87,6 +88,21 @@ public:
     virtual void StartImport(ServerHandle server) = 0;
     // A row of the import's result window, if it is open.
     virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
+
+    // The not-configured prompt, modeless: opens it about the named server
+    // (false when it could not be shown). Its answer comes back through
+    // MainModel::OnSetupAnswer.
+    virtual bool OpenSetupPrompt(const std::string& /*name*/, const std::string& /*address*/) {
+        return false;
+    }
+    // Takes an open prompt away without an answer.
+    virtual void CloseSetupPrompt() {}
+    // The stored choice whether to ask ("Fastrig"): read at start, written
+    // when the prompt's box is clicked.
+    virtual uint32_t LoadAskSetup() { return 1; }
+    virtual void SaveAskSetup(uint32_t /*value*/) {}
+    // Shows `row` as the selected row of the list.
+    virtual void SelectRow(int /*row*/) {}
 };
 
 class MainModel {
@@ -122,6 +138,10 @@ public:
     void OnDetails();
     void OnRunWizard();
     void OnImportUsers();
+    // The not-configured prompt: its box clicked, and its answer once it is
+    // gone (`cancelled` for Cancel, Escape or its close).
+    void OnSetupDontAsk(bool ticked);
+    void OnSetupAnswer(bool cancelled);
     // Worker thread: sends one account line to the import's server, with
     // `mailbox` armed for its answer. False when that server is gone.
     bool SendImportLine(ServerHandle server, const std::string& line,
@@ -145,6 +165,7 @@ public:
     int sortColumn() const { return sortColumn_; }
     int sortAscending() const { return sortAscending_; }
     int configReplied() const { return configReplied_; }
+    const rules::SetupPromptGate& setupPrompt() const { return prompt_; }
 
 private:
     // The one reply a flow waits for: its request's command and the record it
@@ -171,6 +192,10 @@ private:
     // A wizard request to `server`, or nothing when it has left the list.
     bool SendToServer(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command);
     void LoginAndStart(int flow);
+    // Sets `server`'s flow and sends it the login; false when it has left
+    // the list.
+    bool SendLogin(ServerHandle server, int flow, const std::string& password,
+                   const std::string& adminName);
     // Sends a request: to the limited broadcast, or to `direct` (host order)
     // for a server that the broadcast does not reach.
     void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
@@ -192,6 +217,7 @@ private:
     int sortColumn_ = 0;
     int sortAscending_ = 1;
     wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs
+    rules::SetupPromptGate prompt_;
     proto::DiscoveryReport report_;
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet

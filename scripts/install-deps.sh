@@ -13,7 +13,7 @@ pkgs=(
   # language layout test links Tahoma to it).
   fonts-wqy-microhei
   xvfb x11-utils imagemagick iproute2 procps psmisc util-linux python3
-  clang-format genisoimage
+  clang-format gcab genisoimage
 )
 
 # Where this machine cannot run 32-bit programs, the 32-bit tests run 32-bit

@@ -54,6 +54,9 @@ INT_PTR PropertyPage::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                 case PSN_WIZNEXT:
                     SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, OnWizardNext() ? 0 : -1);
                     return TRUE;
+                case PSN_WIZFINISH:
+                    SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, OnWizardFinish() ? FALSE : TRUE);
+                    return TRUE;
                 case PSN_QUERYCANCEL:
                     SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, OnQueryCancel() ? FALSE : TRUE);
                     return TRUE;

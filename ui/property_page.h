@@ -34,6 +34,8 @@ protected:
     virtual void OnSetActive() {}
     // Next pressed: true lets the wizard advance, false keeps it here.
     virtual bool OnWizardNext() { return true; }
+    // Finish pressed: true lets the sheet close.
+    virtual bool OnWizardFinish() { return true; }
     // Cancel, Escape or the window's close: true lets the sheet close.
     virtual bool OnQueryCancel() { return true; }
     virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }

@@ -271,7 +271,7 @@ Effects Simulator::Handle(const Endpoint& source, const uint8_t* data, std::size
             continue;
         s.haveClient = true;
         s.lastClient = source;
-        if (handler != nullptr)
+        if (handler != nullptr && !FailWizardRequest(static_cast<int>(i), data, source, &fx))
             (this->*handler)(static_cast<int>(i), data, length, source, &fx);
     }
     return fx;
@@ -600,6 +600,26 @@ void Simulator::SetConfig(int index, const uint8_t* data, std::size_t length,
         BeginRestart(index, s.cfg.restartSeconds, fx);
 }
 
+bool Simulator::FailWizardRequest(int index, const uint8_t* data, const Endpoint& source,
+                                  Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    if (s.wizardFailures.empty())
+        return false;
+    const PacketHeader h = PacketHeader::Decode(data);
+    const auto it = s.wizardFailures.find(h.command);
+    if (it == s.wizardFailures.end())
+        return false;
+    if (!it->second) {
+        fx->events.push_back("wizard-failed " + Label(index) + " cmd=" + std::to_string(h.command) +
+                             " reply=none");
+        return true;
+    }
+    fx->events.push_back("wizard-failed " + Label(index) + " cmd=" + std::to_string(h.command) +
+                         " status=" + std::to_string(*it->second));
+    Reply(index, data, *it->second, ReplyItems{}, source, fx);
+    return true;
+}
+
 void Simulator::WizardSet(int index, const uint8_t* data, std::size_t length,
                           const Endpoint& source, Effects* fx) {
     ServerState& s = servers_[static_cast<std::size_t>(index)];
@@ -820,7 +840,8 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
         return fx;
     }
     const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
-                       w[0] == "reply" || w[0] == "import-reply" || w[0] == "drop-reply";
+                       w[0] == "reply" || w[0] == "import-reply" || w[0] == "drop-reply" ||
+                       w[0] == "wizard-fail";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -861,6 +882,28 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
             servers_[static_cast<std::size_t>(i)].dropReplies.push_back(
                 static_cast<uint16_t>(code));
             fx.events.push_back("drop-reply " + Label(i) + " cmd=" + w[2]);
+        }
+        return fx;
+    }
+
+    if (w[0] == "wizard-fail") {
+        // wizard-fail SERVER CODE none | STATUS | off
+        long code = 0, status = 0;
+        if (w.size() != 4 || !ParseNumber(w[2], CMD_DISK_PROGRESS, CMD_FINISH, &code) ||
+            (w[3] != "none" && w[3] != "off" && !ParseNumber(w[3], -32768, 32767, &status))) {
+            error("wizard-fail needs a wizard command (18 to 25) and none, a status or off");
+            return fx;
+        }
+        for (int i : targets) {
+            auto& failures = servers_[static_cast<std::size_t>(i)].wizardFailures;
+            const auto cmd = static_cast<uint16_t>(code);
+            if (w[3] == "off")
+                failures.erase(cmd);
+            else if (w[3] == "none")
+                failures[cmd] = std::nullopt;
+            else
+                failures[cmd] = static_cast<int16_t>(status);
+            fx.events.push_back("wizard-fail " + Label(i) + " cmd=" + w[2] + " " + w[3]);
         }
         return fx;
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -95,6 +96,9 @@ struct ServerState {
     int64_t formatStartMs = 0;
     bool doneAfterRestart = false;      // CMD_FINISH: send CMD_DONE when back
     std::vector<uint16_t> dropReplies;  // commands whose next reply is dropped
+    // Wizard commands (18 to 25) that fail from now on: no reply at all
+    // (empty), or a reply with this status and nothing done.
+    std::map<uint16_t, std::optional<int16_t>> wizardFailures;
     // Account import: the lines stored, in order, and how to answer lines by
     // user name ("N" a status, "none", "delay MS N").
     std::vector<std::string> accounts;
@@ -118,8 +122,8 @@ public:
     int64_t MsUntilNextDeadline();
 
     // One control line (see README.md): rediscover, reply, set-config-reply,
-    // restart, drop-reply, quit. `allowBroadcast` false refuses the rediscover fallback
-    // to 255.255.255.255 (used when bound to a loopback address).
+    // restart, drop-reply, wizard-fail, quit. `allowBroadcast` false refuses the rediscover
+    // fallback to 255.255.255.255 (used when bound to a loopback address).
     Effects Control(const std::string& line, bool allowBroadcast = true);
 
     const std::vector<ServerState>& servers() const { return servers_; }
@@ -160,6 +164,9 @@ private:
     void ImportUser(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
                     Effects* fx);
     void SendDelayed(Effects* fx);
+    // A wizard request the server was told to fail: answers it (or not) as
+    // told and returns true; false for requests it handles as usual.
+    bool FailWizardRequest(int index, const uint8_t* data, const Endpoint& source, Effects* fx);
 
     void Reply(int index, const uint8_t* request, int16_t status, const ReplyItems& items,
                const Endpoint& to, Effects* fx);

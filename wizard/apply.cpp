@@ -76,6 +76,14 @@ void ApplyMachine::Start() {
     Start(TIMER_NO_REPLY, kNoReplyMs);
 }
 
+void ApplyMachine::SendFinish() {
+    SendRequest(CMD_FINISH);
+    finishSent_ = true;
+    // Watched like the other requests: with its reply and the server's
+    // CMD_DONE both lost, the page could otherwise never be left.
+    Start(TIMER_NO_REPLY, kNoReplyMs);
+}
+
 void ApplyMachine::Finished() {
     stage_ = 9;
     view_.ShowComplete();
@@ -111,8 +119,7 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
                 Start(TIMER_DISK_POLL, kDiskPollMs);
             } else {
                 view_.PlayRow(7);
-                SendRequest(CMD_FINISH);
-                finishSent_ = true;
+                SendFinish();
                 view_.CheckRow(6);
             }
             return;
@@ -136,8 +143,7 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             view_.Pause(kFinishPauseMs);
             if (stopped_)
                 return;
-            SendRequest(CMD_FINISH);
-            finishSent_ = true;
+            SendFinish();
             SetBar(0);
             return;
         }
@@ -145,6 +151,7 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             if (!finishSent_ || restartWaiting_)
                 return;
             restartWaiting_ = true;
+            Kill(TIMER_NO_REPLY);
             stage_ = 8;
             SetBar(0);
             Start(TIMER_BAR_STEP, kBarStepMs);
@@ -155,6 +162,7 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             // timer outlives the run.
             if (!finishSent_)
                 return;
+            Kill(TIMER_NO_REPLY);
             Kill(TIMER_BAR_STEP);
             Kill(TIMER_RESTART_WAIT);
             SetBar(100);

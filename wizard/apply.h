@@ -78,6 +78,8 @@ private:
     void Start(int id, unsigned ms);
     void Kill(int id);
     void Finished();
+    // CMD_FINISH, with the watchdog until its reply or CMD_DONE.
+    void SendFinish();
     // The request awaited in the current stage, or 0 (disk polling, the end).
     uint16_t AwaitedRequest() const;
 

@@ -51,4 +51,14 @@ void WizardFlow::OnReply(const uint8_t* data, std::size_t length) {
     machine_->OnCommand(id, settings_.m_diskPercent);
 }
 
+WizardFlow::ShareTarget WizardFlow::FinishTarget() {
+    ShareTarget t;
+    t.name = settings_.m_serverName;
+    uint32_t ip = sourceIp_;
+    if (access_ && !access_(t.name, &ip))
+        ip = sourceIp_;
+    t.address = FormatIPv4(ip);
+    return t;
+}
+
 }  // namespace wiz

@@ -52,10 +52,27 @@ public:
 
     bool Send(uint16_t command, proto::CommandBuffer& items) { return send_(command, items); }
 
+    // Gives the wizard's server record a new name and reads its address;
+    // false when the server is no longer in the list.
+    using ServerAccess = std::function<bool(const std::string& name, uint32_t* ip)>;
+    void SetServerAccess(ServerAccess access) { access_ = std::move(access); }
+
+    // Finish on the finish page with "Continue to map network drive for me."
+    // ticked: the server's record takes the name just given, and the share
+    // selection opens for that name and the server's address (as text).
+    // A server that has left the list meanwhile is still named by the
+    // address its configuration reply came from.
+    struct ShareTarget {
+        std::string address;
+        std::string name;
+    };
+    ShareTarget FinishTarget();
+
 private:
     uint8_t serverId_[6];
     uint32_t sourceIp_;
     Sender send_;
+    ServerAccess access_;
     bool hasDisk_ = true;
     std::string replyName_;
     WizardSettings settings_;

@@ -103,6 +103,8 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     socket_->Create(hwnd());
     import_ = std::make_unique<ImportSession>(hwnd(), model_);
 
+    // The stored "don't ask" is read (the key made when missing) before the
+    // first status reply can open the prompt.
     model_.Initialize();
 
     // Centre on the desktop.
@@ -112,19 +114,6 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     SetWindowPos(hwnd(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     EnableHelp(true);
-
-    // Remember whether to ask about unconfigured servers.
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Kivo\\Configured", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-        RegCloseKey(key);
-    } else if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Kivo\\Configured", 0, nullptr, 0,
-                               KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        const DWORD one = 1;
-        RegSetValueExW(key, L"Fastrig", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
-                       sizeof one);
-        RegCloseKey(key);
-    }
     SetFocus(Item(IDC_EXIT));
     return FALSE;
 }
@@ -398,6 +387,32 @@ void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& tex
         import_->AddRowFromDispatcher(type, text);
 }
 
+bool CBrellmarkDlg::OpenSetupPrompt(const std::string& name, const std::string& address) {
+    if (CSetupPrompt::Current() != nullptr)
+        return false;
+    return CSetupPrompt::Open(hwnd(), name, address,
+                              [this](bool ticked) { model_.OnSetupDontAsk(ticked); }) != nullptr;
+}
+
+void CBrellmarkDlg::CloseSetupPrompt() {
+    if (CSetupPrompt* prompt = CSetupPrompt::Current())
+        prompt->Withdraw();
+}
+
+uint32_t CBrellmarkDlg::LoadAskSetup() {
+    return ReadAskSetup();
+}
+
+void CBrellmarkDlg::SaveAskSetup(uint32_t value) {
+    WriteAskSetup(value);
+}
+
+void CBrellmarkDlg::SelectRow(int row) {
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list_, row, FALSE);
+}
+
 bool CBrellmarkDlg::ImportAllowed() {
     return import_ && !import_->Running() && model_.FindSelected() != nullptr;
 }
@@ -418,7 +433,7 @@ void CBrellmarkDlg::ShowContextMenu(POINT screen, bool wizardEnabled, bool impor
     DestroyMenu(menu);
 }
 
-bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
+bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
     if (code != BN_CLICKED && code != 0)
         return false;
     switch (id) {
@@ -446,6 +461,10 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND) {
             return true;
         case ID_RUN_WIZARD:
             model_.OnRunWizard();
+            return true;
+        case ID_SETUP_ANSWER:
+            // Posted by the prompt once its window is gone: 1 = cancelled.
+            model_.OnSetupAnswer(reinterpret_cast<LPARAM>(control) != 0);
             return true;
         case ID_IMPORT_USERS:
             if (ImportAllowed())
@@ -638,10 +657,12 @@ void CBrellmarkDlg::Paint() {
 void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
 
 void CBrellmarkDlg::OnCancel() {
+    CloseSetupPrompt();
     EndDialog(hwnd(), IDCANCEL);
 }
 
 void CBrellmarkDlg::Destroy() {
+    CloseSetupPrompt();
     if (import_)
         import_->Stop();
     if (socket_) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/main_model.h"
+#include "dialogs/win/setup_prompt.h"
 #include "import/win/import_session.h"
 #include "protocol/server_socket.h"
 #include "ui/dialog.h"
@@ -49,6 +50,11 @@ public:
     bool RunWizard(wiz::WizardFlow& flow) override;
     void StartImport(app::ServerHandle server) override;
     void AddImportRow(const std::string& type, const std::string& text) override;
+    bool OpenSetupPrompt(const std::string& name, const std::string& address) override;
+    void CloseSetupPrompt() override;
+    uint32_t LoadAskSetup() override;
+    void SaveAskSetup(uint32_t value) override;
+    void SelectRow(int row) override;
 
 protected:
     BOOL OnInitDialog() override;

@@ -209,6 +209,14 @@
 #define IDC_WIZ_ROW_LABEL 2080
 #define IDC_WIZ_ROW_ANIM 2090
 #define IDC_WIZ_ROW_CHECK 2100
+// Finish page
+#define IDC_WIZ_MAP_DRIVE 2110
+
+// The not-configured prompt (a dialog of its own, beside the wizard it starts)
+#define IDD_SETUP_PROMPT 211
+#define IDC_PROMPT_ICON 2120
+#define IDC_PROMPT_TEXT 2121
+#define IDC_PROMPT_DONT_ASK 2122
 
 // Commands the dispatcher sends to the applying page
 #define ID_WIZ_NAME_DONE 32781

@@ -33,7 +33,7 @@ def fault(msg):
 
 # Program folder, its top-level script, the menus every language must have.
 PROGRAMS = [("brellmark", "brellmark.rc", ["IDR_LIST_MENU"]), ("setup", "setup.rc", []),
-            ("launcher", "launcher.rc", [])]
+            ("launcher", "launcher.rc", []), ("uninstall", "uninstall.rc", [])]
 
 
 def resource_ids(res=RES):

@@ -9,7 +9,6 @@ namespace setup {
 namespace {
 
 constexpr size_t kFieldChars = kTextChars - 1;
-constexpr size_t kMaxCopyEntries = 256;
 const char kSetup[] = "Setup";
 
 void Note(const LogFn& log, const std::string& line) {

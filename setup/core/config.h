@@ -101,6 +101,7 @@ struct ListEntry {
     std::string value;  // raw
     std::vector<std::string> fields;
 };
+constexpr size_t kMaxCopyEntries = 256;
 // The entries of a list section in file order. [Copy Files] uses the larger
 // key list and keeps at most 256 entries.
 std::vector<ListEntry> ReadList(Profile& p, const std::string& file, const std::string& section,

@@ -8,16 +8,20 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <prsht.h>
 
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "resources/setup/resource.h"
 #include "setup/core/flow.h"
+#include "setup/core/install.h"
+#include "setup/win/install_host.h"
 #include "setup/win/system.h"
 #include "setup/win/win_profile.h"
 #include "ui/dialog.h"
@@ -27,7 +31,7 @@ namespace {
 constexpr UINT WM_RUN_WIZARD = WM_APP + 100;
 constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KivoSetup";
-constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2;
+constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3;
 
 // ---- Installer state (process-wide) ----------------------------------------
 
@@ -47,6 +51,7 @@ volatile LONG g_cancel = 0;
 HANDLE g_pause = nullptr;
 HANDLE g_worker = nullptr;
 volatile LONG g_percent = 0;
+volatile LONG g_copyTextPending = 0;
 int g_resultCode = 0;
 bool g_driverRestart = false;
 bool g_reenumerate = false;
@@ -64,6 +69,13 @@ int g_bandHeight = 0;
 HBITMAP g_logo = nullptr;
 bool g_pagesRemoved = false;
 bool g_busy = false;
+bool g_listRefused = false;
+bool g_registryStage = false;
+
+// The installation steps of the copying page (worker thread).
+setup_win::WinHost* g_host = nullptr;
+setup_win::WinDriverHost g_driverHost;
+std::unique_ptr<setup::Installation> g_install;
 
 void Log(const std::string& line) {
     setup_sys::Log(line);
@@ -254,16 +266,17 @@ void InitLicence(HWND page) {
 
 DWORD WINAPI CopyWorker(LPVOID param) {
     HWND page = static_cast<HWND>(param);
-    // The copy plan of this version holds no files: the installation steps
-    // (copying, shortcuts, registry, drivers) are not part of it yet.
-    Log("installation steps: the copy plan is empty; progress 100");
-    WaitForSingleObject(g_pause, INFINITE);
-    if (g_cancel == 0) {
-        InterlockedExchange(&g_percent, 100);
-        InvalidateRect(GetDlgItem(page, IDC_PROGRESS), nullptr, FALSE);
-    }
+    CoInitialize(nullptr);
+    g_install->Run();
+    CoUninitialize();
     PostMessageW(page, WM_WORKER_DONE, 0, 0);
     return 0;
+}
+
+long TestPauseAt() {
+    char buf[16] = {};
+    const DWORD n = GetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::strtol(buf, nullptr, 10) : -1;
 }
 
 void StartCopying(HWND page) {
@@ -274,6 +287,25 @@ void StartCopying(HWND page) {
     SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     Animate_OpenEx(GetDlgItem(page, IDC_ANIMATION), ui::Instance(), MAKEINTRESOURCEW(IDR_COPY_AVI));
     Animate_Play(GetDlgItem(page, IDC_ANIMATION), 0, -1, -1);
+    setup_win::PageLink link;
+    link.page = page;
+    link.pause = g_pause;
+    link.cancel = &g_cancel;
+    link.percent = &g_percent;
+    link.copyTextPending = &g_copyTextPending;
+    g_copyTextPending = 0;
+    link.pauseAt = TestPauseAt();
+    delete g_host;
+    g_host = new setup_win::WinHost(link);
+    g_host->os = g_os;
+    setup::InstallInput in;
+    in.os = g_os;
+    in.dirs = g_dirs;
+    in.settings = g_settings;
+    in.flags = g_flags;
+    in.setupFile = g_setupFile;
+    in.installDir = g_installDir;
+    g_install = std::make_unique<setup::Installation>(g_profile, *g_host, g_driverHost, in);
     DWORD id = 0;
     g_worker = CreateThread(nullptr, 0, CopyWorker, page, 0, &id);
 }
@@ -286,10 +318,49 @@ void FinishCopying(HWND page) {
     }
     g_busy = false;
     Animate_Stop(GetDlgItem(page, IDC_ANIMATION));
-    if (g_cancel != 0)
+    if (g_cancel != 0) {
+        // Exit: undo what was copied and registered, newest first.
+        g_install->Rollback();
+        g_host->CloseKeys();
         return;
+    }
+    g_install->DiscardBackups();
+    g_host->CloseKeys();
+    for (const auto& line : g_install->journal().entries())
+        Log("journal: " + setup::Journal::Line(line));
+    g_resultCode = g_install->resultCode();
+    g_listRefused = g_install->refusedList();
+    g_driverRestart = g_install->driverRestart();
+    g_reenumerate = g_install->reenumerate();
+    g_flags.configMg = g_install->configMg();
+    for (const auto& t : g_install->temporaryCopies())
+        g_temporaryCopies.push_back({t.target, t.temporary});
     PropSheet_SetWizButtons(Sheet(page), PSWIZB_NEXT);
     PropSheet_PressButton(Sheet(page), PSBTN_NEXT);
+}
+
+void ShowCopyTexts(HWND page, LPARAM lParam) {
+    std::unique_ptr<std::pair<std::wstring, std::wstring>> texts(
+        reinterpret_cast<std::pair<std::wstring, std::wstring>*>(lParam));
+    SetDlgItemTextW(page, IDC_FROM, texts->first.c_str());
+    SetDlgItemTextW(page, IDC_TO, texts->second.c_str());
+    InterlockedExchange(&g_copyTextPending, 0);
+}
+
+void RegistryStage(HWND page, bool enter) {
+    HWND animation = GetDlgItem(page, IDC_ANIMATION);
+    if (!enter) {
+        Animate_Stop(animation);
+        return;
+    }
+    g_registryStage = true;
+    for (int id : {IDC_FROM, IDC_TO, IDC_FROM_LABEL, IDC_TO_LABEL})
+        ShowWindow(GetDlgItem(page, id), SW_HIDE);
+    SetDlgItemTextW(page, IDC_UPDATING, ui::LoadText(IDS_UPDATING).c_str());
+    ShowWindow(GetDlgItem(page, IDC_UPDATING), SW_SHOW);
+    PropSheet_CancelToClose(Sheet(page));
+    Animate_OpenEx(animation, ui::Instance(), MAKEINTRESOURCEW(IDR_UPDATE_AVI));
+    Animate_Play(animation, 0, -1, -1);
 }
 
 void InitResult(HWND page) {
@@ -304,7 +375,7 @@ void InitResult(HWND page) {
         for (const auto& t : g_temporaryCopies)
             setup_sys::ScheduleRename(g_os, g_dirs.windows, t.target, t.temporary);
     setup::ResultInput in;
-    in.resultCode = g_resultCode;
+    in.resultCode = g_listRefused ? -1 : g_resultCode;
     in.temporaryCopies = g_temporaryCopies.size();
     in.restart = g_flags.restart;
     in.driverRestart = g_driverRestart;
@@ -315,10 +386,12 @@ void InitResult(HWND page) {
     std::wstring text;
     switch (g_resultKind) {
         case setup::kResultFailed:
-            text = ui::LoadText(IDS_FAILED);
+            text = ui::LoadText(g_listRefused ? IDS_TOO_MANY_FILES : IDS_FAILED);
             SetDlgItemTextW(page, IDC_RESULT_TEXT2, ui::LoadText(IDS_FAILED_MORE).c_str());
             ShowWindow(GetDlgItem(page, IDC_RESULT_TEXT2), SW_SHOW);
-            Log("result: failed (code " + std::to_string(g_resultCode) + ")");
+            Log(g_listRefused ? "result: failed (copy list refused)"
+                              : "result: failed (code " + std::to_string(g_resultCode) + ")");
+            g_exitCode = kExitFailed;
             break;
         case setup::kResultAskRestart:
             text = Product(IDS_RESTART_TEXT);
@@ -393,7 +466,9 @@ void OnActivate(HWND page, int which) {
             HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
             if (back != nullptr)
                 EnableWindow(back, FALSE);
-            if (g_flags.silent && g_resultCode == 0)
+            // Silent: Finish by itself unless there is a failure to read;
+            // hidden: always, as nobody could see the page or press Finish.
+            if (g_flags.hidden || (g_flags.silent && g_resultKind != setup::kResultFailed))
                 PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
             return;
         }
@@ -405,7 +480,7 @@ void OnActivate(HWND page, int which) {
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }
 
-INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_INITDIALOG) {
         const auto* psp = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
         const int which = static_cast<int>(psp->lParam);
@@ -466,6 +541,12 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
         case WM_WORKER_DONE:
             FinishCopying(page);
             return TRUE;
+        case setup_win::WM_SHOW_COPY:
+            ShowCopyTexts(page, lParam);
+            return TRUE;
+        case setup_win::WM_REGISTRY_STAGE:
+            RegistryStage(page, wParam != 0);
+            return TRUE;
         case WM_NOTIFY: {
             const auto* nm = reinterpret_cast<const NMHDR*>(lParam);
             switch (nm->code) {
@@ -495,6 +576,10 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
                         return TRUE;
                     }
                     const bool copying = which == setup::kPageCopy && g_worker != nullptr;
+                    if (copying && g_registryStage) {
+                        SetMsgResult(page, TRUE);  // Close waits for the registry and drivers
+                        return TRUE;
+                    }
                     if (copying)
                         ResetEvent(g_pause);
                     const bool exit = AskExit(Sheet(page));
@@ -503,7 +588,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM, LPARAM lParam) {
                             InterlockedExchange(&g_cancel, 1);
                         SetEvent(g_pause);
                         if (exit)
-                            FinishCopying(page);  // nothing was copied yet: nothing to roll back
+                            FinishCopying(page);  // waits for the worker, then rolls back
                     }
                     if (exit)
                         g_exitCode = kExitCancelled;

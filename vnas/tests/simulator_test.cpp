@@ -601,5 +601,56 @@ TEST(DescribeDatagram, LogLineFormat) {
               "src=10.77.0.2:8097 dst=255.255.255.255:8097 len=3 short=ab0000");
 }
 
+TEST_F(SimulatorTest, WizardFailAnswersEachWizardRequestAsToldUntilSwitchedOff) {
+    ServerConfig s = Storage(1);
+    s.name = "WIZ-FAIL";
+    Make({s});
+    struct Case {
+        const char* line;
+        uint16_t command;
+        const char* event;  // the request's event, or "" for none
+        int replies;
+        int status;
+    } cases[] = {
+        {"wizard-fail WIZ-FAIL 19 none", CMD_SET_NAME,
+         "wizard-failed server=\"WIZ-FAIL\" cmd=19 reply=none", 0, 0},
+        {"wizard-fail WIZ-FAIL 19 -3", CMD_SET_NAME,
+         "wizard-failed server=\"WIZ-FAIL\" cmd=19 status=-3", 1, -3},
+        {"wizard-fail WIZ-FAIL 19 off", CMD_SET_NAME, "wizard-set cmd=19 server=\"NEW\" stored=1",
+         1, 0},
+        {"wizard-fail NEW 18 none", CMD_DISK_PROGRESS,
+         "wizard-failed server=\"NEW\" cmd=18 reply=none", 0, 0},
+        // CMD_FINISH lost: no restart, no CMD_DONE later.
+        {"wizard-fail #1 25 none", CMD_FINISH, "wizard-failed server=\"NEW\" cmd=25 reply=none", 0,
+         0},
+    };
+    uint16_t seq = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Effects fx = sim_->Control(c.line);
+        ASSERT_FALSE(fx.events.empty());
+        EXPECT_EQ(fx.events.back().rfind("wizard-fail ", 0), 0u) << fx.events.back();
+        CommandBuffer b;
+        if (c.command == CMD_SET_NAME)
+            b.AddText(TAG_SERVER_NAME, "NEW");
+        fx = Send(Request(MacOf(1), seq, c.command, b));
+        seq += 2;
+        ASSERT_EQ(fx.out.size(), static_cast<size_t>(c.replies));
+        if (c.replies) {
+            EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, c.status);
+        }
+        ASSERT_FALSE(fx.events.empty());
+        EXPECT_EQ(fx.events[0], c.event);
+        // A failed name is not stored.
+        EXPECT_EQ(sim_->servers()[0].cfg.name, seq > 14 ? "NEW" : "WIZ-FAIL");
+    }
+    EXPECT_EQ(sim_->MsUntilNextDeadline(), -1);
+    clock_.Advance(60000);
+    EXPECT_TRUE(sim_->Tick().out.empty());
+    for (const char* bad : {"wizard-fail NEW 17 none", "wizard-fail NEW 26 none",
+                            "wizard-fail NEW 19", "wizard-fail NEW 19 maybe"})
+        EXPECT_EQ(sim_->Control(bad).events.back().rfind("control-error", 0), 0u) << bad;
+}
+
 }  // namespace
 }  // namespace vnas

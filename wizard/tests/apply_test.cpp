@@ -128,9 +128,10 @@ TEST(ApplyMachineTest, FullRunWithDiskInitialisation) {
     EXPECT_EQ(
         std::vector<std::string>(f.view.log.begin() + static_cast<long>(before), f.view.log.end()),
         (std::vector<std::string>{"send 18", "stop 6948", "start 6948 60000", "close 6", "check 6",
-                                  "play 7", "stop 6948", "stop 6947", "pause 2000", "send 25"}));
+                                  "play 7", "stop 6948", "stop 6947", "pause 2000", "send 25",
+                                  "start 6948 60000"}));
     EXPECT_EQ(f.m.stage(), 8);
-    EXPECT_EQ(f.view.running, 0u);
+    EXPECT_EQ(f.view.running, 1u << (TIMER_NO_REPLY - TIMER_BAR_STEP));
 
     // The reply to CMD_FINISH starts the 90-second wait; the bar climbs by one.
     f.m.OnCommand(ID_WIZ_FINISH_DONE);
@@ -158,7 +159,8 @@ TEST(ApplyMachineTest, WithoutDiskInitialisationRowSixIsCheckedAndFinishSentAtOn
     EXPECT_TRUE(f.view.Has("check 6"));
     EXPECT_FALSE(f.view.Has("play 6"));
     EXPECT_FALSE(f.view.Has("pause 2000"));
-    EXPECT_EQ(f.view.running, 0u);  // no watchdog for CMD_FINISH
+    // CMD_FINISH is watched too: lost with CMD_DONE, the page could never be left.
+    EXPECT_EQ(f.view.running, 1u << (TIMER_NO_REPLY - TIMER_BAR_STEP));
     // Polls and progress replies do nothing now.
     f.m.OnTimer(TIMER_DISK_POLL);
     f.m.OnCommand(ID_WIZ_DISK_PROGRESS, 100);
@@ -365,5 +367,59 @@ TEST(WizardFlowTest, RandomRepliesNeverCrashOrMoveTheRunBackwards) {
         }
         flow.DetachProgress();
         EXPECT_EQ(view.running, 0u);
+    }
+}
+
+TEST(ApplyMachineTest, EveryWatchedStageRetriesItsRequestAndGivesUpOnTheFailurePage) {
+    struct Case {
+        uint8_t initDisk;
+        int replies;      // settings replies before the silence (0 to 6)
+        int progress;     // disk progress replies (stage 7 needs one)
+        bool full;        // the progress reached 100
+        int stage;        // where the run waits
+        uint16_t resent;  // what Retry sends again (0: nothing)
+    } cases[] = {
+        {1, 0, 0, false, 0, CMD_SET_NAME},     {1, 1, 0, false, 1, CMD_SET_PASSWORD},
+        {1, 2, 0, false, 2, CMD_SET_DATETIME}, {1, 3, 0, false, 3, CMD_SET_ENCODING},
+        {1, 4, 0, false, 4, CMD_SET_NETWORK},  {1, 5, 0, false, 5, CMD_INIT_DISK},
+        {0, 6, 0, false, 6, CMD_FINISH},       {1, 6, 1, false, 7, 0},
+        {1, 6, 1, true, 8, CMD_FINISH},
+    };
+    const int ids[] = {ID_WIZ_NAME_DONE,     ID_WIZ_PASSWORD_DONE, ID_WIZ_DATETIME_DONE,
+                       ID_WIZ_ENCODING_DONE, ID_WIZ_NETWORK_DONE,  ID_WIZ_DISK_DONE};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        Fixture f(c.initDisk);
+        f.m.Start();
+        for (int k = 0; k < c.replies; ++k)
+            f.m.OnCommand(ids[k]);
+        for (int k = 0; k < c.progress; ++k)
+            f.m.OnCommand(ID_WIZ_DISK_PROGRESS, c.full ? 100 : 40);
+        ASSERT_EQ(f.m.stage(), c.stage);
+        ASSERT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        // Retry: the awaited request again, and the watchdog again.
+        const size_t sent = f.view.sent.size();
+        f.view.answers = {1};
+        f.m.OnTimer(TIMER_NO_REPLY);
+        EXPECT_EQ(f.view.sent.size(), sent + (c.resent ? 1 : 0));
+        if (c.resent) {
+            EXPECT_EQ(f.view.sent.back(), c.resent);
+            EXPECT_EQ(WireOf(f.view.buffers.back()), WireOf(f.view.buffers[sent - 1]));
+        }
+        EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        // Cancel: the failure page; nothing runs and nothing moves any more.
+        f.view.answers = {0};
+        f.m.OnTimer(TIMER_NO_REPLY);
+        EXPECT_EQ(f.view.log.back(), "failure");
+        EXPECT_TRUE(f.m.failed());
+        EXPECT_EQ(f.view.running, 0u);
+        const size_t logged = f.view.log.size();
+        for (int id = ID_WIZ_NAME_DONE; id <= ID_WIZ_DISK_PROGRESS; ++id)
+            f.m.OnCommand(id, 100);
+        for (int t = TIMER_BAR_STEP; t <= TIMER_NO_REPLY; ++t)
+            f.m.OnTimer(t);
+        f.m.Start();
+        EXPECT_EQ(f.view.log.size(), logged);
+        EXPECT_EQ(f.m.stage(), c.stage);
     }
 }

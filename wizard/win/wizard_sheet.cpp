@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
 #include "ui/dialog.h"
 
@@ -390,8 +391,35 @@ protected:
     void OnSetActive() override {
         CWizardPage::OnSetActive();
         EnableWindow(GetDlgItem(sheet(), IDCANCEL), FALSE);
+        // From an inner page to an outer one: the header band goes too.
+        RedrawWindow(sheet(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
     bool OnQueryCancel() override { return false; }
+};
+
+// Finish: the box "Continue to map network drive for me." leads on to the
+// share selection for the server under the name just given to it.
+class CMapDrive : public CClosingPage {
+public:
+    explicit CMapDrive(CWizard& w) : CClosingPage(w, IDD_WIZ_FINISH, wiz::PAGE_FINISH) {}
+
+protected:
+    void OnInitDialog() override { Check(IDC_WIZ_MAP_DRIVE, true); }
+    bool OnWizardFinish() override {
+        if (IsChecked(IDC_WIZ_MAP_DRIVE)) {
+            const wiz::WizardFlow::ShareTarget target = wizard_.flow().FinishTarget();
+            // Its outcome does not matter here: the wizard closes after it.
+            mapdrive::RunSelectShare(sheet(), target.address, target.name);
+        }
+        return true;
+    }
+};
+
+// Failure: reached only when the user gives up on a server that does not
+// answer; the run has stopped, Finish closes the wizard.
+class CStepFail : public CClosingPage {
+public:
+    explicit CStepFail(CWizard& w) : CClosingPage(w, IDD_WIZ_FAIL, wiz::PAGE_FAIL) {}
 };
 
 }  // namespace
@@ -438,8 +466,8 @@ CWizard::CWizard(HWND owner, wiz::WizardFlow& flow) : owner_(owner), flow_(flow)
     pages_.push_back(std::make_unique<CStep5>(*this));
     pages_.push_back(std::make_unique<CQTail>(*this));
     pages_.push_back(std::make_unique<CStepConfFinish>(*this));
-    pages_.push_back(std::make_unique<CClosingPage>(*this, IDD_WIZ_FINISH, wiz::PAGE_FINISH));
-    pages_.push_back(std::make_unique<CClosingPage>(*this, IDD_WIZ_FAIL, wiz::PAGE_FAIL));
+    pages_.push_back(std::make_unique<CMapDrive>(*this));
+    pages_.push_back(std::make_unique<CStepFail>(*this));
 }
 
 CWizard::~CWizard() = default;

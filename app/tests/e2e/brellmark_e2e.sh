@@ -13,7 +13,13 @@
 #         control lines into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL)
 #   wizard  the quick configuration wizard against wizard-servers.conf: a full
 #         run with disk initialisation, kept password, dropped replies with
-#         Retry and Cancel, refused inputs; screenshot of the applying page
+#         Retry and Cancel, every way to the failure page, refused inputs;
+#         screenshots of the welcome and applying pages
+#   prompt  the not-configured prompt against prompt-servers.conf: Yes through
+#         login and the wizard to the share selection for the new name (the
+#         test network provider, $TAVIX_TESTNET_PROVIDER, lists its shares),
+#         "don't ask" stored in the registry and kept at the next start;
+#         screenshots of the prompt and the finish page
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -76,6 +82,17 @@ wizard)
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='WizardTest.*'
     ;;
+prompt)
+    harness_start_vnas "$here/prompt-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    provider=${TAVIX_TESTNET_PROVIDER:?the test network provider dll}
+    [ -f "$provider" ] || harness_die "missing $provider"
+    printf 'server PR-DONE open\nshare PR-DONE docs Public\n' >"$tmp/testnet.conf"
+    : >"$tmp/testnet.log"
+    export TAVIX_TESTNET_CONF=$tmp/testnet.conf TAVIX_TESTNET_LOG=$tmp/testnet.log
+    filter='PromptTest.*'
+    ;;
 import)
     harness_start_vnas "$here/import-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
     harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
@@ -99,6 +116,14 @@ subnets)
 esac
 
 harness_wine_client_prefix
+if [ "$scenario" = prompt ]; then
+    # The provider order and the provider's service key, as mpr reads them.
+    winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+    reg_add() { harness_in_client wine reg add "$@" /f >/dev/null 2>&1 || harness_die "reg add $*"; }
+    reg_add 'HKLM\System\CurrentControlSet\Control\NetworkProvider\Order' /v ProviderOrder /d TavixTestNet
+    reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v Name /d 'Tavix Test Network'
+    reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v ProviderPath /d "$(winpath "$provider")"
+fi
 export TAVIX_BRELLMARK=$brellmark TAVIX_VNAS_LOG=$tmp/vnas.log TAVIX_OUT=$outdir
 mkdir -p "$outdir"
 started=$SECONDS
@@ -109,6 +134,7 @@ harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit co
 
 for bmp in "$outdir/brellmark-main.bmp" "$outdir/import-result.bmp" \
     "$outdir/wizard-welcome.bmp" "$outdir/wizard-applying.bmp" \
+    "$outdir/wizard-prompt.bmp" "$outdir/wizard-finish.bmp" \
     "$outdir/discovery-report.bmp"; do
     [ -f "$bmp" ] || continue
     convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp" &&
@@ -124,6 +150,10 @@ if [ "$scenario" = scale ]; then
     if [ -n "$done_us" ] && [ "$last_us" -gt 0 ]; then
         harness_log "scale: list complete $(((done_us - last_us) / 1000)) ms after the last status reply was sent"
     fi
+fi
+if [ "$scenario" = prompt ]; then
+    # What the program left in the prefix's registry.
+    harness_log "registry: $(harness_in_client wine reg query 'HKCU\Software\Kivo\Configured' /v Fastrig 2>/dev/null | tr -d '\r' | grep Fastrig || echo none)"
 fi
 if [ "$rc" -ne 0 ]; then
     harness_log "vnas log (last 60 lines):"

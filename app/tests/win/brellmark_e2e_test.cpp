@@ -98,6 +98,20 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
         }
     }
 
+    // NAS-2 brought up the offer to set it up; cancelled, it leaves the list
+    // as it was.
+    HWND prompt = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (prompt = FindTopLevel(pid(), L"Quick Configuration Wizard")) != nullptr; },
+        5000));
+    EXPECT_TRUE(Contains(StaticTexts(prompt),
+                         L"The server 'NAS-2' (10.77.0.12) is not configured yet, would  you like "
+                         L"to set it up now?\n\nThe Quick Configuration Wizard will guide you "
+                         L"through the configuration process."));
+    Press(prompt, IDCANCEL);
+    ASSERT_TRUE(Gone(prompt));
+    EXPECT_EQ(Rows(list), rows);
+
     const std::wstring out = Env(L"TAVIX_OUT");
     if (!out.empty()) {
         // Let the busy clip and the banner settle before the picture.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,13 @@ const wchar_t kFailed[] =
     L"Failed to configure the server.  Please visit our web site or refer to the user manual "
     L"for more information";
 const wchar_t kComplete[] = L"Configuration process complete.";
+const wchar_t kFinished[] =
+    L"Congratulations. You have finished all the Configuration steps.   Your server is ready to "
+    L"use now.";
 
 constexpr int kBackButton = 0x3023, kNextButton = 0x3024, kFinishButton = 0x3025;
-constexpr int TIMER_DISK_POLL = 6947, TIMER_NO_REPLY = 6948;
+constexpr int TIMER_BAR_STEP = 6945, TIMER_RESTART_WAIT = 6946, TIMER_DISK_POLL = 6947,
+              TIMER_NO_REPLY = 6948;
 
 constexpr DWORD Ip(int a, int b, int c, int d) {
     return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
@@ -83,6 +88,9 @@ const Server kDrop{L"WIZ-DROP", "00:11:32:dd:00:03"};
 const Server kCancel{L"WIZ-CANCEL", "00:11:32:dd:00:04"};
 const Server kInput{L"WIZ-INPUT", "00:11:32:dd:00:05"};
 const Server kNoDisk{L"WIZ-NODISK", "00:11:32:dd:00:06"};
+const Server kSilent{L"WIZ-SILENT", "00:11:32:dd:00:07"};
+const Server kStall{L"WIZ-STALL", "00:11:32:dd:00:08"};
+const Server kLost{L"WIZ-LOST", "00:11:32:dd:00:09"};
 
 // What the test enters on the six steps; defaults leave a page as it is.
 struct Inputs {
@@ -110,7 +118,7 @@ BOOL CALLBACK CollectSheets(HWND w, LPARAM lp) {
     auto* out = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == out->first && IsWindowVisible(w) &&
+    if (pid == out->first && IsWindowVisible(w) && GetDlgItem(w, IDC_PROMPT_DONT_ASK) == nullptr &&
         WindowText(w).rfind(L"Quick Configuration Wizard", 0) == 0) {
         out->second = w;
         return FALSE;
@@ -120,14 +128,15 @@ BOOL CALLBACK CollectSheets(HWND w, LPARAM lp) {
 
 class WizardTest : public BrellmarkSession {
 protected:
-    static constexpr int kServers = 6;
     HWND sheet = nullptr;
 
+    // The servers of the scenario's configuration file.
+    virtual int ServerCount() const { return 9; }
     void SetUp() override {
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        WaitListed(kServers);
+        WaitListed(ServerCount());
     }
     void TearDown() override {
         // A failed test may leave the sheet open at a page that can be cancelled.
@@ -192,6 +201,10 @@ protected:
         if (!WaitFor([&] { return SelectedRow(list) == row; }, 5000))
             return false;
         Press(main, ID_RUN_WIZARD);
+        return LogIn();
+    }
+    // The login dialog that asking for the wizard opens; the welcome page.
+    bool LogIn() {
         HWND login = WaitDialog(L"Administrator Login");
         if (login == nullptr)
             return false;
@@ -268,8 +281,10 @@ protected:
         return static_cast<int>(r);
     }
     // The applying page at its end: complete shown, Next alone, then the
-    // finish page closes the sheet and the main window rediscovers.
-    void CompleteAndClose() {
+    // finish page closes the sheet and the main window rediscovers. With
+    // `mapDrive` the finish page's box stays ticked and the sheet stays up
+    // behind the share selection it opens.
+    void CompleteAndClose(bool mapDrive = false) {
         ASSERT_TRUE(
             WaitFor([&] { return IsWindowVisible(PageItem(IDC_WIZ_COMPLETE)) != FALSE; }, 15000))
             << "no end of the run";
@@ -283,8 +298,21 @@ protected:
         ASSERT_TRUE(Go(PSBTN_NEXT, L"Quick Configuration Wizard - Finish"));
         EXPECT_TRUE(WaitFor([&] { return Enabled(kFinishButton); }, 3000));
         EXPECT_FALSE(Enabled(IDCANCEL));
+        EXPECT_FALSE(Enabled(kBackButton));
+        EXPECT_TRUE(Contains(StaticTexts(Page()), kFinished));
+        // The box is ticked when the page first shows.
+        EXPECT_TRUE(IsChecked(PageItem(IDC_WIZ_MAP_DRIVE)));
+        EXPECT_EQ(WindowText(PageItem(IDC_WIZ_MAP_DRIVE)),
+                  L"Continue to map network drive for me.");
+        if (mapDrive) {
+            SaveScreenshot(sheet, WinePath(Env(L"TAVIX_OUT")) + L"\\wizard-finish.bmp");
+            PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+            return;
+        }
+        Click(IDC_WIZ_MAP_DRIVE);
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
         ASSERT_TRUE(Gone(sheet, 8000));
+        EXPECT_TRUE(NoWindow(L"Select Network Share"));
     }
     bool Listed(const std::wstring& name, const std::wstring& ip) {
         return WaitFor(
@@ -632,4 +660,325 @@ TEST_F(WizardTest, RefusedInputsGiveTheirMessagesAndBackKeepsWhatWasTyped) {
                L"The server 'WIZ-NODISK' (10.77.3.6) can not detect any hard disk, please "
                L"install the hard disk first or check the internal disk cable connection."));
     EXPECT_EQ(FindSheet(), nullptr);
+}
+
+TEST_F(WizardTest, EveryWayToTheFailurePageStopsTheRunAndLeavesNothingRunning) {
+    // Gives up on the question; the failure page alone, and the page's timers
+    // and late replies move nothing any more.
+    auto giveUp = [&](const Server& s, const std::wstring& ip) {
+        HWND progress = Page();
+        PostTimer(TIMER_NO_REPLY);
+        ASSERT_TRUE(Answer(L"Warning", kNoResponse, IDCANCEL));
+        ASSERT_TRUE(WaitFor([&] { return Contains(StaticTexts(Page()), kFailed); }, 5000));
+        EXPECT_EQ(Title(), L"Quick Configuration Wizard");
+        EXPECT_TRUE(WaitFor([&] { return Enabled(kFinishButton); }, 3000));
+        EXPECT_FALSE(Enabled(kBackButton));
+        EXPECT_FALSE(Enabled(IDCANCEL));
+        // Cancel and the window's close do not leave it either.
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        PostMessageW(sheet, WM_CLOSE, 0, 0);
+        const size_t after = Log().size();
+        for (int id : {TIMER_NO_REPLY, TIMER_DISK_POLL, TIMER_BAR_STEP, TIMER_RESTART_WAIT})
+            PostMessageW(progress, WM_TIMER, static_cast<WPARAM>(id), 0);
+        Settle(800);
+        EXPECT_TRUE(IsWindowVisible(sheet));
+        EXPECT_TRUE(TopLevelWindows(pid(), L"Warning").empty());
+        EXPECT_TRUE(RequestsTo(s, after).empty());
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+        ASSERT_TRUE(Gone(sheet, 8000));
+        ASSERT_TRUE(Listed(s.name, ip));
+    };
+
+    // No reply to CMD_SET_NAME, ever: Retry sends it again, Cancel gives up.
+    size_t from = Log().size();
+    ASSERT_TRUE(VnasControl("wizard-fail WIZ-SILENT 19 none"));
+    ASSERT_TRUE(Open(kSilent));
+    Inputs in;
+    in.keepPassword = true;
+    in.dhcp = true;
+    Steps(in);
+    if (HasFatalFailure())
+        return;
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_GE(WaitRequest(kSilent, 19, from), 0);
+    PostTimer(TIMER_NO_REPLY);
+    ASSERT_TRUE(Answer(L"Warning", kNoResponse, IDRETRY));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            int n = 0;
+            for (const std::string& l : RequestsTo(kSilent, from))
+                n += Field(l, "cmd") == "19";
+            return n == 2;
+        },
+        5000));
+    EXPECT_FALSE(Checked(1));
+    std::vector<std::string> sent;
+    giveUp(kSilent, L"10.77.3.7");
+    if (HasFatalFailure())
+        return;
+    for (const std::string& l : RequestsTo(kSilent, from))
+        if (Wizardly(l))
+            sent.push_back(Field(l, "cmd"));
+    EXPECT_EQ(sent, (std::vector<std::string>{"19", "19"}));
+
+    // The disk initialisation's progress stops coming: the question comes
+    // only once the polls have been answered before; Retry sends nothing.
+    from = Log().size();
+    ASSERT_TRUE(Open(kStall));
+    in.initDisk = true;
+    Steps(in);
+    if (HasFatalFailure())
+        return;
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_TRUE(Answer(L"Warning", kFormatWarning, IDOK));
+    ASSERT_GE(WaitRequest(kStall, 24, from), 0);
+    ASSERT_TRUE(WaitFor([&] { return Playing(6); }, 5000));
+    size_t pollFrom = Log().size();
+    PostTimer(TIMER_DISK_POLL);
+    ASSERT_GE(WaitLine(pollFrom,
+                       [&](const std::string& l) {
+                           return l.rfind("tx ", 0) == 0 && Has(l, "cmd=18") &&
+                                  Has(l, "id=" + kStall.mac);
+                       }),
+              0);
+    ASSERT_TRUE(VnasControl("wizard-fail WIZ-STALL 18 none"));
+    pollFrom = Log().size();
+    PostTimer(TIMER_DISK_POLL);
+    ASSERT_GE(WaitLine(pollFrom,
+                       [](const std::string& l) {
+                           return l.rfind("event wizard-failed server=\"WIZ-STALL\" cmd=18", 0) ==
+                                  0;
+                       }),
+              0);
+    const size_t retryFrom = Log().size();
+    PostTimer(TIMER_NO_REPLY);
+    ASSERT_TRUE(Answer(L"Warning", kNoResponse, IDRETRY));
+    Settle(500);
+    EXPECT_TRUE(RequestsTo(kStall, retryFrom).empty());
+    EXPECT_TRUE(Playing(6));
+    // The server answers again, too late: the page has stopped polling.
+    giveUp(kStall, L"10.77.3.8");
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(VnasControl("wizard-fail WIZ-STALL 18 off"));
+    // No poll timer outlived the page: nothing in more than a poll period.
+    const size_t quiet = Log().size();
+    Settle(5600);
+    for (const std::string& l : RequestsTo(kStall, quiet))
+        EXPECT_LT(std::stoi(Field(l, "cmd")), 18) << l;
+
+    // CMD_FINISH lost, and the server never comes back with CMD_DONE: the
+    // question comes here too, so the page can be left.
+    from = Log().size();
+    ASSERT_TRUE(VnasControl("wizard-fail WIZ-LOST 25 none"));
+    ASSERT_TRUE(Open(kLost));
+    in.initDisk = false;
+    Steps(in);
+    if (HasFatalFailure())
+        return;
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_GE(WaitRequest(kLost, 25, from), 0);
+    EXPECT_TRUE(WaitFor([&] { return Checked(6) && Playing(7); }, 3000));
+    giveUp(kLost, L"10.77.3.9");
+}
+
+// ---------------------------------------------------------------------------
+// The not-configured prompt against prompt-servers.conf: two servers never
+// configured, one configured. The registry is read with the prefix's own
+// reg.exe.
+
+namespace {
+
+// "0x1", "0x0", or "" when the value is missing.
+std::string StoredAskSetup() {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &sa, 0))
+        return "pipe?";
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = write;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::wstring cmd = L"reg.exe query \"HKCU\\Software\\Kivo\\Configured\" /v Fastrig";
+    const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(write);
+    std::string out;
+    if (started) {
+        char buf[512];
+        DWORD n = 0;
+        while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0)
+            out.append(buf, n);
+        WaitForSingleObject(pi.hProcess, Scaled(20000));
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(read);
+    const size_t at = out.find("REG_DWORD");
+    if (at == std::string::npos)
+        return "";
+    const size_t hex = out.find("0x", at);
+    return hex == std::string::npos ? "" : out.substr(hex, out.find_first_of("\r\n ", hex) - hex);
+}
+
+const wchar_t kPromptFormat[] =
+    L"The server '%s' (%s) is not configured yet, would  you like to set it up now?\n\n"
+    L"The Quick Configuration Wizard will guide you through the configuration process.";
+
+const Server kFresh{L"PR-FRESH", "00:11:32:ee:00:01"};
+const Server kOther{L"PR-OTHER", "00:11:32:ee:00:02"};
+
+class PromptTest : public WizardTest {
+protected:
+    int ServerCount() const override { return 3; }
+    void TearDown() override {
+        for (HWND p : Prompts())
+            Press(p, IDCANCEL);
+        if (HWND share = FindTopLevel(pid(), L"Select Network Share"))
+            Press(share, IDCANCEL);
+        WizardTest::TearDown();
+    }
+    std::vector<HWND> Prompts() {
+        std::vector<HWND> out;
+        for (HWND w : TopLevelWindows(pid(), L"Quick Configuration Wizard"))
+            if (GetDlgItem(w, IDC_PROMPT_DONT_ASK) != nullptr && IsWindowVisible(w))
+                out.push_back(w);
+        return out;
+    }
+    HWND WaitPrompt(DWORD ms = 15000) {
+        HWND p = nullptr;
+        WaitFor(
+            [&] {
+                const auto all = Prompts();
+                p = all.empty() ? nullptr : all.front();
+                return p != nullptr;
+            },
+            ms);
+        return p;
+    }
+    static std::wstring PromptText(const std::wstring& name, const std::wstring& ip) {
+        std::wstring t = kPromptFormat;
+        t.replace(t.find(L"%s"), 2, name);
+        t.replace(t.find(L"%s"), 2, ip);
+        return t;
+    }
+    // The server a prompt names, by its text.
+    const Server* Named(HWND prompt) {
+        const auto texts = StaticTexts(prompt);
+        for (const Server* s : {&kFresh, &kOther}) {
+            const std::wstring ip = s == &kFresh ? L"10.77.4.1" : L"10.77.4.2";
+            if (Contains(texts, PromptText(s->name, ip)))
+                return s;
+        }
+        for (const auto& t : texts)
+            ADD_FAILURE() << "prompt text: " << Narrow(t);
+        return nullptr;
+    }
+};
+
+}  // namespace
+
+TEST_F(PromptTest, YesLeadsThroughTheWizardToTheShareDialogAndDontAskHoldsAcrossStarts) {
+    // The first start made the key and asked.
+    EXPECT_EQ(StoredAskSetup(), "0x1");
+    HWND prompt = WaitPrompt();
+    ASSERT_NE(prompt, nullptr) << "no prompt";
+    const Server* first = Named(prompt);
+    ASSERT_NE(first, nullptr);
+    const Server& other = first == &kFresh ? kOther : kFresh;
+    // One prompt for two unconfigured servers; above every window, centred.
+    Settle(1000);
+    EXPECT_EQ(Prompts().size(), 1u);
+    EXPECT_TRUE((GetWindowLongPtrW(prompt, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    RECT r;
+    GetWindowRect(prompt, &r);
+    EXPECT_LE(std::abs((GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 - r.left), 1);
+    EXPECT_FALSE(IsChecked(GetDlgItem(prompt, IDC_PROMPT_DONT_ASK)));
+    SaveScreenshot(prompt, WinePath(Env(L"TAVIX_OUT")) + L"\\wizard-prompt.bmp");
+    // The main window stays usable meanwhile.
+    EXPECT_TRUE(IsWindowEnabled(main));
+
+    // OK: login, then the wizard for the server it named.
+    const size_t from = Log().size();
+    Press(prompt, IDOK);
+    ASSERT_TRUE(Gone(prompt));
+    ASSERT_TRUE(LogIn());
+    ASSERT_GE(WaitRequest(*first, 3, from), 0) << "no login to the named server";
+    Inputs in;
+    in.name = L"PR-DONE";
+    in.keepPassword = true;
+    in.dhcp = true;
+    Steps(in);
+    if (HasFatalFailure())
+        return;
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_GE(
+        WaitLine(
+            from,
+            [](const std::string& l) { return l.rfind("event done server=\"PR-DONE\"", 0) == 0; },
+            15000),
+        0);
+    CompleteAndClose(true);
+    if (HasFatalFailure())
+        return;
+    // Finish with the box ticked: the share selection for the new name,
+    // listed by the test network; the wizard closes after it.
+    HWND share = WaitDialog(L"Select Network Share");
+    ASSERT_NE(share, nullptr);
+    HWND box = GetDlgItem(share, IDC_SHARE_LIST);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(box, LB_GETCOUNT, 0, 0) == 2; }, 5000));
+    wchar_t item[64] = {};
+    SendMessageW(box, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(item));
+    EXPECT_STREQ(item, L"docs");
+    EXPECT_TRUE(IsWindowVisible(sheet));
+    Press(share, IDCANCEL);
+    ASSERT_TRUE(Gone(share));
+    ASSERT_TRUE(Gone(sheet, 8000));
+    ASSERT_TRUE(Listed(L"PR-DONE", first == &kFresh ? L"10.77.4.1" : L"10.77.4.2"));
+    EXPECT_EQ(Rows(list)[static_cast<size_t>(RowOf(L"PR-DONE"))][4], L"System is configured.");
+
+    // The new discovery offers the other server. The box is stored at once,
+    // both ways; Cancel leaves the list as it was and sends nothing.
+    prompt = WaitPrompt();
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(Named(prompt), &other);
+    HWND dontAsk = GetDlgItem(prompt, IDC_PROMPT_DONT_ASK);
+    Send(dontAsk, BM_CLICK, 0);
+    EXPECT_EQ(StoredAskSetup(), "0x0");
+    Send(dontAsk, BM_CLICK, 0);
+    EXPECT_EQ(StoredAskSetup(), "0x1");
+    Send(dontAsk, BM_CLICK, 0);
+    EXPECT_EQ(StoredAskSetup(), "0x0");
+    const auto rows = Rows(list);
+    const size_t cancelFrom = Log().size();
+    // Escape is Cancel: the keys reach the prompt through the main window's loop.
+    PostMessageW(GetDlgItem(prompt, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(Gone(prompt));
+    Settle(1000);
+    EXPECT_TRUE(NoWindow(L"Administrator Login"));
+    EXPECT_EQ(Rows(list), rows);
+    EXPECT_TRUE(RequestsTo(other, cancelFrom).empty());
+
+    // Refresh: the choice holds for this run.
+    Press(main, IDC_REFRESH);
+    WaitListed(3);
+    Settle(1500);
+    EXPECT_TRUE(Prompts().empty());
+
+    // And for the next start: nothing is asked, though a server is new.
+    Press(main, IDC_EXIT);
+    ASSERT_TRUE(program.Exited(10000));
+    program.Kill();
+    ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
+    main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
+    list = GetDlgItem(main, IDC_SERVER_LIST);
+    WaitListed(3);
+    EXPECT_EQ(Rows(list)[static_cast<size_t>(RowOf(other.name))][4], L"Not yet configured.");
+    Settle(1500);
+    EXPECT_TRUE(Prompts().empty());
+    EXPECT_EQ(StoredAskSetup(), "0x0");
 }

@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <prsht.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
