@@ -135,11 +135,12 @@ struct Need {
     bool measured;
 };
 
-// What the control's text needs against what the control offers.
+// What the control's text needs against what the control offers. Hidden
+// controls count too: their programs show them when the time comes.
 Need Measure(HWND c) {
     Need n = {};
     const int len = GetWindowTextLengthW(c);
-    if (len == 0 || !IsWindowVisible(c))
+    if (len == 0)
         return n;
     std::wstring text(static_cast<size_t>(len) + 1, L'\0');
     GetWindowTextW(c, text.data(), len + 1);
