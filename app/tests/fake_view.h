@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -115,5 +116,20 @@ public:
     void SaveAskSetup(uint32_t v) override { saved.push_back(v); }
     void SelectRow(int row) override { selectedRow = row; }
 };
+
+// A reply of server `mac` from address `ip` to request `seq`.
+inline proto::ReplyBlock ServerReply(uint32_t ip, const uint8_t* mac, uint16_t command,
+                                     uint16_t seq, const std::vector<uint8_t>& items) {
+    proto::PacketHeader h;
+    std::memcpy(h.serverId, mac, 6);
+    h.command = command;
+    h.seq = seq;
+    std::vector<uint8_t> d(16);
+    h.Encode(d.data());
+    d.insert(d.end(), items.begin(), items.end());
+    proto::ReplyBlock b{};
+    proto::FillReplyBlock(&b, ip, d.data(), d.size());
+    return b;
+}
 
 }  // namespace

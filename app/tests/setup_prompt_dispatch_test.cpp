@@ -25,16 +25,7 @@ const Server kB{0x0A4D0002, {0, 0x11, 0x32, 0xaa, 0, 2}};
 const Server kC{0x0A4D0003, {0, 0x11, 0x32, 0xaa, 0, 3}};
 
 ReplyBlock Reply(const Server& s, uint16_t command, uint16_t seq, std::vector<uint8_t> items = {}) {
-    PacketHeader h;
-    std::memcpy(h.serverId, s.mac, 6);
-    h.command = command;
-    h.seq = seq;
-    std::vector<uint8_t> d(16);
-    h.Encode(d.data());
-    d.insert(d.end(), items.begin(), items.end());
-    ReplyBlock b{};
-    FillReplyBlock(&b, s.ip, d.data(), d.size());
-    return b;
+    return ServerReply(s.ip, s.mac, command, seq, items);
 }
 
 std::vector<uint8_t> Named(const std::string& name, std::vector<uint8_t> more = {}) {

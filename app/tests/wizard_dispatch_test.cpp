@@ -39,16 +39,7 @@ constexpr uint32_t kIp = 0x0A4D0501;
 
 ReplyBlock Reply(uint16_t command, uint16_t seq, std::vector<uint8_t> items = {},
                  const uint8_t* mac = kMac) {
-    PacketHeader h;
-    std::memcpy(h.serverId, mac, 6);
-    h.command = command;
-    h.seq = seq;
-    std::vector<uint8_t> d(16);
-    h.Encode(d.data());
-    d.insert(d.end(), items.begin(), items.end());
-    ReplyBlock b{};
-    FillReplyBlock(&b, kIp, d.data(), d.size());
-    return b;
+    return ServerReply(kIp, mac, command, seq, items);
 }
 
 uint16_t CommandOf(const std::vector<uint8_t>& d) {
