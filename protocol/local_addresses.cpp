@@ -6,61 +6,57 @@
 
 #include "protocol/server_socket.h"
 
-int GetLocalAddresses(uint32_t* addrs, int capacity, int* count) {
-    *count = 0;
+namespace {
+
+// The system's interface list, at most `capacity` records, into `list`; the
+// number of records, or -1 when the query fails (too many interfaces for
+// the room given make it fail).
+int QueryInterfaces(INTERFACE_INFO* list, size_t capacity) {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
-        return 0;
+        return -1;
+    int records = -1;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        WSACleanup();
-        return 0;
+    if (s != INVALID_SOCKET) {
+        DWORD returned = 0;
+        if (WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list,
+                     static_cast<DWORD>(capacity * sizeof(INTERFACE_INFO)), &returned, nullptr,
+                     nullptr) != SOCKET_ERROR)
+            records =
+                static_cast<int>(std::min<size_t>(returned / sizeof(INTERFACE_INFO), capacity));
+        closesocket(s);
     }
+    WSACleanup();
+    return records;
+}
+
+}  // namespace
+
+int GetLocalAddresses(uint32_t* addrs, int capacity, int* count) {
+    *count = 0;
     // Room for ten interface records; more interfaces make the query fail.
     INTERFACE_INFO list[10];
     static_assert(sizeof list == 760, "ten 76-byte interface records");
-    DWORD returned = 0;
-    if (WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &returned, nullptr,
-                 nullptr) == SOCKET_ERROR) {
-        closesocket(s);
-        WSACleanup();
+    const int records = QueryInterfaces(list, 10);
+    if (records < 0)
         return 0;
-    }
-    closesocket(s);
     int n = 0;
-    const int records = static_cast<int>(returned / sizeof(INTERFACE_INFO));
     for (int i = 0; i < records && n < capacity; ++i) {
         if (list[i].iiFlags & (IFF_LOOPBACK | IFF_POINTTOPOINT))
             continue;
         addrs[n++] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
     }
-    WSACleanup();
     *count = n;
     return 1;
 }
 
 int GetLocalInterfaces(std::vector<proto::LocalInterface>* out) {
     out->clear();
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
-        return 0;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        WSACleanup();
-        return 0;
-    }
     std::vector<INTERFACE_INFO> list(kMaxInterfaces);
-    DWORD returned = 0;
-    const int rc = WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list.data(),
-                            static_cast<DWORD>(list.size() * sizeof(INTERFACE_INFO)), &returned,
-                            nullptr, nullptr);
-    closesocket(s);
-    if (rc == SOCKET_ERROR) {
-        WSACleanup();
+    const int records = QueryInterfaces(list.data(), list.size());
+    if (records < 0)
         return 0;
-    }
-    const size_t records = std::min<size_t>(returned / sizeof(INTERFACE_INFO), list.size());
-    for (size_t i = 0; i < records; ++i) {
+    for (int i = 0; i < records; ++i) {
         if (list[i].iiAddress.Address.sa_family != AF_INET)
             continue;
         proto::LocalInterface li;
@@ -75,7 +71,6 @@ int GetLocalInterfaces(std::vector<proto::LocalInterface>* out) {
                    ((flags & IFF_POINTTOPOINT) ? proto::kIfPointToPoint : 0);
         out->push_back(li);
     }
-    WSACleanup();
     return 1;
 }
 

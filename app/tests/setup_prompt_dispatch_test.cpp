@@ -8,70 +8,12 @@
 #include <vector>
 
 #include "app/main_model.h"
+#include "app/tests/fake_view.h"
 #include "resources/brellmark/resource.h"
 
 using namespace proto;
 
 namespace {
-
-class PromptView : public app::MainView {
-public:
-    std::vector<std::vector<uint8_t>> sent;
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> prompts;  // "name (address)" of each prompt opened
-    std::vector<uint32_t> saved;
-    std::vector<int> messages;
-    uint32_t stored = 1;
-    int selectedRow = -1, closed = 0, logins = 0;
-    bool loginOk = true;
-    std::function<void()> duringLogin;
-
-    int RowCount() override { return static_cast<int>(rows.size()); }
-    void DeleteAllRows() override { rows.clear(); }
-    void AppendRow(const std::string& n, const std::string& ip, const std::string& wg) override {
-        rows.push_back({n, ip, wg, "", ""});
-    }
-    std::string RowText(int r, int c) override { return rows[size_t(r)][size_t(c)]; }
-    void SetRowText(int r, int c, const std::string& t) override { rows[size_t(r)][size_t(c)] = t; }
-    void ReorderRows(const std::vector<int>&) override {}
-    void EnableServerButtons(bool) override {}
-    void EnableHelp(bool) override {}
-    void PlayBusy() override {}
-    void StopBusy() override {}
-    void StartTimer(int, unsigned) override {}
-    void StopTimer(int) override {}
-    void Send(const std::vector<uint8_t>& d) override { sent.push_back(d); }
-    void ShowMessage(int id, int) override { messages.push_back(id); }
-    bool AskYesNo(int, int) override { return false; }
-    void ShowNoServers() override {}
-    bool RunLogin(std::string* p, std::string* n) override {
-        ++logins;
-        if (duringLogin)
-            duringLogin();
-        *p = "pw";
-        *n = "admin";
-        return loginOk;
-    }
-    bool RunBasicConfig(const rules::BasicConfigFields&, rules::BasicConfigRules&) override {
-        return false;
-    }
-    bool RunRouterConfig(const rules::RouterConfigFields&, rules::RouterConfigRules&) override {
-        return false;
-    }
-    void ShowDetails(const uint8_t*, size_t) override {}
-    void StartImport(app::ServerHandle) override {}
-    void AddImportRow(const std::string&, const std::string&) override {}
-    bool OpenSetupPrompt(const std::string& name, const std::string& address) override {
-        prompts.push_back(name + " (" + address + ")");
-        return true;
-    }
-    void CloseSetupPrompt() override { ++closed; }
-    uint32_t LoadAskSetup() override { return stored; }
-    void SaveAskSetup(uint32_t v) override { saved.push_back(v); }
-    void SelectRow(int row) override { selectedRow = row; }
-    std::function<bool(wiz::WizardFlow&)> wizard;
-    bool RunWizard(wiz::WizardFlow& flow) override { return wizard ? wizard(flow) : true; }
-};
 
 struct Server {
     uint32_t ip;
@@ -83,16 +25,7 @@ const Server kB{0x0A4D0002, {0, 0x11, 0x32, 0xaa, 0, 2}};
 const Server kC{0x0A4D0003, {0, 0x11, 0x32, 0xaa, 0, 3}};
 
 ReplyBlock Reply(const Server& s, uint16_t command, uint16_t seq, std::vector<uint8_t> items = {}) {
-    PacketHeader h;
-    std::memcpy(h.serverId, s.mac, 6);
-    h.command = command;
-    h.seq = seq;
-    std::vector<uint8_t> d(16);
-    h.Encode(d.data());
-    d.insert(d.end(), items.begin(), items.end());
-    ReplyBlock b{};
-    FillReplyBlock(&b, s.ip, d.data(), d.size());
-    return b;
+    return ServerReply(s.ip, s.mac, command, seq, items);
 }
 
 std::vector<uint8_t> Named(const std::string& name, std::vector<uint8_t> more = {}) {
@@ -108,7 +41,7 @@ std::vector<uint8_t> Status(const std::string& name, uint8_t configured) {
 
 class SetupPromptDispatchTest : public ::testing::Test {
 protected:
-    PromptView view;
+    FakeView view;
     app::MainModel model{view};
 
     // Discovery of the three servers and their status replies (numbered 3).

@@ -7,53 +7,12 @@
 #include <functional>
 
 #include "app/main_model.h"
+#include "app/tests/fake_view.h"
 #include "resources/brellmark/resource.h"
 
 using namespace proto;
 
 namespace {
-
-class WizardView : public app::MainView {
-public:
-    std::vector<std::vector<uint8_t>> sent;
-    int rows = 0, wizards = 0;
-    std::function<bool(wiz::WizardFlow&)> wizard;
-
-    int RowCount() override { return rows; }
-    void DeleteAllRows() override { rows = 0; }
-    void AppendRow(const std::string&, const std::string&, const std::string&) override { ++rows; }
-    std::string RowText(int, int) override { return ""; }
-    void SetRowText(int, int, const std::string&) override {}
-    void ReorderRows(const std::vector<int>&) override {}
-    void EnableServerButtons(bool) override {}
-    void EnableHelp(bool) override {}
-    void PlayBusy() override {}
-    void StopBusy() override {}
-    void StartTimer(int, unsigned) override {}
-    void StopTimer(int) override {}
-    void Send(const std::vector<uint8_t>& d) override { sent.push_back(d); }
-    void ShowMessage(int, int) override {}
-    bool AskYesNo(int, int) override { return false; }
-    void ShowNoServers() override {}
-    bool RunLogin(std::string* p, std::string* n) override {
-        *p = "pw";
-        *n = "admin";
-        return true;
-    }
-    bool RunBasicConfig(const rules::BasicConfigFields&, rules::BasicConfigRules&) override {
-        return false;
-    }
-    bool RunRouterConfig(const rules::RouterConfigFields&, rules::RouterConfigRules&) override {
-        return false;
-    }
-    void ShowDetails(const uint8_t*, size_t) override {}
-    void StartImport(app::ServerHandle) override {}
-    void AddImportRow(const std::string&, const std::string&) override {}
-    bool RunWizard(wiz::WizardFlow& flow) override {
-        ++wizards;
-        return wizard ? wizard(flow) : flow.hasDisk();
-    }
-};
 
 class NullApplyView : public wiz::ApplyView {
 public:
@@ -80,16 +39,7 @@ constexpr uint32_t kIp = 0x0A4D0501;
 
 ReplyBlock Reply(uint16_t command, uint16_t seq, std::vector<uint8_t> items = {},
                  const uint8_t* mac = kMac) {
-    PacketHeader h;
-    std::memcpy(h.serverId, mac, 6);
-    h.command = command;
-    h.seq = seq;
-    std::vector<uint8_t> d(16);
-    h.Encode(d.data());
-    d.insert(d.end(), items.begin(), items.end());
-    ReplyBlock b{};
-    FillReplyBlock(&b, kIp, d.data(), d.size());
-    return b;
+    return ServerReply(kIp, mac, command, seq, items);
 }
 
 uint16_t CommandOf(const std::vector<uint8_t>& d) {
@@ -98,7 +48,7 @@ uint16_t CommandOf(const std::vector<uint8_t>& d) {
 
 class WizardDispatchTest : public ::testing::Test {
 protected:
-    WizardView view;
+    FakeView view;
     app::MainModel model{view};
 
     // Discovery, selection and the wizard's login up to the configuration

@@ -24,6 +24,7 @@
 #include "setup/win/install_host.h"
 #include "setup/win/system.h"
 #include "setup/win/win_profile.h"
+#include "ui/background.h"
 #include "ui/dialog.h"
 
 namespace {
@@ -642,65 +643,6 @@ void RunWizard(HWND owner) {
 
 // ---- Background window ---------------------------------------------------------
 
-// The title broken at the last blank that lets the first line fit.
-std::vector<std::wstring> TitleLines(HDC dc, const std::wstring& title, int width) {
-    SIZE size;
-    GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
-    if (size.cx <= width)
-        return {title};
-    for (size_t blank = title.rfind(L' '); blank != std::wstring::npos && blank > 0;
-         blank = title.rfind(L' ', blank - 1)) {
-        GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(blank), &size);
-        if (size.cx <= width)
-            return {title.substr(0, blank), title.substr(blank + 1)};
-    }
-    return {title};
-}
-
-void PaintBackground(HWND hwnd) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    HBRUSH teal = CreateSolidBrush(RGB(0, 128, 128));
-    FillRect(dc, &client, teal);
-    DeleteObject(teal);
-    int logoHeight = 0;
-    if (g_logo != nullptr) {
-        BITMAP info;
-        GetObjectW(g_logo, sizeof info, &info);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, g_logo);
-        BitBlt(dc, client.right - info.bmWidth, 0, info.bmWidth, info.bmHeight, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
-        logoHeight = info.bmHeight;
-    }
-    HFONT font = CreateFontW(42, 0, 0, 0, 600, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_ROMAN, L"Times New Roman");
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    const std::wstring title = W(g_settings.setupTitle);
-    const auto lines = TitleLines(dc, title, client.right - 15);
-    TEXTMETRICW tm;
-    GetTextMetricsW(dc, &tm);
-    for (int pass = 0; pass < 2; ++pass) {
-        SetTextColor(dc, pass == 0 ? RGB(0, 0, 0) : RGB(255, 255, 255));
-        const int x = pass == 0 ? 15 : 10, y = pass == 0 ? 10 : 5;
-        for (size_t i = 0; i < lines.size(); ++i)
-            TextOutW(dc, x, y + static_cast<int>(i) * tm.tmHeight, lines[i].c_str(),
-                     static_cast<int>(lines[i].size()));
-    }
-    SelectObject(dc, oldFont);
-    DeleteObject(font);
-    int band = tm.tmHeight * static_cast<int>(lines.size()) + 10;
-    if (band < logoHeight)
-        band = logoHeight;
-    g_bandHeight = band + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
-    EndPaint(hwnd, &ps);
-}
-
 LRESULT CALLBACK BackgroundProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CREATE:
@@ -711,7 +653,8 @@ LRESULT CALLBACK BackgroundProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             DestroyWindow(hwnd);
             return 0;
         case WM_PAINT:
-            PaintBackground(hwnd);
+            g_bandHeight = ui::PaintTitleBackground(hwnd, W(g_settings.setupTitle), g_logo) +
+                           GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
             return 0;
         case WM_ERASEBKGND:
             return 1;

@@ -1,6 +1,7 @@
 #include "ui/testing/remote.h"
 
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -146,6 +147,46 @@ std::vector<HWND> TopLevelWindows(DWORD pid, const std::wstring& caption) {
 HWND FindTopLevel(DWORD pid, const std::wstring& caption) {
     auto all = TopLevelWindows(pid, caption);
     return all.empty() ? nullptr : all.front();
+}
+
+HWND WaitDialog(const std::wstring& caption, DWORD ms) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            found = FindWindowW(L"#32770", caption.c_str());
+            return found != nullptr && IsWindowVisible(found);
+        },
+        ms);
+    return found;
+}
+
+namespace {
+
+struct WizardSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK EnumWizard(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<WizardSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    DWORD_PTR page = 0;
+    if ((s->pid == 0 || pid == s->pid) && IsWindowVisible(w) &&
+        SendMessageTimeoutW(w, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 1000, &page) != 0 &&
+        page != 0) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindWizard(DWORD pid) {
+    WizardSearch s{pid, nullptr};
+    EnumWindows(EnumWizard, reinterpret_cast<LPARAM>(&s));
+    return s.found;
 }
 
 std::wstring WindowText(HWND w) {

@@ -39,6 +39,12 @@ HWND FindMainWindow(const wchar_t* windowClass = L"LumoNASTavixClass");
 // A top-level window of the process with this caption (dialogs, message boxes).
 HWND FindTopLevel(DWORD pid, const std::wstring& caption);
 std::vector<HWND> TopLevelWindows(DWORD pid, const std::wstring& caption);
+// A visible dialog or message box of any process by its caption, waited for
+// up to `ms` (scaled).
+HWND WaitDialog(const std::wstring& caption, DWORD ms);
+// A wizard (property sheet) on screen: the visible top-level window that
+// names a current page; of process `pid`, or of any process when 0.
+HWND FindWizard(DWORD pid);
 std::wstring WindowText(HWND w);
 // Texts of the static controls of a dialog, in z-order.
 std::vector<std::wstring> StaticTexts(HWND dialog);

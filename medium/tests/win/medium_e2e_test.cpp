@@ -34,33 +34,8 @@ HWND Shot(HWND w, const std::wstring& name) {
     return w;
 }
 
-// A visible dialog or message box of any process by its caption.
-HWND WaitDialog(const std::wstring& caption, DWORD ms = 20000) {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            found = FindWindowW(L"#32770", caption.c_str());
-            return found != nullptr && IsWindowVisible(found) && IsWindowEnabled(found);
-        },
-        ms);
-    return found;
-}
-
-BOOL CALLBACK FindSheet(HWND w, LPARAM lp) {
-    DWORD_PTR page = 0;
-    if (IsWindowVisible(w) &&
-        SendMessageTimeoutW(w, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 500, &page) != 0 &&
-        page != 0) {
-        *reinterpret_cast<HWND*>(lp) = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND Sheet() {
-    HWND sheet = nullptr;
-    EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&sheet));
-    return sheet;
+    return FindWizard(0);
 }
 
 // The installer's page now shown, by the control that only it has.
@@ -74,8 +49,8 @@ std::string PageName(HWND* page) {
                                       {IDC_FOLDER_NAME, "Folder"},   {IDC_SUMMARY, "Start"},
                                       {IDC_PROGRESS, "Copy"},        {IDC_RESULT_TEXT, "Result"}};
     HWND sheet = Sheet();
-    *page = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))
-                  : nullptr;
+    *page =
+        sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) : nullptr;
     if (*page == nullptr || !IsWindowVisible(*page))
         return "";
     for (const Marker& m : kMarkers)
@@ -165,7 +140,7 @@ void CloseBrellmark(HWND main) {
 // Finish on the result. It runs from a temporary copy of itself, which ends
 // after the program started by the command line.
 void RemoveProduct(Program& remover) {
-    HWND confirm = WaitDialog(L"Tavix Brellmark 4.0.1 Uninstallation");
+    HWND confirm = WaitDialog(L"Tavix Brellmark 4.0.1 Uninstallation", 20000);
     ASSERT_NE(confirm, nullptr) << "no confirmation from the uninstaller";
     PostMessageW(confirm, WM_CHAR, L'y', 0);
     HWND result = WaitDialog(L"Uninstall Result", 60000);
@@ -208,7 +183,7 @@ TEST(Medium, FromTheBoxToAWorkingServerAndBack) {
     launcher.Kill();
 
     // The installer it started: the medium offers languages, so it asks first.
-    HWND language = WaitDialog(L"Select Language");
+    HWND language = WaitDialog(L"Select Language", 20000);
     ASSERT_NE(language, nullptr) << "setup.exe did not start from the launcher";
     Press(language, IDOK);
 

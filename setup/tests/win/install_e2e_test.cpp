@@ -129,22 +129,6 @@ uint64_t FileVersionOf(const std::string& path) {
     return (static_cast<uint64_t>(f->dwFileVersionMS) << 32) | f->dwFileVersionLS;
 }
 
-struct SheetSearch {
-    DWORD pid;
-    HWND found;
-};
-// The wizard: the process's window that answers PSM_GETCURRENTPAGEHWND.
-BOOL CALLBACK FindSheet(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<SheetSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == s->pid && IsWindowVisible(w) && SendMessageW(w, PSM_GETCURRENTPAGEHWND, 0, 0) != 0) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A running program's window of the class the installer closes: it goes
 // away on the command 32774 only.
 LRESULT CALLBACK ReplionProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -560,14 +544,10 @@ TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
     ASSERT_TRUE(WaitFor([&] { return Log().find("result: failed (code 3)") != std::string::npos; },
                         Scaled(30000)))
         << Log();
-    SheetSearch search{prog_.pi.dwProcessId, nullptr};
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        Scaled(10000)));
-    PostMessageW(search.found, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (wizard = FindWizard(prog_.pi.dwProcessId)) != nullptr; },
+                        Scaled(10000)));
+    PostMessageW(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     EXPECT_EQ(ExitCode(30000), 3u) << "a failure is not reported as success";
     EXPECT_EQ(Snapshot(), before);
     // Hidden, nobody could press Finish: the run ends by itself.

@@ -44,21 +44,6 @@ const Page kPages[] = {{IDC_WELCOME_TEXT, "Welcome"}, {IDC_LICENCE_TEXT, "Licenc
                        {IDC_FOLDER_NAME, "Folder"},   {IDC_SUMMARY, "Start"},
                        {IDC_PROGRESS, "Copy"},        {IDC_RESULT_TEXT, "Result"}};
 
-struct SheetSearch {
-    DWORD pid;
-    HWND found;
-};
-BOOL CALLBACK FindSheet(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<SheetSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == s->pid && IsWindowVisible(w) && SendMessageW(w, PSM_GETCURRENTPAGEHWND, 0, 0) != 0) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 class SetupRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,11 +106,7 @@ protected:
         return code;
     }
     // The wizard: the process's window that answers PSM_GETCURRENTPAGEHWND.
-    HWND Wizard() {
-        SheetSearch s{prog_.pi.dwProcessId, nullptr};
-        EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&s));
-        return s.found;
-    }
+    HWND Wizard() { return FindWizard(prog_.pi.dwProcessId); }
     HWND CurrentPage() {
         HWND sheet = Wizard();
         return sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))

@@ -101,16 +101,8 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// A dialog (or message box) of any process by its caption.
 HWND Dialog(const std::wstring& caption, DWORD ms = 15000) {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            found = FindWindowW(L"#32770", caption.c_str());
-            return found != nullptr && IsWindowVisible(found);
-        },
-        ms);
-    return found;
+    return WaitDialog(caption, ms);
 }
 
 // Types a key into a dialog as the user would: the dialog's own message loop
