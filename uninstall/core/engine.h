@@ -63,7 +63,7 @@ struct Places {
     Protection protection;
 };
 
-// The directory of a DeleteFiles value's directory specification.
+// The directory that a DeleteFiles value names (a folder id or a path).
 std::string ResolveDirectory(const Places& places, const std::string& where);
 
 // The product family's uninstaller and companion-library file names.

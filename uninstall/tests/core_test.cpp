@@ -271,7 +271,7 @@ TEST_F(Uninstall, EverySubkeyInItsStep) {
     reg.Set(kLM, u + "\\CloseAPP\\1", "Parameters", "/quiet");
     reg.Set(kLM, u + "\\CloseAPP\\2", "Parameters", "no file");
     reg.Set(kLM, u + "\\DeleteProgramFolder", "Tavix", "1");
-    // Files: by directory specification, with help and INF companions.
+    // Files: by the directory each value names, with help and INF companions.
     const std::pair<std::string, std::string> placements[] = {
         {"tvx.sys", "%12%"},   {"tvx.inf", "%17%"},  {"tvx.hlp", "%18%"},
         {"tvx32.dll", "%11%"}, {"tvxw.dll", "%10%"}, {"tvx.exe", "APPDIR"},

@@ -84,6 +84,11 @@ protected:
         std::ofstream out(N(dir_ + L"\\" + name), std::ios::binary);
         out << text;
     }
+    // The same setup file for every NT-family class.
+    void WriteSetupFiles(const std::string& text) {
+        for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
+            Write(f, text);
+    }
     std::string Read(const std::wstring& name) {
         std::string all;
         for (const auto& l : ReadLines(dir_ + L"\\" + name))
@@ -170,8 +175,7 @@ const char kFourAsksFalse[] =
     "[Run Program After Installation]\r\nprobe.exe=%1%\\tools,x,after \"a,b\"\r\n";
 
 TEST_F(SetupRun, FourAsksFalseShowsFourPagesAndRunsProgramsBeforeAndAfter) {
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f, kFourAsksFalse);
+    WriteSetupFiles(kFourAsksFalse);
     ASSERT_TRUE(Start(L""));
     HWND page = nullptr;
     ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
@@ -224,8 +228,7 @@ TEST_F(SetupRun, EveryPageWithInterfaceChoiceExitDialogAndRestartLater) {
         "[Setup]\r\nProductName=Tavix Storage\r\nSetupTitle=Tavix Storage Server Software Setup "
         "for Every Desktop\r\nAskLicense=TRUE\r\nLicenseFolder=lic\r\nAskPath=TRUE\r\n"
         "AskProgramFolder=TRUE\r\n";
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f, ini);
+    WriteSetupFiles(ini);
     CreateDirectoryW((dir_ + L"\\lic").c_str(), nullptr);
     Write(L"lic\\LICENENG.TXT", "TAVIX LICENCE\nline two\n");
     ASSERT_TRUE(Start(L"/unknown"));
@@ -283,8 +286,7 @@ TEST_F(SetupRun, EveryPageWithInterfaceChoiceExitDialogAndRestartLater) {
 }
 
 TEST_F(SetupRun, SilentCompletesAndRestartsThroughTheSeam) {
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f, "[Setup]\r\nProductName=Tavix\r\nAskLicense=TRUE\r\nAskPath=TRUE\r\n");
+    WriteSetupFiles("[Setup]\r\nProductName=Tavix\r\nAskLicense=TRUE\r\nAskPath=TRUE\r\n");
     ASSERT_TRUE(Start(L"/S"));
     EXPECT_EQ(ExitCode(20000), 0u);
     EXPECT_EQ(Read(L"restart.txt"), "restart\n");  // the interface page's default keeps restart
@@ -293,8 +295,7 @@ TEST_F(SetupRun, SilentCompletesAndRestartsThroughTheSeam) {
 }
 
 TEST_F(SetupRun, HiddenShowsNoWindowAndNoRestartNeverOffersOne) {
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f, "[Setup]\r\nProductName=Tavix\r\nPS2Type=FALSE\r\nRestart=TRUE\r\n");
+    WriteSetupFiles("[Setup]\r\nProductName=Tavix\r\nPS2Type=FALSE\r\nRestart=TRUE\r\n");
     ASSERT_TRUE(Start(L"/H /NR"));
     bool seen = false;
     const DWORD start = GetTickCount();
@@ -311,8 +312,7 @@ TEST_F(SetupRun, HiddenShowsNoWindowAndNoRestartNeverOffersOne) {
 }
 
 TEST_F(SetupRun, NoRestartSwitchShowsFinishWhereRestartWasDue) {
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f, "[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n");
+    WriteSetupFiles("[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n");
     ASSERT_TRUE(Start(L"/NR"));
     HWND page = nullptr;
     ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
@@ -388,10 +388,9 @@ TEST_F(SetupRun, DirectXHandoffReplacesTheRestartAndRunsWithQ) {
     CreateDirectoryW((dir_ + L"\\DirectX").c_str(), nullptr);
     CopyFileW(WinePath(Env(L"TAVIX_PROBE_EXE")).c_str(), (dir_ + L"\\DirectX\\dxsetup.exe").c_str(),
               FALSE);
-    for (const wchar_t* f : {L"SETUPXP.INI", L"SETUP2K.INI", L"SETUPNT.INI"})
-        Write(f,
-              "[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n"
-              "[PostCheck Programs]\r\nDirectX9=0x00090003,DirectX,dxsetup.exe\r\n");
+    WriteSetupFiles(
+        "[Setup]\r\nProductName=Tavix\r\nAskType=FALSE\r\nRestart=TRUE\r\n"
+        "[PostCheck Programs]\r\nDirectX9=0x00090003,DirectX,dxsetup.exe\r\n");
     ASSERT_TRUE(Start(L""));
     HWND page = nullptr;
     ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
