@@ -1,7 +1,10 @@
 #include "ui/testing/remote.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <prsht.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -187,6 +190,31 @@ HWND FindWizard(DWORD pid) {
     WizardSearch s{pid, nullptr};
     EnumWindows(EnumWizard, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+bool ReadLink(const std::wstring& lnk, LinkInfo* out) {
+    const bool initialized = SUCCEEDED(CoInitialize(nullptr));
+    bool ok = false;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = {}, args[MAX_PATH] = {}, dir[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(lnk.c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+                link->GetArguments(args, MAX_PATH);
+                link->GetWorkingDirectory(dir, MAX_PATH);
+                *out = LinkInfo{path, args, dir};
+                ok = true;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (initialized)
+        CoUninitialize();
+    return ok;
 }
 
 std::wstring WindowText(HWND w) {

@@ -46,6 +46,11 @@ HWND WaitDialog(const std::wstring& caption, DWORD ms);
 // names a current page; of process `pid`, or of any process when 0.
 HWND FindWizard(DWORD pid);
 std::wstring WindowText(HWND w);
+// A shell link read back through the shell's link interface.
+struct LinkInfo {
+    std::wstring target, arguments, directory;
+};
+bool ReadLink(const std::wstring& lnk, LinkInfo* out);
 // Texts of the static controls of a dialog, in z-order.
 std::vector<std::wstring> StaticTexts(HWND dialog);
 // Presses a button of a dialog without waiting for what it starts.

@@ -91,25 +91,6 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The target of a shell link, read back through the shell.
-std::wstring LinkTarget(const std::wstring& lnk) {
-    std::wstring target;
-    IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
-        return target;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        wchar_t path[MAX_PATH] = {};
-        if (SUCCEEDED(file->Load(lnk.c_str(), STGM_READ)) &&
-            SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-            target = path;
-        file->Release();
-    }
-    link->Release();
-    return target;
-}
-
 // Brellmark's main window, once it lists `rows` servers.
 HWND WaitBrellmark(int rows, DWORD ms = 60000) {
     HWND main = nullptr;
@@ -219,7 +200,9 @@ TEST(Medium, FromTheBoxToAWorkingServerAndBack) {
         programs = Folder(CSIDL_PROGRAMS) + L"\\Tavix";
     const std::wstring lnk = programs + L"\\Brellmark.lnk";
     ASSERT_TRUE(Exists(lnk)) << "no Programs-menu link";
-    EXPECT_EQ(LinkTarget(lnk), productDir + L"\\Brellmark.exe");
+    LinkInfo link;
+    ASSERT_TRUE(ReadLink(lnk, &link));
+    EXPECT_EQ(link.target, productDir + L"\\Brellmark.exe");
 
     // The installer opens Brellmark when the user finishes; it finds the
     // four servers. Closed again, it is started from its link.

@@ -429,24 +429,14 @@ TEST_F(Install, SilentRunInstallsFilesLinksRegistryAndRegistration) {
     EXPECT_EQ(line, "restart") << "silent Finish restarts (recorded)";
 
     // The link, read back through the shell.
-    CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IShellLinkA, reinterpret_cast<void**>(&link))));
-    IPersistFile* file = nullptr;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
     const std::string lnk = programs_ + "\\" + tag_ + "\\Tavix App.lnk";
-    ASSERT_TRUE(SUCCEEDED(file->Load(W(lnk).c_str(), STGM_READ))) << lnk;
-    char path[MAX_PATH] = {}, args[MAX_PATH] = {}, dir[MAX_PATH] = {};
-    link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
-    link->GetArguments(args, MAX_PATH);
-    link->GetWorkingDirectory(dir, MAX_PATH);
-    EXPECT_TRUE(lstrcmpiA(path, (root_ + "\\new\\app.dll").c_str()) == 0) << path;
-    EXPECT_STREQ(args, "-arg");
-    EXPECT_TRUE(lstrcmpiA(dir, (root_ + "\\new").c_str()) == 0) << dir;
-    file->Release();
-    link->Release();
-    CoUninitialize();
+    LinkInfo link;
+    ASSERT_TRUE(ReadLink(W(lnk), &link)) << lnk;
+    EXPECT_TRUE(lstrcmpiW(link.target.c_str(), W(root_ + "\\new\\app.dll").c_str()) == 0)
+        << std::string(link.target.begin(), link.target.end());
+    EXPECT_EQ(link.arguments, L"-arg");
+    EXPECT_TRUE(lstrcmpiW(link.directory.c_str(), W(root_ + "\\new").c_str()) == 0)
+        << std::string(link.directory.begin(), link.directory.end());
 
     // Registry values of the right types, and the .reg file.
     DWORD type = 0;
