@@ -187,6 +187,9 @@ std::vector<AccountReader::Line> AccountReader::Feed(const uint8_t* data, std::s
     std::size_t pos = 0;
     while (pos < buffer.size()) {
         if (Break(buffer[pos])) {
+            // A line break ends any line, an over-long one too: it may have
+            // ended exactly at the end of the last piece.
+            skipping_ = false;
             ++pos;
             continue;
         }

@@ -123,4 +123,17 @@ TEST(AccountReader, LinesAcrossPiecesAndBreaks) {
     // A signature line longer than the buffer is skipped too.
     EXPECT_EQ(ReadAll(sig + std::string(700, 's') + "\nfirst"),
               (std::vector<std::string>{"first"}));
+
+    // A long line (or a long signature line) whose end falls anywhere around
+    // the end of a read, also exactly on it: the lines after it come whole.
+    for (const std::string& head : {sig + "\r\n", std::string("\xFF")}) {
+        for (size_t length = 240; length <= 800; ++length) {
+            const std::string f = head + std::string(length, 'a') + "\r\nnext8 pw\r\nlast8 pw\r\n";
+            std::vector<std::string> got = ReadAll(f);
+            if (head.size() > 1)
+                got.erase(got.begin());  // the long line itself
+            EXPECT_EQ(got, (std::vector<std::string>{"next8 pw", "last8 pw"}))
+                << length << (head.size() > 1 ? " after the signature" : " as the signature");
+        }
+    }
 }
