@@ -157,12 +157,18 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     if (length < kHeaderSize)
         return;
+    const PacketHeader h = PacketHeader::Decode(block.data);
+    if (h.command == CMD_IMPORT_USER) {
+        // The import's own acceptance: its server's answer to the line the
+        // worker waits for, whichever server the list selects now.
+        OnImportReply(h);
+        return;
+    }
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
         if (!AcceptReply(servers_.FindSelected(), block.data, length))
             return;
     }
-    const PacketHeader h = PacketHeader::Decode(block.data);
     switch (h.command) {
         case CMD_DISCOVER:
             // After the window, only a server asked by address that has not
@@ -209,18 +215,23 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
             if (wizard_ != nullptr)
                 wizard_->OnReply(block.data, length);
             break;
-        case CMD_IMPORT_USER:
-            // Only the answer to the line the worker waits for.
-            importReplies_.Deliver(h.serverId, h.seq, h.status,
-                                   [&](const std::string& line, int16_t status) {
-                                       view_.AddImportRow(accounts::kImportFailed,
-                                                          accounts::FailureText(line, status));
-                                   });
-            break;
         default:
             // Everything else is ignored.
             break;
     }
+}
+
+void MainModel::OnImportReply(const PacketHeader& h) {
+    const bool taken = importReplies_.Deliver(
+        h.serverId, h.seq, h.status, [&](const std::string& line, int16_t status) {
+            view_.AddImportRow(accounts::kImportFailed, accounts::FailureText(line, status));
+        });
+    if (!taken)
+        return;
+    // Numbered on from the answer, as an accepted reply is.
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    if (ServerInfo* target = servers_.Find(importServer_))
+        target->seq = h.seq;
 }
 
 void MainModel::OnWriteReply(const PacketHeader& h) {
@@ -266,7 +277,8 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
     // A listed server that was never configured: offer the wizard, unless
     // one runs (a server's call for a new discovery can refill the list
     // under it).
-    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) && view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
+    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) &&
+        view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
         rules::PromptTarget target;
         target.name = name;
         target.ip = block.sourceIp;
@@ -551,6 +563,7 @@ bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
         if (target == nullptr)
             return false;
         target->flow = FLOW_IMPORT;
+        importServer_ = server;
         AddressRequest(target, CMD_IMPORT_USER, buffer);
         // Armed before the request leaves: the answer may come at once.
         mailbox.Expect(target->id, buffer.header.seq, line);

@@ -188,6 +188,8 @@ private:
     void OnConfigReply(const proto::ReplyBlock& block);
     void RunConfigure(const proto::ReplyBlock& block, ServerHandle server);
     void OnWriteReply(const proto::PacketHeader& h);
+    // A CMD_IMPORT_USER reply: to the import's mailbox, not by the selection.
+    void OnImportReply(const proto::PacketHeader& h);
     void RunWizard(const proto::ReplyBlock& block, ServerHandle server);
     // A wizard request to `server`, or nothing when it has left the list.
     bool SendToServer(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command);
@@ -213,7 +215,8 @@ private:
     int configReplied_ = 1;
     Awaited awaited_;
     accounts::ReplyMailbox importReplies_;
-    uint8_t writeServerId_[6] = {};  // the server of the last configuration write
+    ServerHandle importServer_ = kNoServer;  // the server of the line last sent; under the lock
+    uint8_t writeServerId_[6] = {};          // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;
     wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs

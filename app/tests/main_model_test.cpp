@@ -522,7 +522,8 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
 
 // The import: login with FLOW_IMPORT, the configuration reply starts it; each
 // line goes to the import's server, and only the answer to the awaited line
-// is taken (a late one, or one from another server, is not).
+// is taken (a late one, or one from another server, is not), whichever
+// server is selected now.
 TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     model.Initialize();
     Discover(kA);
@@ -543,7 +544,11 @@ TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     const auto& d = view.sent.back();
     EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
               std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 9, -2), {}));  // other server
+    // The user selects another server meanwhile: the answers still belong to
+    // the import's server, and one from the server now selected, numbered as
+    // its own next answer, is not taken for them.
+    Select(1);
+    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 4, -2), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
     EXPECT_TRUE(view.importRows.empty());
     model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
