@@ -61,12 +61,11 @@ ImportCounts RunImport(ImportHost& host, ReplyMailbox& mailbox,
     AccountReader reader;
     uint64_t done = 0;
     std::vector<uint8_t> piece(AccountReader::kPieceBytes);
-    bool stop = false;
-    while (!stop && done < total) {
-        if (!host.StatusOpen() || mailbox.closed()) {
-            counts.cancelled = true;
-            break;
-        }
+    // Once the user cancels or the server is gone nothing more is sent, but
+    // the rest of the file is still read so that every line it holds is
+    // listed: refused, or not sent. Only the program's end stops at once.
+    bool sending = true;
+    while (done < total && !mailbox.closed()) {
         std::size_t got = 0;
         const std::size_t want = reader.Want();
         if (!host.Read(piece.data(), want, &got)) {
@@ -77,7 +76,7 @@ ImportCounts RunImport(ImportHost& host, ReplyMailbox& mailbox,
         // A file that shrank while it was read ends here.
         const bool atEnd = got < want || done + got >= total;
         for (const AccountReader::Line& line : reader.Feed(piece.data(), got, atEnd)) {
-            if (stop)
+            if (mailbox.closed())
                 break;
             const int verdict = line.overLong ? kLineTooLong : CheckLine(line.text);
             if (verdict != kLineOk) {
@@ -85,14 +84,19 @@ ImportCounts RunImport(ImportHost& host, ReplyMailbox& mailbox,
                 ++counts.refused;
                 continue;
             }
-            if (mailbox.closed())
-                break;
-            if (!host.SendLine(line.text, mailbox)) {
-                // The server is gone (the list was rebuilt): nothing more can go.
+            if (sending && !host.StatusOpen()) {
+                sending = false;
+                counts.cancelled = true;
+            }
+            if (sending && !host.SendLine(line.text, mailbox)) {
+                // The server is gone (the list was rebuilt).
+                sending = false;
+                counts.serverGone = true;
+            }
+            if (!sending) {
                 host.AddRow(kNotSent, line.text);
-                counts.notSent = true;
-                stop = true;
-                break;
+                ++counts.notSent;
+                continue;
             }
             ++counts.sent;
             const std::optional<int16_t> status = mailbox.Wait(replyWait);
@@ -110,7 +114,7 @@ ImportCounts RunImport(ImportHost& host, ReplyMailbox& mailbox,
         host.Progress(done, total);
         if (got == 0)
             break;
-        if (done >= total)
+        if (done >= total && sending)
             host.Pause(std::chrono::milliseconds(200));
     }
     host.CloseFile();

@@ -70,13 +70,16 @@ public:
 };
 
 struct ImportCounts {
-    int sent = 0, answered = 0, failed = 0, noReply = 0, refused = 0;
-    bool cancelled = false, notSent = false, fileError = false;
+    int sent = 0, answered = 0, failed = 0, noReply = 0, refused = 0, notSent = 0;
+    bool cancelled = false, serverGone = false, fileError = false;
 };
 
 // The worker: reads the file in pieces, checks each line, sends the good
-// ones one at a time and waits for each answer. Returns what happened; the
-// caller then closes the status window and shows the result.
+// ones one at a time and waits for each answer. Once the status window is
+// closed or the server has gone, the good lines left are listed as not sent
+// (the answer to the line in flight is still awaited); once the mailbox is
+// closed (the program ends) it stops at once and adds nothing. Returns what
+// happened; the caller then closes the status window and shows the result.
 ImportCounts RunImport(ImportHost& host, ReplyMailbox& mailbox,
                        std::chrono::milliseconds replyWait = std::chrono::milliseconds(10000));
 

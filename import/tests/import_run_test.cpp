@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -21,12 +22,12 @@ const uint8_t kOther[6] = {0, 0x11, 0x32, 9, 9, 9};
 class FakeHost : public ImportHost {
 public:
     std::string file;
-    std::map<std::string, std::string> script;  // first word -> "-7", "late", "none", "gone"
+    std::map<std::string, std::string> script;  // first word -> "-7", "late", "none", "gone",
+                                                // "cancel", "quit"
     std::vector<std::string> sent;
     std::vector<std::pair<std::string, std::string>> rows;
     std::vector<uint64_t> progress;
     bool open = true;
-    int closeAfterReads = -1;
     uint16_t seq = 100;
     ReplyMailbox* mailbox = nullptr;
     std::vector<std::pair<uint16_t, int16_t>> lateAnswers;
@@ -40,8 +41,6 @@ public:
         *got = std::min(want, file.size() - pos_);
         std::memcpy(buffer, file.data() + pos_, *got);
         pos_ += *got;
-        if (closeAfterReads >= 0 && --closeAfterReads == 0)
-            open = false;
         return true;
     }
     void CloseFile() override {}
@@ -50,6 +49,10 @@ public:
         if (script[user] == "gone")
             return false;
         sent.push_back(line);
+        if (script[user] == "cancel")
+            open = false;
+        if (script[user] == "quit")
+            mailbox->Close();
         const uint16_t request = seq;
         seq = static_cast<uint16_t>((seq + 2) % 10000);
         mb.Expect(kServer, request, line);
@@ -65,7 +68,10 @@ public:
                 lateAnswers.push_back({reply, -3});
             return true;
         }
-        const int16_t status = what.empty() ? 0 : static_cast<int16_t>(std::stoi(what));
+        const int16_t status =
+            what.empty() || !std::isdigit(static_cast<unsigned char>(what.back()))
+                ? 0
+                : static_cast<int16_t>(std::stoi(what));
         EXPECT_TRUE(mb.Deliver(kServer, reply, status, [&](const std::string& l, int16_t st) {
             rows.push_back({kImportFailed, FailureText(l, st)});
         }));
@@ -120,30 +126,38 @@ TEST(RunImport, EveryOutcomeGetsItsRow) {
     EXPECT_EQ(host.progress.back(), host.file.size());
 }
 
-TEST(RunImport, CancelStopsAfterThePieceAndAGoneServerStopsAll) {
+// Every way an import ends early, at the line user3 while it is in flight:
+// nothing is sent afterwards, and every line is accounted for (sent, refused,
+// or not sent), except when the program ends, which stops at once.
+TEST(RunImport, WaysOutAccountForEveryLine) {
     std::vector<std::string> lines;
     for (int i = 0; i < 100; ++i)
-        lines.push_back("user" + std::to_string(i) + " pw");
-    FakeHost host;
-    host.file = File(lines);
-    host.closeAfterReads = 2;  // the status window closes during the second piece
-    ReplyMailbox mailbox;
-    ImportCounts c = RunImport(host, mailbox, 1ms);
-    EXPECT_TRUE(c.cancelled);
-    EXPECT_GT(host.sent.size(), 10u);
-    EXPECT_LT(host.sent.size(), 100u);
-    EXPECT_EQ(host.progress.size(), 2u);
-    EXPECT_TRUE(host.rows.empty());
-
-    FakeHost gone;
-    gone.script = {{"user3", "gone"}};
-    gone.file = File(lines);
-    ReplyMailbox mailbox2;
-    c = RunImport(gone, mailbox2, 1ms);
-    EXPECT_TRUE(c.notSent);
-    EXPECT_EQ(gone.sent.size(), 3u);
-    EXPECT_EQ(gone.rows,
-              (std::vector<std::pair<std::string, std::string>>{{"not sent", "user3 pw"}}));
+        lines.push_back(i == 80 ? "bad pw 12a" : "user" + std::to_string(i) + " pw");
+    struct Case {
+        const char* way;  // the script of user3
+        size_t sent;
+        bool listsTheRest;
+    } cases[] = {
+        {"cancel", 4, true},  // the status window closed while user3 is awaited
+        {"gone", 3, true},    // the list was rebuilt: user3 cannot go
+        {"quit", 4, false},   // the program ends
+    };
+    for (const Case& c : cases) {
+        FakeHost host;
+        host.script = {{"user3", c.way}};
+        host.file = File(lines);
+        ReplyMailbox mailbox;
+        host.mailbox = &mailbox;
+        const ImportCounts counts = RunImport(host, mailbox, 1ms);
+        EXPECT_EQ(host.sent, std::vector<std::string>(lines.begin(), lines.begin() + c.sent))
+            << c.way;
+        std::vector<std::pair<std::string, std::string>> rows;
+        for (size_t i = c.sent; c.listsTheRest && i < lines.size(); ++i)
+            rows.push_back({i == 80 ? "illegal quota" : "not sent", lines[i]});
+        EXPECT_EQ(host.rows, rows) << c.way;
+        EXPECT_EQ(counts.notSent, c.listsTheRest ? 99 - static_cast<int>(c.sent) : 0) << c.way;
+        EXPECT_EQ(host.progress.back() == host.file.size(), c.listsTheRest) << c.way;
+    }
 }
 
 // The dispatcher's thread answers while the worker waits; answers that come
