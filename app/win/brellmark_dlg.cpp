@@ -414,7 +414,14 @@ void CBrellmarkDlg::SelectRow(int row) {
 }
 
 bool CBrellmarkDlg::ImportAllowed() {
-    return import_ && !import_->Running() && model_.FindSelected() != nullptr;
+    return import_ && !import_->Busy() && model_.FindSelected() != nullptr;
+}
+
+void CBrellmarkDlg::OnImportUsers() {
+    if (ImportAllowed())
+        model_.OnImportUsers();
+    else if (import_)
+        import_->Raise();
 }
 
 int CBrellmarkDlg::SelectedRow() {
@@ -467,8 +474,7 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
             model_.OnSetupAnswer(reinterpret_cast<LPARAM>(control) != 0);
             return true;
         case ID_IMPORT_USERS:
-            if (ImportAllowed())
-                model_.OnImportUsers();
+            OnImportUsers();
             return true;
         case ID_FIND_ADDRESS:
             FindByAddress();
@@ -573,9 +579,10 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
                 import_->WorkerEnded();
             return TRUE;
         case WM_INITMENU:
-            if (reinterpret_cast<HMENU>(wParam) == GetSystemMenu(hwnd(), FALSE))
-                EnableMenuItem(reinterpret_cast<HMENU>(wParam), IDM_IMPORT,
-                               MF_BYCOMMAND | (ImportAllowed() ? MF_ENABLED : MF_GRAYED));
+            // The menu handed over is not always the one GetSystemMenu gives
+            // (it may hold the system menu as its submenu).
+            EnableMenuItem(GetSystemMenu(hwnd(), FALSE), IDM_IMPORT,
+                           MF_BYCOMMAND | (ImportAllowed() ? MF_ENABLED : MF_GRAYED));
             *handled = false;
             return FALSE;
         case WM_SYSCOMMAND:
@@ -597,8 +604,7 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
                 return TRUE;
             }
             if ((wParam & 0xFFF0) == IDM_IMPORT) {
-                if (ImportAllowed())
-                    model_.OnImportUsers();
+                OnImportUsers();
                 return TRUE;
             }
             *handled = false;
@@ -658,6 +664,8 @@ void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
 
 void CBrellmarkDlg::OnCancel() {
     CloseSetupPrompt();
+    if (import_)
+        import_->Stop();  // not one more line once the user has asked to end
     EndDialog(hwnd(), IDCANCEL);
 }
 

@@ -71,8 +71,10 @@ private:
     int SelectedRow();
     void ShowContextMenu(POINT screen, bool wizardEnabled, bool importEnabled);
     // "&Import Users..." is offered while a server is selected and no
-    // import runs.
+    // import runs or shows its result; asked for meanwhile, it brings the
+    // open import forward instead of asking for a login.
     bool ImportAllowed();
+    void OnImportUsers();
     // "Find by Address...": the address dialog, then the request.
     void FindByAddress();
     // The discovery report; its "Find by Address..." button goes on to the

@@ -18,6 +18,30 @@ struct Row {
     std::wstring type, text;
 };
 
+// Both windows are modeless, and whichever loop runs (the main window's, a
+// modal dialog's, a message box's) hands the dialog manager only its own
+// dialog's keys: the hook gives the import's windows theirs, as the loop
+// takes each key from the queue.
+HWND g_keyWindows[2] = {};
+HHOOK g_keys = nullptr;
+
+LRESULT CALLBACK ImportKeys(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg != nullptr && msg->message >= WM_KEYFIRST &&
+        msg->message <= WM_KEYLAST) {
+        for (HWND w : g_keyWindows) {
+            if (w != nullptr && IsWindow(w) && (msg->hwnd == w || IsChild(w, msg->hwnd)) &&
+                IsDialogMessageW(w, msg)) {
+                msg->message = WM_NULL;  // handled: the loop passes on nothing
+                msg->wParam = 0;
+                msg->lParam = 0;
+                break;
+            }
+        }
+    }
+    return CallNextHookEx(g_keys, code, wParam, lParam);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -126,10 +150,30 @@ void CImportResult::OnDestroyed() {
 // Session
 
 ImportSession::ImportSession(HWND mainWindow, app::MainModel& model)
-    : main_(mainWindow), model_(model) {}
+    : main_(mainWindow), model_(model) {
+    if (g_keys == nullptr)
+        g_keys = SetWindowsHookExW(WH_GETMESSAGE, ImportKeys, nullptr, GetCurrentThreadId());
+}
 
 ImportSession::~ImportSession() {
     Stop();
+    g_keyWindows[0] = g_keyWindows[1] = nullptr;
+    if (g_keys != nullptr)
+        UnhookWindowsHookEx(g_keys);
+    g_keys = nullptr;
+}
+
+bool ImportSession::Busy() const {
+    return Running() || (resultHwnd_ != nullptr && IsWindow(resultHwnd_));
+}
+
+void ImportSession::Raise() {
+    for (HWND w : {resultHwnd_, statusHwnd_}) {
+        if (w != nullptr && IsWindow(w) && IsWindowVisible(w)) {
+            SetForegroundWindow(w);
+            return;
+        }
+    }
 }
 
 namespace {
@@ -146,8 +190,10 @@ std::wstring Filter(const std::wstring& text) {
 }  // namespace
 
 void ImportSession::Start(app::ServerHandle server) {
-    if (Running() || (resultHwnd_ != nullptr && IsWindow(resultHwnd_)))
-        return;  // one import at a time
+    if (Busy()) {
+        Raise();  // one import at a time: the open one comes forward
+        return;
+    }
     wchar_t path[MAX_PATH] = L"*.txt";
     const std::wstring filter = Filter(ui::LoadText(IDS_IMPORT_FILTER));
     OPENFILENAMEW ofn = {};
@@ -187,6 +233,8 @@ void ImportSession::Start(app::ServerHandle server) {
     statusHwnd_ = status_->CreateModeless();
     result_ = std::make_unique<CImportResult>(main_, main_);
     resultHwnd_ = result_->CreateModeless();
+    g_keyWindows[0] = statusHwnd_;
+    g_keyWindows[1] = resultHwnd_;
     quitting_ = false;
     thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
     if (thread_ == nullptr) {
@@ -197,6 +245,11 @@ void ImportSession::Start(app::ServerHandle server) {
 
 DWORD WINAPI ImportSession::ThreadMain(LPVOID param) {
     auto* self = static_cast<ImportSession*>(param);
+    // Named where the system can (a debugger, or a test, tells it by name).
+    using Describe = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    if (const auto describe = reinterpret_cast<Describe>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription"))))
+        describe(GetCurrentThread(), L"account import");
     accounts::RunImport(*self, self->model_.importReplies());
     self->Finish();
     PostMessageW(self->main_, WM_IMPORT_WORKER_ENDED, 0, 0);

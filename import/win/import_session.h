@@ -54,6 +54,10 @@ public:
     ~ImportSession() override;
 
     bool Running() const { return thread_ != nullptr; }
+    // An import runs, or its result window is still open.
+    bool Busy() const;
+    // Brings the open import's window (the result, or the status) forward.
+    void Raise();
     // Main thread: file choice, checks, windows, worker. Does nothing while
     // an import runs.
     void Start(app::ServerHandle server);

@@ -1,11 +1,13 @@
 // End-to-end tests of the account import: the real Brellmark.exe, its login,
 // open-file, status and result windows, against the virtual server of
-// import-servers.conf. Accounts stored by the server are read from its log.
+// import-servers.conf (IMP-1 imports; IMP-2 is the other server a user may
+// select meanwhile). Accounts stored by the server are read from its log.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <fstream>
@@ -32,9 +34,14 @@ protected:
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(
-            WaitFor([&] { return RowCount(list) == 1 && !Rows(list)[0][4].empty(); }, 20000));
+        WaitListed(2);
     }
+    void TearDown() override {
+        if (vanished_)
+            VnasControl("restart IMP-1 0");  // back for the next test
+        BrellmarkSession::TearDown();
+    }
+    bool vanished_ = false;
 
     static std::wstring TempFile(const wchar_t* name) {
         wchar_t dir[MAX_PATH];
@@ -49,11 +56,62 @@ protected:
         CloseHandle(f);
     }
 
-    // Logs in with the import flow and picks `path` in the open-file dialog.
-    void StartImport(const std::wstring& path) {
-        ClickRow(0);
-        ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == 0; }, 5000));
-        PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_IMPORT_USERS, 0), 0);
+    // A key as the keyboard gives it: `window` is made the active window
+    // and the key goes to its control with the focus, through the program's
+    // message loop (Alt sets the context bit, so the loop's translation
+    // makes a system character of a letter).
+    void Key(HWND window, UINT vk, bool alt = false) {
+        GUITHREADINFO gui = {};
+        gui.cbSize = sizeof gui;
+        const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+        SetForegroundWindow(window);
+        WaitFor([&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndActive == window; }, 2000);
+        HWND target = gui.hwndFocus != nullptr ? gui.hwndFocus : window;
+        const LPARAM context = alt ? (1 << 29) : 0;
+        PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1 | context);
+        PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, 1 | context | (3u << 30));
+    }
+    // "&Import Users..." from the system menu, by its keys (Alt+Space, I).
+    void SystemMenuImport() {
+        PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+        WaitFor([&] { return FindWindowW(L"#32768", nullptr) != nullptr; }, 3000);
+        PostMessageW(main, WM_KEYDOWN, 'I', 1);
+    }
+    // Threads of the program named as the import's worker.
+    int ImportThreads() {
+        using Describe = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+        static const auto describe = reinterpret_cast<Describe>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+        int n = 0;
+        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 t = {};
+        t.dwSize = sizeof t;
+        for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) {
+            HANDLE h = t.th32OwnerProcessID == pid()
+                           ? OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, t.th32ThreadID)
+                           : nullptr;
+            PWSTR name = nullptr;
+            if (h != nullptr && describe != nullptr && SUCCEEDED(describe(h, &name)) && name) {
+                n += std::wstring(name) == L"account import";
+                LocalFree(name);
+            }
+            if (h != nullptr)
+                CloseHandle(h);
+        }
+        CloseHandle(snap);
+        return n;
+    }
+
+    // Logs in with the import flow and picks `path` in the open-file dialog;
+    // asked for by the list's menu, or by the system menu's keys.
+    void StartImport(const std::wstring& path, bool systemMenu = false) {
+        const int row = RowOf(L"IMP-1");
+        ClickRow(row);
+        ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row; }, 5000));
+        if (systemMenu)
+            SystemMenuImport();
+        else
+            PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_IMPORT_USERS, 0), 0);
         HWND login = WaitDialog(L"Administrator Login");
         ASSERT_NE(login, nullptr);
         SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
@@ -218,25 +276,213 @@ TEST_F(ImportTest, LateAndLostAnswersAndTheSmallestFiles) {
     EXPECT_TRUE(LogLines("rx ", before + 1).size() <= 2u);  // login and configuration only
 }
 
-// Cancel in the status window stops after the current piece; with no row
-// collected the import ends with the success message.
-TEST_F(ImportTest, CancelStopsAfterTheCurrentPiece) {
-    ASSERT_TRUE(VnasControl("import-reply IMP-1 slow delay 2000 0"));
-    std::string file = Signature() + "slow pw\r\n";
-    for (int i = 0; i < 400; ++i)
-        file += "user" + std::to_string(i) + " pw\r\n";
-    const std::wstring path = TempFile(L"accounts-cancel.txt");
-    Write(path, file);
+namespace {
+
+// What the user (or the network) does while the line "slow pw" is awaited,
+// and how the result window is closed afterwards.
+enum class During {
+    CancelButton,
+    Escape,
+    AltC,
+    CloseBox,
+    AltF4,        // on the status window
+    SelectOther,  // the other server selected; it answers too
+    Exit,
+    CloseMain,  // the program asked to end
+    Vanish,
+    Refresh,
+    VanishRefresh,  // the server goes silent, the list is rebuilt
+};
+enum class Closing { None, CloseButton, Return, Escape, AltC, CloseBox, AltF4 };
+
+struct WayOut {
+    const char* name;
+    During during;
+    Closing closing;
+    bool systemMenu;                  // the import asked for from the system menu
+    std::vector<std::string> rows;    // after bob's row; empty: no result window
+    std::vector<std::string> stored;  // after "first pw"
+    size_t sentAfter;                 // lines sent after the way out
+};
+
+const char kBob[] = "import failed|bob pw (Err Code: -7)";
+const std::vector<std::string> kCancelled = {kBob, "illegal quota|bad pw 12a", "not sent|last pw"};
+
+const WayOut kWaysOut[] = {
+    {"CancelButton", During::CancelButton, Closing::CloseButton, true, kCancelled, {"slow pw"}, 0},
+    {"Escape", During::Escape, Closing::Return, false, kCancelled, {"slow pw"}, 0},
+    {"AltC", During::AltC, Closing::Escape, true, kCancelled, {"slow pw"}, 0},
+    {"CloseBox", During::CloseBox, Closing::AltC, false, kCancelled, {"slow pw"}, 0},
+    {"AltF4", During::AltF4, Closing::CloseBox, false, kCancelled, {"slow pw"}, 0},
+    {"SelectOther",
+     During::SelectOther,
+     Closing::AltF4,
+     true,
+     {kBob, "illegal quota|bad pw 12a", "import failed|last pw (Err Code: -5)"},
+     {"slow pw"},
+     1},
+    {"Exit", During::Exit, Closing::None, false, {}, {"slow pw"}, 0},
+    {"CloseMain", During::CloseMain, Closing::None, false, {}, {"slow pw"}, 0},
+    {"Vanish",
+     During::Vanish,
+     Closing::Return,
+     false,
+     {kBob, "no reply|slow pw", "illegal quota|bad pw 12a", "no reply|last pw"},
+     {"slow pw"},
+     1},
+    {"Refresh", During::Refresh, Closing::Escape, false, kCancelled, {"slow pw"}, 0},
+    {"VanishRefresh",
+     During::VanishRefresh,
+     Closing::AltC,
+     false,
+     {kBob, "no reply|slow pw", "illegal quota|bad pw 12a", "not sent|last pw"},
+     {"slow pw"},
+     0},
+};
+
+void PrintTo(const WayOut& w, std::ostream* os) {
+    *os << w.name;
+}
+
+class ImportWayOutTest : public ImportTest, public ::testing::WithParamInterface<WayOut> {};
+
+}  // namespace
+
+// Every way out of an import, taken while a line is awaited: nothing is sent
+// afterwards (but for the ways that do not stop the import), every line is
+// accounted for in the result, the worker ends, no window is left, and the
+// program ends within a few seconds when asked.
+TEST_P(ImportWayOutTest, EndsCleanly) {
+    const WayOut& w = GetParam();
+    const bool silent = w.during == During::Vanish || w.during == During::VanishRefresh;
+    ASSERT_TRUE(VnasControl("import-reply IMP-1 bob -7"));
+    ASSERT_TRUE(VnasControl("import-reply IMP-1 last -5"));
+    ASSERT_TRUE(VnasControl(silent ? "import-reply IMP-1 slow none"
+                                   : "import-reply IMP-1 slow delay 3000 0"));
+    const std::wstring path = TempFile(L"accounts-way-out.txt");
+    Write(path, Signature() + "first pw\r\nbob pw\r\nslow pw\r\nbad pw 12a\r\nlast pw\r\n");
     const size_t from = Log().size();
-    StartImport(path);
+    StartImport(path, w.systemMenu);
     HWND status = WaitDialog(L"Import Users Status");
     ASSERT_NE(status, nullptr);
-    Press(status, IDCANCEL);
-    EXPECT_TRUE(Answer(L"Import Users Result", kSuccess));
-    const size_t stored = Stored(from).size();
-    EXPECT_GE(stored, 1u);
-    EXPECT_LT(stored, 60u) << "went on past the first pieces";
+    ASSERT_GE(WaitLine(from, [](const std::string& l) { return l.find("\"slow pw\"") != l.npos; }),
+              0);
+    EXPECT_EQ(ImportThreads(), 1);
+    const size_t mark = Log().size();
+    switch (w.during) {
+        case During::CancelButton:
+            Press(status, IDCANCEL);
+            break;
+        case During::Escape:
+            Key(status, VK_ESCAPE);
+            break;
+        case During::AltC:
+            Key(status, 'C', true);
+            break;
+        case During::CloseBox:
+            PostMessageW(status, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case During::AltF4:
+            Key(status, VK_F4, true);
+            break;
+        case During::SelectOther:
+            ClickRow(RowOf(L"IMP-2"));
+            ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == RowOf(L"IMP-2"); }, 5000));
+            ASSERT_TRUE(VnasControl("reply IMP-2 16 -9 3"));
+            break;
+        case During::Exit:
+            Press(main, IDC_EXIT);
+            break;
+        case During::CloseMain:
+            Key(main, VK_F4, true);
+            break;
+        case During::Vanish:
+        case During::VanishRefresh:
+            vanished_ = true;
+            ASSERT_TRUE(VnasControl("restart IMP-1 600"));
+            if (w.during == During::Vanish)
+                break;
+            [[fallthrough]];
+        case During::Refresh:
+            Press(main, IDC_REFRESH);
+            break;
+    }
+    if (w.during == During::Exit || w.during == During::CloseMain) {
+        EXPECT_TRUE(program.Exited(5000)) << "still running";
+        // The held-back answer goes out all the same: let it go before the
+        // next program, whose requests are numbered alike, could take it.
+        EXPECT_GE(WaitLine(mark, [](const std::string& l) { return l.rfind("tx ", 0) == 0; }), 0);
+        EXPECT_EQ(LogLines("rx ", mark).size(), 0u) << "sent after the end";
+        return;
+    }
+    if (w.during <= During::AltF4) {
+        EXPECT_TRUE(Gone(status)) << "the status window stays";
+    }
+    HWND result = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            result = FindTopLevel(pid(), L"Import Users Result");
+            return result != nullptr;
+        },
+        40000))
+        << "no result window";
+    EXPECT_FALSE(IsWindow(status));
+    std::vector<std::string> shown;
+    for (const Row& r : Rows(GetDlgItem(result, IDC_IMPORT_LIST), 2))
+        shown.push_back(Narrow(r[0]) + "|" + Narrow(r[1]));
+    EXPECT_EQ(shown, w.rows);
+    std::vector<std::string> stored = {"first pw"};
+    stored.insert(stored.end(), w.stored.begin(), w.stored.end());
+    EXPECT_EQ(Stored(from), stored);
+    size_t sent = 0;
+    for (const std::string& l : LogLines("rx ", mark))
+        sent += Has(l, "cmd=16") && Has(l, "id=00:11:32:dd:00:01");
+    EXPECT_EQ(sent, w.sentAfter);
+    EXPECT_TRUE(WaitFor([&] { return ImportThreads() == 0; }, 5000)) << "the worker goes on";
+
+    if (w.during == During::SelectOther) {
+        // A second import while this result is open: the system menu's item
+        // is unavailable, and the command brings this window forward
+        // without a login.
+        ClickRow(RowOf(L"IMP-1"));
+        SystemMenuImport();
+        EXPECT_EQ(WaitDialog(L"Administrator Login", 1500), nullptr);
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_IMPORT_USERS, 0), 0);
+        EXPECT_EQ(WaitDialog(L"Administrator Login", 1500), nullptr);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == result; }, 3000));
+    }
+    switch (w.closing) {
+        case Closing::CloseButton:
+            Press(result, IDOK);
+            break;
+        case Closing::Return:
+            Key(result, VK_RETURN);
+            break;
+        case Closing::Escape:
+            Key(result, VK_ESCAPE);
+            break;
+        case Closing::AltC:
+            Key(result, 'C', true);
+            break;
+        case Closing::CloseBox:
+            PostMessageW(result, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case Closing::AltF4:
+            Key(result, VK_F4, true);
+            break;
+        case Closing::None:
+            break;
+    }
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(result); }, 5000)) << "the result window stays";
+    const size_t end = Log().size();
+    Press(main, IDC_EXIT);
+    EXPECT_TRUE(program.Exited(5000)) << "still running";
+    for (const std::string& l : LogLines("rx ", end))
+        EXPECT_FALSE(Has(l, "cmd=16")) << l;
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, ImportWayOutTest, ::testing::ValuesIn(kWaysOut),
+                         [](const ::testing::TestParamInfo<WayOut>& i) { return i.param.name; });
 
 // Run by bench/import_bench.sh only: 10,000 accepted lines, the progress bar
 // sampled while they go.
