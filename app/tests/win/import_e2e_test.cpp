@@ -278,65 +278,57 @@ TEST_F(ImportTest, LateAndLostAnswersAndTheSmallestFiles) {
 
 namespace {
 
-// What the user (or the network) does while the line "slow pw" is awaited,
-// and how the result window is closed afterwards.
-enum class During {
-    CancelButton,
-    Escape,
-    AltC,
-    CloseBox,
-    AltF4,        // on the status window
-    SelectOther,  // the other server selected; it answers too
-    Exit,
-    CloseMain,  // the program asked to end
-    Vanish,
-    Refresh,
-    VanishRefresh,  // the server goes silent, the list is rebuilt
-};
-enum class Closing { None, CloseButton, Return, Escape, AltC, CloseBox, AltF4 };
+// How a window is closed: its button, a key, or its close box.
+enum class Way { None, Button, Return, Escape, AltC, CloseBox, AltF4 };
+// What else happens while the line "slow pw" is awaited.
+enum class Event { None, SelectOther, Vanish, Refresh, VanishRefresh };
 
 struct WayOut {
     const char* name;
-    During during;
-    Closing closing;
-    bool systemMenu;                  // the import asked for from the system menu
-    std::vector<std::string> rows;    // after bob's row; empty: no result window
-    std::vector<std::string> stored;  // after "first pw"
-    size_t sentAfter;                 // lines sent after the way out
+    Way status;  // on the status window (its button: Cancel)
+    Way main;    // on the main window (its button: Exit): the program ends
+    Event event;
+    Way result;                     // on the result window afterwards (its button: Close)
+    bool systemMenu;                // the import asked for from the system menu
+    std::vector<std::string> rows;  // after the long line's and bob's rows
+    size_t sentAfter;               // lines sent after the way out
 };
 
-const char kBob[] = "import failed|bob pw (Err Code: -7)";
-const std::vector<std::string> kCancelled = {kBob, "illegal quota|bad pw 12a", "not sent|last pw"};
+const std::vector<std::string> kCancelled = {"illegal quota|bad pw 12a", "not sent|last pw"};
+const std::vector<std::string> kSilent = {"no reply|slow pw", "illegal quota|bad pw 12a"};
 
 const WayOut kWaysOut[] = {
-    {"CancelButton", During::CancelButton, Closing::CloseButton, true, kCancelled, {"slow pw"}, 0},
-    {"Escape", During::Escape, Closing::Return, false, kCancelled, {"slow pw"}, 0},
-    {"AltC", During::AltC, Closing::Escape, true, kCancelled, {"slow pw"}, 0},
-    {"CloseBox", During::CloseBox, Closing::AltC, false, kCancelled, {"slow pw"}, 0},
-    {"AltF4", During::AltF4, Closing::CloseBox, false, kCancelled, {"slow pw"}, 0},
+    {"CancelButton", Way::Button, Way::None, Event::None, Way::Button, true, kCancelled, 0},
+    {"Escape", Way::Escape, Way::None, Event::None, Way::Return, false, kCancelled, 0},
+    {"AltC", Way::AltC, Way::None, Event::None, Way::Escape, true, kCancelled, 0},
+    {"CloseBox", Way::CloseBox, Way::None, Event::None, Way::AltC, false, kCancelled, 0},
+    {"AltF4", Way::AltF4, Way::None, Event::None, Way::CloseBox, false, kCancelled, 0},
     {"SelectOther",
-     During::SelectOther,
-     Closing::AltF4,
+     Way::None,
+     Way::None,
+     Event::SelectOther,
+     Way::AltF4,
      true,
-     {kBob, "illegal quota|bad pw 12a", "import failed|last pw (Err Code: -5)"},
-     {"slow pw"},
+     {"illegal quota|bad pw 12a", "import failed|last pw (Err Code: -5)"},
      1},
-    {"Exit", During::Exit, Closing::None, false, {}, {"slow pw"}, 0},
-    {"CloseMain", During::CloseMain, Closing::None, false, {}, {"slow pw"}, 0},
+    {"Exit", Way::None, Way::Button, Event::None, Way::None, false, {}, 0},
+    {"CloseMain", Way::None, Way::AltF4, Event::None, Way::None, false, {}, 0},
     {"Vanish",
-     During::Vanish,
-     Closing::Return,
+     Way::None,
+     Way::None,
+     Event::Vanish,
+     Way::Return,
      false,
-     {kBob, "no reply|slow pw", "illegal quota|bad pw 12a", "no reply|last pw"},
-     {"slow pw"},
+     {kSilent[0], kSilent[1], "no reply|last pw"},
      1},
-    {"Refresh", During::Refresh, Closing::Escape, false, kCancelled, {"slow pw"}, 0},
+    {"Refresh", Way::None, Way::None, Event::Refresh, Way::Escape, false, kCancelled, 0},
     {"VanishRefresh",
-     During::VanishRefresh,
-     Closing::AltC,
+     Way::None,
+     Way::None,
+     Event::VanishRefresh,
+     Way::AltC,
      false,
-     {kBob, "no reply|slow pw", "illegal quota|bad pw 12a", "not sent|last pw"},
-     {"slow pw"},
+     {kSilent[0], kSilent[1], "not sent|last pw"},
      0},
 };
 
@@ -344,23 +336,52 @@ void PrintTo(const WayOut& w, std::ostream* os) {
     *os << w.name;
 }
 
-class ImportWayOutTest : public ImportTest, public ::testing::WithParamInterface<WayOut> {};
+class ImportWayOutTest : public ImportTest, public ::testing::WithParamInterface<WayOut> {
+protected:
+    void Leave(HWND w, Way way, int button) {
+        switch (way) {
+            case Way::None:
+                break;
+            case Way::Button:
+                Press(w, button);
+                break;
+            case Way::Return:
+                Key(w, VK_RETURN);
+                break;
+            case Way::Escape:
+                Key(w, VK_ESCAPE);
+                break;
+            case Way::AltC:
+                Key(w, 'C', true);
+                break;
+            case Way::CloseBox:
+                PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+                break;
+            case Way::AltF4:
+                Key(w, VK_F4, true);
+                break;
+        }
+    }
+};
 
 }  // namespace
 
 // Every way out of an import, taken while a line is awaited: nothing is sent
 // afterwards (but for the ways that do not stop the import), every line is
 // accounted for in the result, the worker ends, no window is left, and the
-// program ends within a few seconds when asked.
+// program ends within a few seconds when asked. The file starts with a line
+// of 512 characters that ends exactly at the end of a read.
 TEST_P(ImportWayOutTest, EndsCleanly) {
     const WayOut& w = GetParam();
-    const bool silent = w.during == During::Vanish || w.during == During::VanishRefresh;
+    const bool silent = w.event == Event::Vanish || w.event == Event::VanishRefresh;
     ASSERT_TRUE(VnasControl("import-reply IMP-1 bob -7"));
     ASSERT_TRUE(VnasControl("import-reply IMP-1 last -5"));
     ASSERT_TRUE(VnasControl(silent ? "import-reply IMP-1 slow none"
                                    : "import-reply IMP-1 slow delay 3000 0"));
     const std::wstring path = TempFile(L"accounts-way-out.txt");
-    Write(path, Signature() + "first pw\r\nbob pw\r\nslow pw\r\nbad pw 12a\r\nlast pw\r\n");
+    const std::string longLine(512, 'a');
+    Write(path, Signature() + longLine +
+                    "\r\nfirst pw\r\nbob pw\r\nslow pw\r\nbad pw 12a\r\nlast pw\r\n");
     const size_t from = Log().size();
     StartImport(path, w.systemMenu);
     HWND status = WaitDialog(L"Import Users Status");
@@ -369,45 +390,20 @@ TEST_P(ImportWayOutTest, EndsCleanly) {
               0);
     EXPECT_EQ(ImportThreads(), 1);
     const size_t mark = Log().size();
-    switch (w.during) {
-        case During::CancelButton:
-            Press(status, IDCANCEL);
-            break;
-        case During::Escape:
-            Key(status, VK_ESCAPE);
-            break;
-        case During::AltC:
-            Key(status, 'C', true);
-            break;
-        case During::CloseBox:
-            PostMessageW(status, WM_SYSCOMMAND, SC_CLOSE, 0);
-            break;
-        case During::AltF4:
-            Key(status, VK_F4, true);
-            break;
-        case During::SelectOther:
-            ClickRow(RowOf(L"IMP-2"));
-            ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == RowOf(L"IMP-2"); }, 5000));
-            ASSERT_TRUE(VnasControl("reply IMP-2 16 -9 3"));
-            break;
-        case During::Exit:
-            Press(main, IDC_EXIT);
-            break;
-        case During::CloseMain:
-            Key(main, VK_F4, true);
-            break;
-        case During::Vanish:
-        case During::VanishRefresh:
-            vanished_ = true;
-            ASSERT_TRUE(VnasControl("restart IMP-1 600"));
-            if (w.during == During::Vanish)
-                break;
-            [[fallthrough]];
-        case During::Refresh:
-            Press(main, IDC_REFRESH);
-            break;
+    Leave(status, w.status, IDCANCEL);
+    Leave(main, w.main, IDC_EXIT);
+    if (w.event == Event::SelectOther) {
+        ClickRow(RowOf(L"IMP-2"));
+        ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == RowOf(L"IMP-2"); }, 5000));
+        ASSERT_TRUE(VnasControl("reply IMP-2 16 -9 3"));  // its own "answers"
     }
-    if (w.during == During::Exit || w.during == During::CloseMain) {
+    if (silent) {
+        vanished_ = true;
+        ASSERT_TRUE(VnasControl("restart IMP-1 600"));
+    }
+    if (w.event == Event::Refresh || w.event == Event::VanishRefresh)
+        Press(main, IDC_REFRESH);
+    if (w.main != Way::None) {
         EXPECT_TRUE(program.Exited(5000)) << "still running";
         // The held-back answer goes out all the same: let it go before the
         // next program, whose requests are numbered alike, could take it.
@@ -415,32 +411,29 @@ TEST_P(ImportWayOutTest, EndsCleanly) {
         EXPECT_EQ(LogLines("rx ", mark).size(), 0u) << "sent after the end";
         return;
     }
-    if (w.during <= During::AltF4) {
+    if (w.status != Way::None) {
         EXPECT_TRUE(Gone(status)) << "the status window stays";
     }
     HWND result = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            result = FindTopLevel(pid(), L"Import Users Result");
-            return result != nullptr;
-        },
-        40000))
+    ASSERT_TRUE(
+        WaitFor([&] { return (result = FindTopLevel(pid(), L"Import Users Result")); }, 40000))
         << "no result window";
     EXPECT_FALSE(IsWindow(status));
+    std::vector<std::string> rows = {"line too long|" + longLine.substr(0, 127),
+                                     "import failed|bob pw (Err Code: -7)"};
+    rows.insert(rows.end(), w.rows.begin(), w.rows.end());
     std::vector<std::string> shown;
     for (const Row& r : Rows(GetDlgItem(result, IDC_IMPORT_LIST), 2))
         shown.push_back(Narrow(r[0]) + "|" + Narrow(r[1]));
-    EXPECT_EQ(shown, w.rows);
-    std::vector<std::string> stored = {"first pw"};
-    stored.insert(stored.end(), w.stored.begin(), w.stored.end());
-    EXPECT_EQ(Stored(from), stored);
+    EXPECT_EQ(shown, rows);
+    EXPECT_EQ(Stored(from), (std::vector<std::string>{"first pw", "slow pw"}));
     size_t sent = 0;
     for (const std::string& l : LogLines("rx ", mark))
         sent += Has(l, "cmd=16") && Has(l, "id=00:11:32:dd:00:01");
     EXPECT_EQ(sent, w.sentAfter);
     EXPECT_TRUE(WaitFor([&] { return ImportThreads() == 0; }, 5000)) << "the worker goes on";
 
-    if (w.during == During::SelectOther) {
+    if (w.event == Event::SelectOther) {
         // A second import while this result is open: the system menu's item
         // is unavailable, and the command brings this window forward
         // without a login.
@@ -451,28 +444,7 @@ TEST_P(ImportWayOutTest, EndsCleanly) {
         EXPECT_EQ(WaitDialog(L"Administrator Login", 1500), nullptr);
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == result; }, 3000));
     }
-    switch (w.closing) {
-        case Closing::CloseButton:
-            Press(result, IDOK);
-            break;
-        case Closing::Return:
-            Key(result, VK_RETURN);
-            break;
-        case Closing::Escape:
-            Key(result, VK_ESCAPE);
-            break;
-        case Closing::AltC:
-            Key(result, 'C', true);
-            break;
-        case Closing::CloseBox:
-            PostMessageW(result, WM_SYSCOMMAND, SC_CLOSE, 0);
-            break;
-        case Closing::AltF4:
-            Key(result, VK_F4, true);
-            break;
-        case Closing::None:
-            break;
-    }
+    Leave(result, w.result, IDOK);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(result); }, 5000)) << "the result window stays";
     const size_t end = Log().size();
     Press(main, IDC_EXIT);
