@@ -281,10 +281,12 @@ void ImportSession::WorkerEnded() {
         thread_ = nullptr;
     }
     status_.reset();
+    g_keyWindows[0] = nullptr;
 }
 
 void ImportSession::ResultClosed() {
     resultHwnd_ = nullptr;
+    g_keyWindows[1] = nullptr;
 }
 
 void ImportSession::Stop() {
