@@ -58,8 +58,8 @@ public:
     bool Busy() const;
     // Brings the open import's window (the result, or the status) forward.
     void Raise();
-    // Main thread: file choice, checks, windows, worker. Does nothing while
-    // an import runs.
+    // Main thread: file choice, checks, windows, worker. While an import
+    // runs or shows its result, brings that one forward instead.
     void Start(app::ServerHandle server);
     // Main thread: a row from the dispatcher (a line the server refused).
     void AddRowFromDispatcher(const std::string& type, const std::string& text);
