@@ -288,14 +288,20 @@ struct WayOut {
     Way status;  // on the status window (its button: Cancel)
     Way main;    // on the main window (its button: Exit): the program ends
     Event event;
-    Way result;                     // on the result window afterwards (its button: Close)
-    bool systemMenu;                // the import asked for from the system menu
-    std::vector<std::string> rows;  // after the long line's and bob's rows
-    size_t sentAfter;               // lines sent after the way out
+    Way result;       // on the result window afterwards (its button: Close)
+    bool systemMenu;  // the import asked for from the system menu
+    std::vector<std::string> rows;
+    size_t sentAfter;  // lines sent after the way out
 };
 
+// The rows after the long line's and bob's, by how the import ended.
 const std::vector<std::string> kCancelled = {"illegal quota|bad pw 12a", "not sent|last pw"};
-const std::vector<std::string> kSilent = {"no reply|slow pw", "illegal quota|bad pw 12a"};
+const std::vector<std::string> kAnswered = {"illegal quota|bad pw 12a",
+                                            "import failed|last pw (Err Code: -5)"};
+const std::vector<std::string> kSilent = {"no reply|slow pw", "illegal quota|bad pw 12a",
+                                          "no reply|last pw"};
+const std::vector<std::string> kSilentGone = {"no reply|slow pw", "illegal quota|bad pw 12a",
+                                              "not sent|last pw"};
 
 const WayOut kWaysOut[] = {
     {"CancelButton", Way::Button, Way::None, Event::None, Way::Button, true, kCancelled, 0},
@@ -303,33 +309,12 @@ const WayOut kWaysOut[] = {
     {"AltC", Way::AltC, Way::None, Event::None, Way::Escape, true, kCancelled, 0},
     {"CloseBox", Way::CloseBox, Way::None, Event::None, Way::AltC, false, kCancelled, 0},
     {"AltF4", Way::AltF4, Way::None, Event::None, Way::CloseBox, false, kCancelled, 0},
-    {"SelectOther",
-     Way::None,
-     Way::None,
-     Event::SelectOther,
-     Way::AltF4,
-     true,
-     {"illegal quota|bad pw 12a", "import failed|last pw (Err Code: -5)"},
-     1},
+    {"SelectOther", Way::None, Way::None, Event::SelectOther, Way::AltF4, true, kAnswered, 1},
     {"Exit", Way::None, Way::Button, Event::None, Way::None, false, {}, 0},
     {"CloseMain", Way::None, Way::AltF4, Event::None, Way::None, false, {}, 0},
-    {"Vanish",
-     Way::None,
-     Way::None,
-     Event::Vanish,
-     Way::Return,
-     false,
-     {kSilent[0], kSilent[1], "no reply|last pw"},
-     1},
+    {"Vanish", Way::None, Way::None, Event::Vanish, Way::Return, false, kSilent, 1},
     {"Refresh", Way::None, Way::None, Event::Refresh, Way::Escape, false, kCancelled, 0},
-    {"VanishRefresh",
-     Way::None,
-     Way::None,
-     Event::VanishRefresh,
-     Way::AltC,
-     false,
-     {kSilent[0], kSilent[1], "not sent|last pw"},
-     0},
+    {"VanishRefresh", Way::None, Way::None, Event::VanishRefresh, Way::AltC, false, kSilentGone, 0},
 };
 
 void PrintTo(const WayOut& w, std::ostream* os) {
