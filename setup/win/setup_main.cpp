@@ -32,7 +32,11 @@ namespace {
 constexpr UINT WM_RUN_WIZARD = WM_APP + 100;
 constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KivoSetup";
-constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3;
+// Exit codes: 4 when the run ended but some file of the copy list is not in
+// place (a source missing from the medium, a refused entry): the /LOG file
+// names each one.
+constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3,
+              kExitIncomplete = 4;
 
 // ---- Installer state (process-wide) ----------------------------------------
 
@@ -71,6 +75,7 @@ HBITMAP g_logo = nullptr;
 bool g_pagesRemoved = false;
 bool g_busy = false;
 bool g_listRefused = false;
+std::vector<std::string> g_notInstalled;
 bool g_registryStage = false;
 
 // The installation steps of the copying page (worker thread).
@@ -336,6 +341,7 @@ void FinishCopying(HWND page) {
     g_flags.configMg = g_install->configMg();
     for (const auto& t : g_install->temporaryCopies())
         g_temporaryCopies.push_back({t.target, t.temporary});
+    g_notInstalled = g_install->notInstalled();
     PropSheet_SetWizButtons(Sheet(page), PSWIZB_NEXT);
     PropSheet_PressButton(Sheet(page), PSBTN_NEXT);
 }
@@ -412,6 +418,14 @@ void InitResult(HWND page) {
                     : "result: finish");
     }
     SetDlgItemTextW(page, IDC_RESULT_TEXT, text.c_str());
+    if (g_resultKind != setup::kResultFailed && !g_notInstalled.empty()) {
+        // The page says nothing of it; the exit code and the log do.
+        for (const auto& f : g_notInstalled)
+            Log("not installed: " + f);
+        Log("result: incomplete, " + std::to_string(g_notInstalled.size()) +
+            " files of the setup file not installed");
+        g_exitCode = kExitIncomplete;
+    }
 }
 
 void OnFinish(HWND page) {
@@ -467,9 +481,9 @@ void OnActivate(HWND page, int which) {
             HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
             if (back != nullptr)
                 EnableWindow(back, FALSE);
-            // Silent: Finish by itself unless there is a failure to read;
-            // hidden: always, as nobody could see the page or press Finish.
-            if (g_flags.hidden || (g_flags.silent && g_resultKind != setup::kResultFailed))
+            // Silent and hidden runs end by themselves, also after a failure:
+            // the exit code and the log say what happened.
+            if (g_flags.silent)
                 PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
             return;
         }
@@ -795,6 +809,11 @@ int Run(HINSTANCE instance) {
     g_flags = setup::InitialFlags(g_settings, g_os, kLog);
     RunPreRunPrograms();
     setup::ApplySwitches(&g_flags, g_switches, g_settings, g_os, kLog);
+    if (g_flags.silent) {
+        // No system message box ("no disk in the drive") may stop a run that
+        // nobody answers.
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    }
 
     if (!CreateBackground(instance))
         return kExitNoSetupFile;

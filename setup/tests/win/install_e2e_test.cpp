@@ -529,18 +529,11 @@ TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
     Write(medium_ + "\\broken.cab", "MSCF this is not a cabinet");
     WriteSetup(SetupFile(true, "broken.cab"));
     const auto before = Snapshot();
+    // A silent run ends by itself after a failure too; the log says why.
     ASSERT_TRUE(Start("/S"));
-    // A failed run waits on its result page for Finish.
-    ASSERT_TRUE(WaitFor([&] { return Log().find("result: failed (code 3)") != std::string::npos; },
-                        Scaled(30000)))
-        << Log();
-    HWND wizard = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (wizard = FindWizard(prog_.pi.dwProcessId)) != nullptr; },
-                        Scaled(10000)));
-    PostMessageW(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     EXPECT_EQ(ExitCode(30000), 3u) << "a failure is not reported as success";
+    EXPECT_NE(Log().find("result: failed (code 3)"), std::string::npos) << Log();
     EXPECT_EQ(Snapshot(), before);
-    // Hidden, nobody could press Finish: the run ends by itself.
     ASSERT_TRUE(Start("/H"));
     EXPECT_EQ(ExitCode(30000), 3u);
     EXPECT_EQ(Snapshot(), before);

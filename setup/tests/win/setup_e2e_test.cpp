@@ -411,4 +411,49 @@ TEST_F(SetupRun, DirectXHandoffReplacesTheRestartAndRunsWithQ) {
     EXPECT_EQ(Read(L"restart.txt"), "");
 }
 
+// A setup file nobody should write: texts thousands of characters long,
+// values that mean nothing, 250 copy entries whose files are not on the
+// medium and a 300-character target name. A silent or hidden run ends by
+// itself on it, and its exit code and log say that it did not install it.
+TEST_F(SetupRun, AbsurdSetupFileEndsSilentRunsWithTheReason) {
+    auto absurd = [&](bool cabinet) {
+        std::string ini = "[Setup]\r\nProductName=" + std::string(5000, 'P') +
+                          "\r\nSetupTitle=" + std::string(3000, 'T') +
+                          "\r\nVersion=" + std::string(4000, 'V') +
+                          "\r\nAskType=maybe\r\nRestart=-7\r\nUSBType=2\r\nAskPath=TRUE\r\n"
+                          "AskLicense=TRUE\r\nLicenseFolder=" +
+                          std::string(900, 'L') + "\r\n";
+        if (cabinet)
+            ini += "CabFile=TRUE\r\nCabFileName=\r\n";
+        ini += "[Copy Files]\r\n";
+        for (int i = 0; i < 250; ++i)
+            ini += "missing" + std::to_string(i) + ".dll=" + N(dir_) + "\\out\r\n";
+        ini += "probe.exe=" + N(dir_) + "\\out," + std::string(300, 'n') + ".exe\r\n";
+        ini += "[Strings]\r\nx=" + std::string(6000, 'S') + "\r\n";
+        return ini;
+    };
+    CopyFileW(WinePath(Env(L"TAVIX_PROBE_EXE")).c_str(), (dir_ + L"\\probe.exe").c_str(), FALSE);
+    struct Row {
+        const wchar_t* switches;
+        bool cabinet;
+        DWORD code;
+        const char* reason;
+    } rows[] = {
+        {L"/S", false, 4, "result: incomplete, 250 files of the setup file not installed"},
+        {L"/H", false, 4, "missing9.dll: source "},
+        {L"/S /NR", true, 3, "no cabinet named: result 3"},
+        {L"/H", true, 3, "result: failed (code 3)"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(N(r.switches) + (r.cabinet ? " cabinet" : ""));
+        WriteSetupFiles(absurd(r.cabinet));
+        DeleteFileW((dir_ + L"\\setup.log").c_str());
+        ASSERT_TRUE(Start(r.switches));
+        EXPECT_EQ(ExitCode(30000), r.code);
+        EXPECT_TRUE(LogHas(r.reason)) << Read(L"setup.log").substr(0, 3000);
+        EXPECT_EQ(Wizard(), nullptr);
+        prog_.Kill();
+    }
+}
+
 }  // namespace
