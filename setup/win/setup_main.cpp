@@ -279,10 +279,15 @@ DWORD WINAPI CopyWorker(LPVOID param) {
     return 0;
 }
 
-long TestPauseAt() {
+long TestPauseAt(bool* cancels) {
     char buf[16] = {};
     const DWORD n = GetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::strtol(buf, nullptr, 10) : -1;
+    if (n == 0 || n >= sizeof buf)
+        return -1;
+    char* end = nullptr;
+    const long at = std::strtol(buf, &end, 10);
+    *cancels = *end != 'h';
+    return at;
 }
 
 void StartCopying(HWND page) {
@@ -300,7 +305,7 @@ void StartCopying(HWND page) {
     link.percent = &g_percent;
     link.copyTextPending = &g_copyTextPending;
     g_copyTextPending = 0;
-    link.pauseAt = TestPauseAt();
+    link.pauseAt = TestPauseAt(&link.pauseCancels);
     delete g_host;
     g_host = new setup_win::WinHost(link);
     g_host->os = g_os;
