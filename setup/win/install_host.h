@@ -26,9 +26,11 @@ struct PageLink {
     volatile LONG* copyTextPending = nullptr;
     // Test hook (TAVIX_SETUP_PAUSE_AT=n): before the n-th file the worker
     // holds the pause event itself and presses Cancel on the wizard; with
-    // "nh" it only holds, and the test leaves the page its own way.
+    // "nh" it only holds, and the test leaves the page its own way; with "nc"
+    // it presses Cancel just after passing the wait, and the worker goes on
+    // to its end while the Exit dialog is open.
     long pauseAt = -1;
-    bool pauseCancels = true;
+    char pauseMode = 0;
 };
 
 class WinHost : public setup::Host {

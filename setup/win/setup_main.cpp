@@ -77,6 +77,9 @@ bool g_busy = false;
 bool g_listRefused = false;
 std::vector<std::string> g_notInstalled;
 bool g_registryStage = false;
+// The Exit dialog is open; the worker's end waits for the answer.
+bool g_askingExit = false;
+bool g_workerDonePending = false;
 
 // The installation steps of the copying page (worker thread).
 setup_win::WinHost* g_host = nullptr;
@@ -158,11 +161,19 @@ protected:
     }
 };
 
-// True when the user chose "Exit Setup".
+// True when the user chose "Exit Setup". A worker that ends meanwhile is
+// finished after the answer: Exit rolls back all it did, Resume goes on to
+// the result as if nothing had been asked.
 bool AskExit(HWND owner) {
     CExitSetup dlg(owner);
+    g_askingExit = true;
     const bool exit = dlg.DoModal() == IDC_EXIT_SETUP;
+    g_askingExit = false;
     Log(exit ? "Exit dialog: Exit Setup" : "Exit dialog: Resume");
+    if (g_workerDonePending && !exit) {
+        g_workerDonePending = false;
+        PostMessageW(PropSheet_GetCurrentPageHwnd(owner), WM_WORKER_DONE, 0, 0);
+    }
     return exit;
 }
 
@@ -279,14 +290,14 @@ DWORD WINAPI CopyWorker(LPVOID param) {
     return 0;
 }
 
-long TestPauseAt(bool* cancels) {
+long TestPauseAt(char* mode) {
     char buf[16] = {};
     const DWORD n = GetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", buf, sizeof buf);
     if (n == 0 || n >= sizeof buf)
         return -1;
     char* end = nullptr;
     const long at = std::strtol(buf, &end, 10);
-    *cancels = *end != 'h';
+    *mode = *end;
     return at;
 }
 
@@ -305,7 +316,7 @@ void StartCopying(HWND page) {
     link.percent = &g_percent;
     link.copyTextPending = &g_copyTextPending;
     g_copyTextPending = 0;
-    link.pauseAt = TestPauseAt(&link.pauseCancels);
+    link.pauseAt = TestPauseAt(&link.pauseMode);
     delete g_host;
     g_host = new setup_win::WinHost(link);
     g_host->os = g_os;
@@ -322,6 +333,12 @@ void StartCopying(HWND page) {
 }
 
 void FinishCopying(HWND page) {
+    if (g_askingExit) {
+        Log("the worker ended while the Exit dialog is open: it waits for the answer");
+        g_workerDonePending = true;
+        return;
+    }
+    g_workerDonePending = false;
     if (g_worker != nullptr) {
         WaitForSingleObject(g_worker, INFINITE);
         CloseHandle(g_worker);
