@@ -79,6 +79,7 @@ std::vector<std::string> g_notInstalled;
 bool g_registryStage = false;
 // The Exit dialog is open; the worker's end waits for the answer.
 bool g_askingExit = false;
+bool g_restartAtEnd = false;
 bool g_workerDonePending = false;
 
 // The installation steps of the copying page (worker thread).
@@ -458,7 +459,9 @@ void OnFinish(HWND page) {
             if (!g_flags.silent && setup_sys::FloppyInDriveA())
                 MessageBoxW(Sheet(page), ui::LoadText(IDS_REMOVE_DISKS).c_str(),
                             ui::LoadText(IDS_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
-            setup_sys::RestartComputer(g_os);
+            // Asked for once every window of the installer is gone: the
+            // system's end of session then finds none of them waiting.
+            g_restartAtEnd = true;
             break;
         case setup::kFinishDirectX:
             setup_sys::ShellRun(g_directX.program, g_directX.arguments, g_directX.folder);
@@ -844,6 +847,8 @@ int Run(HINSTANCE instance) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    if (g_restartAtEnd)
+        setup_sys::RestartComputer(g_os);
     Log("setup ends (" + std::to_string(g_exitCode) + ")");
     return g_exitCode;
 }
