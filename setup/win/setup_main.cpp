@@ -79,8 +79,9 @@ std::vector<std::string> g_notInstalled;
 bool g_registryStage = false;
 // The Exit dialog is open; the worker's end waits for the answer.
 bool g_askingExit = false;
-bool g_restartAtEnd = false;
 bool g_workerDonePending = false;
+// Finish chose the restart: asked for when the program ends.
+bool g_restartAtEnd = false;
 
 // The installation steps of the copying page (worker thread).
 setup_win::WinHost* g_host = nullptr;
