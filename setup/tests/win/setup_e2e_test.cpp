@@ -411,6 +411,44 @@ TEST_F(SetupRun, DirectXHandoffReplacesTheRestartAndRunsWithQ) {
     EXPECT_EQ(Read(L"restart.txt"), "");
 }
 
+// The windows before the wizard, left every way: the language dialog
+// (closing it counts as OK: the selected language's profile) and the
+// "not supported" box (the program ends with code 1).
+TEST_F(SetupRun, LanguageDialogAndNotSupportedBoxEveryWay) {
+    for (const Way way : {Way::kReturn, Way::kEscape, Way::kAltF4, Way::kCloseBox}) {
+        SCOPED_TRACE(WayName(way));
+        Write(L"SelLang.INI",
+              "[0x00000409]\r\nsupport=1\r\nWinXP Profile=en.ini\r\nWin2K "
+              "Profile=en.ini\r\nWinNT Profile=en.ini\r\n");
+        Write(L"en.ini", "[Setup]\r\nProductName=Product EN\r\nAskType=FALSE\r\n");
+        ASSERT_TRUE(Start(L""));
+        HWND dlg = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return (dlg = FindTopLevel(prog_.pi.dwProcessId, L"Select Language")) != nullptr;
+            },
+            10000));
+        Leave(dlg, way, IDOK);
+        HWND page = nullptr;
+        ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+        EXPECT_NE(WindowText(GetDlgItem(page, IDC_WELCOME_TEXT)).find(L"Product EN"),
+                  std::wstring::npos);
+        prog_.Kill();
+
+        // Without any setup file: the warning, then the end.
+        DeleteFileW((dir_ + L"\\SelLang.INI").c_str());
+        DeleteFileW((dir_ + L"\\en.ini").c_str());
+        ASSERT_TRUE(Start(L""));
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] { return (box = FindTopLevel(prog_.pi.dwProcessId, L"Setup Warning")) != nullptr; },
+            10000));
+        Leave(box, way, IDOK);
+        EXPECT_EQ(ExitCode(5000), 1u);
+        prog_.Kill();
+    }
+}
+
 // A setup file nobody should write: texts thousands of characters long,
 // values that mean nothing, 250 copy entries whose files are not on the
 // medium and a 300-character target name. A silent or hidden run ends by
