@@ -630,7 +630,7 @@ TEST_F(Install, EveryWayOutEndsTheRunAndAnAbandonedOneLeavesNothing) {
         WriteSetup(page == "Result" ? "[Setup]\nProductName=Tavix E2E\nAskType=FALSE\n" : file);
         const bool hook = copying && row.way == Way::kButton;
         SetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", !copying            ? nullptr
-                                                        : page == "CopyEnd" ? "8c"
+                                                        : page == "CopyEnd" ? "9c"
                                                         : hook              ? "2"
                                                                             : "2h");
         DeleteFileA((medium_ + "\\setup.log").c_str());
