@@ -664,6 +664,8 @@ TEST_F(Install, EveryWayOutEndsTheRunAndAnAbandonedOneLeavesNothing) {
             HWND dlg = exitDialog();
             ASSERT_NE(dlg, nullptr);
             if (page == "CopyEnd") {
+                // The worker passed its last wait (the tenth: three cabinet
+                // members, seven files) and ends meanwhile.
                 WaitFor(
                     [&] {
                         return Log().find("worker ended while the Exit dialog") !=
