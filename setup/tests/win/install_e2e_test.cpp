@@ -548,7 +548,7 @@ TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
 struct WayOut {
     const char* switches;
     const char* page;  // the page left ("Copy": the worker held before its third file,
-                       // "CopyEnd": Cancel pressed before its last one, the worker not held)
+                       // "CopyEnd": Cancel pressed as the last one is copied, not held)
     Way way;           // kButton: Cancel (while copying pressed by the test hook, as a
                        // hidden run has no window to press it on), on the result page Finish
     Way answer;        // the Exit dialog: kButton "Exit Setup"; the others resume
