@@ -343,8 +343,10 @@ void Installation::ClosePrograms() {
 bool Installation::BuildCopyList() {
     const size_t listed = profile_.Keys(in_.setupFile, "Copy Files", kCopyKeyListChars).size();
     list_ = ParseCopyList(List("Copy Files"), listed);
-    for (const auto& r : list_.refused)
+    for (const auto& r : list_.refused) {
         Log("copy entry refused (its path leaves its directory): " + r);
+        notInstalled_.push_back(r + ": refused");
+    }
     if (list_.tooMany()) {
         // Cutting the list would install a part of the product without a word.
         Log("copy list refused: " + std::to_string(listed) + " entries, at most " +
@@ -391,7 +393,8 @@ bool Installation::ExtractCabinet() {
     }
     const std::string cab = JoinPath(in_.dirs.setup, in_.settings.cabFileName);
     if (cabinetDir_.empty() || in_.settings.cabFileName.empty()) {
-        Log("cabinet directory cannot be made or no cabinet named");
+        Log("cabinet directory cannot be made or no cabinet named: result 3");
+        resultCode_ = kResultCabinetFailed;
         return false;
     }
     Log("extracting " + cab + " into " + cabinetDir_);
@@ -523,6 +526,7 @@ void Installation::CopyOne(setup::CopyEntry& e) {
         host_.DeleteFile(j.backup);
     if (status == Host::kSourceMissing) {
         Log("source " + source + " missing: not copied");
+        notInstalled_.push_back(target + ": source " + source + " missing");
         return;
     }
     for (int n = 0; n <= 9; ++n) {
@@ -537,6 +541,7 @@ void Installation::CopyOne(setup::CopyEntry& e) {
         }
     }
     Log(target + " in use and no temporary name free: not copied");
+    notInstalled_.push_back(target + ": cannot be written, no temporary name free");
 }
 
 void Installation::Progress() {

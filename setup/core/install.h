@@ -255,6 +255,9 @@ public:
     const CopyList& copyList() const { return list_; }
     const Journal& journal() const { return journal_; }
     bool refusedList() const { return refusedList_; }
+    // The copy list's entries that are not in place after the run, each with
+    // the reason (refused, source missing, no name free for a file in use).
+    const std::vector<std::string>& notInstalled() const { return notInstalled_; }
 
     // Single steps (also for tests).
     void ClosePrograms();
@@ -300,6 +303,7 @@ private:
     bool driverRestart_ = false;
     bool reenumerate_ = false;
     bool refusedList_ = false;
+    std::vector<std::string> notInstalled_;
     std::string driverSource_;
     size_t waits_ = 0;
     std::set<std::string> knownKeys_;

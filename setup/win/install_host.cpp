@@ -400,9 +400,16 @@ void WinHost::SetPercent(int percent) {
 
 bool WinHost::WaitPause(size_t file) {
     if (link_.pauseAt >= 0 && file == static_cast<size_t>(link_.pauseAt) && link_.page != nullptr) {
+        if (link_.pauseMode == 'c') {
+            // Cancel pressed just after the worker passed this wait.
+            Log("test hook: Cancel pressed as file " + std::to_string(file) + " is copied");
+            PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            return true;
+        }
         Log("test hook: worker held before file " + std::to_string(file));
         ResetEvent(link_.pause);
-        PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (link_.pauseMode != 'h')
+            PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     }
     if (link_.pause != nullptr)
         WaitForSingleObject(link_.pause, INFINITE);

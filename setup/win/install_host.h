@@ -25,8 +25,12 @@ struct PageLink {
     // as it can paint, not one message per file).
     volatile LONG* copyTextPending = nullptr;
     // Test hook (TAVIX_SETUP_PAUSE_AT=n): before the n-th file the worker
-    // holds the pause event itself and presses Cancel on the wizard.
+    // holds the pause event itself and presses Cancel on the wizard; with
+    // "nh" it only holds, and the test leaves the page its own way; with "nc"
+    // it presses Cancel just after passing the wait, and the worker goes on
+    // to its end while the Exit dialog is open.
     long pauseAt = -1;
+    char pauseMode = 0;
 };
 
 class WinHost : public setup::Host {

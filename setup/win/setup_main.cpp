@@ -32,7 +32,11 @@ namespace {
 constexpr UINT WM_RUN_WIZARD = WM_APP + 100;
 constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KivoSetup";
-constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3;
+// Exit codes: 4 when the run ended but some file of the copy list is not in
+// place (a source missing from the medium, a refused entry): the /LOG file
+// names each one.
+constexpr int kExitOk = 0, kExitNoSetupFile = 1, kExitCancelled = 2, kExitFailed = 3,
+              kExitIncomplete = 4;
 
 // ---- Installer state (process-wide) ----------------------------------------
 
@@ -71,7 +75,13 @@ HBITMAP g_logo = nullptr;
 bool g_pagesRemoved = false;
 bool g_busy = false;
 bool g_listRefused = false;
+std::vector<std::string> g_notInstalled;
 bool g_registryStage = false;
+// The Exit dialog is open; the worker's end waits for the answer.
+bool g_askingExit = false;
+bool g_workerDonePending = false;
+// Finish chose the restart: asked for when the program ends.
+bool g_restartAtEnd = false;
 
 // The installation steps of the copying page (worker thread).
 setup_win::WinHost* g_host = nullptr;
@@ -153,11 +163,19 @@ protected:
     }
 };
 
-// True when the user chose "Exit Setup".
+// True when the user chose "Exit Setup". A worker that ends meanwhile is
+// finished after the answer: Exit rolls back all it did, Resume goes on to
+// the result as if nothing had been asked.
 bool AskExit(HWND owner) {
     CExitSetup dlg(owner);
+    g_askingExit = true;
     const bool exit = dlg.DoModal() == IDC_EXIT_SETUP;
+    g_askingExit = false;
     Log(exit ? "Exit dialog: Exit Setup" : "Exit dialog: Resume");
+    if (g_workerDonePending && !exit) {
+        g_workerDonePending = false;
+        PostMessageW(PropSheet_GetCurrentPageHwnd(owner), WM_WORKER_DONE, 0, 0);
+    }
     return exit;
 }
 
@@ -274,10 +292,15 @@ DWORD WINAPI CopyWorker(LPVOID param) {
     return 0;
 }
 
-long TestPauseAt() {
+long TestPauseAt(char* mode) {
     char buf[16] = {};
     const DWORD n = GetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::strtol(buf, nullptr, 10) : -1;
+    if (n == 0 || n >= sizeof buf)
+        return -1;
+    char* end = nullptr;
+    const long at = std::strtol(buf, &end, 10);
+    *mode = *end;
+    return at;
 }
 
 void StartCopying(HWND page) {
@@ -295,7 +318,7 @@ void StartCopying(HWND page) {
     link.percent = &g_percent;
     link.copyTextPending = &g_copyTextPending;
     g_copyTextPending = 0;
-    link.pauseAt = TestPauseAt();
+    link.pauseAt = TestPauseAt(&link.pauseMode);
     delete g_host;
     g_host = new setup_win::WinHost(link);
     g_host->os = g_os;
@@ -312,6 +335,12 @@ void StartCopying(HWND page) {
 }
 
 void FinishCopying(HWND page) {
+    if (g_askingExit) {
+        Log("the worker ended while the Exit dialog is open: it waits for the answer");
+        g_workerDonePending = true;
+        return;
+    }
+    g_workerDonePending = false;
     if (g_worker != nullptr) {
         WaitForSingleObject(g_worker, INFINITE);
         CloseHandle(g_worker);
@@ -336,6 +365,7 @@ void FinishCopying(HWND page) {
     g_flags.configMg = g_install->configMg();
     for (const auto& t : g_install->temporaryCopies())
         g_temporaryCopies.push_back({t.target, t.temporary});
+    g_notInstalled = g_install->notInstalled();
     PropSheet_SetWizButtons(Sheet(page), PSWIZB_NEXT);
     PropSheet_PressButton(Sheet(page), PSBTN_NEXT);
 }
@@ -412,6 +442,14 @@ void InitResult(HWND page) {
                     : "result: finish");
     }
     SetDlgItemTextW(page, IDC_RESULT_TEXT, text.c_str());
+    if (g_resultKind != setup::kResultFailed && !g_notInstalled.empty()) {
+        // The page says nothing of it; the exit code and the log do.
+        for (const auto& f : g_notInstalled)
+            Log("not installed: " + f);
+        Log("result: incomplete, " + std::to_string(g_notInstalled.size()) +
+            " files of the setup file not installed");
+        g_exitCode = kExitIncomplete;
+    }
 }
 
 void OnFinish(HWND page) {
@@ -422,7 +460,9 @@ void OnFinish(HWND page) {
             if (!g_flags.silent && setup_sys::FloppyInDriveA())
                 MessageBoxW(Sheet(page), ui::LoadText(IDS_REMOVE_DISKS).c_str(),
                             ui::LoadText(IDS_WARNING).c_str(), MB_OK | MB_ICONEXCLAMATION);
-            setup_sys::RestartComputer(g_os);
+            // Asked for once every window of the installer is gone: the
+            // system's end of session then finds none of them waiting.
+            g_restartAtEnd = true;
             break;
         case setup::kFinishDirectX:
             setup_sys::ShellRun(g_directX.program, g_directX.arguments, g_directX.folder);
@@ -467,9 +507,9 @@ void OnActivate(HWND page, int which) {
             HWND back = GetDlgItem(sheet, 0x3023);  // the wizard's Back button
             if (back != nullptr)
                 EnableWindow(back, FALSE);
-            // Silent: Finish by itself unless there is a failure to read;
-            // hidden: always, as nobody could see the page or press Finish.
-            if (g_flags.hidden || (g_flags.silent && g_resultKind != setup::kResultFailed))
+            // Silent and hidden runs end by themselves, also after a failure:
+            // the exit code and the log say what happened.
+            if (g_flags.silent)
                 PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
             return;
         }
@@ -795,6 +835,11 @@ int Run(HINSTANCE instance) {
     g_flags = setup::InitialFlags(g_settings, g_os, kLog);
     RunPreRunPrograms();
     setup::ApplySwitches(&g_flags, g_switches, g_settings, g_os, kLog);
+    if (g_flags.silent) {
+        // No system message box ("no disk in the drive") may stop a run that
+        // nobody answers.
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    }
 
     if (!CreateBackground(instance))
         return kExitNoSetupFile;
@@ -803,6 +848,8 @@ int Run(HINSTANCE instance) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    if (g_restartAtEnd)
+        setup_sys::RestartComputer(g_os);
     Log("setup ends (" + std::to_string(g_exitCode) + ")");
     return g_exitCode;
 }

@@ -237,6 +237,46 @@ void Press(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+const char* WayName(Way way) {
+    switch (way) {
+        case Way::kButton:
+            return "button";
+        case Way::kReturn:
+            return "Return";
+        case Way::kEscape:
+            return "Escape";
+        case Way::kAltF4:
+            return "Alt+F4";
+        default:
+            return "close box";
+    }
+}
+
+void Leave(HWND window, Way way, int button) {
+    const auto key = [&](UINT down, UINT vk, UINT scan, LPARAM alt) {
+        PostMessageW(window, down, vk, 1 | (static_cast<LPARAM>(scan) << 16) | alt);
+        PostMessageW(window, down + 1, vk,
+                     1 | (static_cast<LPARAM>(scan) << 16) | alt | (LPARAM{3} << 30));
+    };
+    switch (way) {
+        case Way::kButton:
+            Press(window, button);
+            break;
+        case Way::kReturn:
+            key(WM_KEYDOWN, VK_RETURN, 0x1C, 0);
+            break;
+        case Way::kEscape:
+            key(WM_KEYDOWN, VK_ESCAPE, 0x01, 0);
+            break;
+        case Way::kAltF4:
+            key(WM_SYSKEYDOWN, VK_F4, 0x3E, LPARAM{1} << 29);
+            break;
+        case Way::kCloseBox:
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+    }
+}
+
 namespace {
 // A block of memory in the list's process.
 class RemoteBuffer {

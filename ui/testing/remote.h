@@ -56,6 +56,14 @@ std::vector<std::wstring> StaticTexts(HWND dialog);
 // Presses a button of a dialog without waiting for what it starts.
 void Press(HWND dialog, int id);
 
+// The ways a user leaves a window: one of its buttons, Return (the default
+// button), Escape, Alt+F4 and the close box. Each is posted as the keyboard
+// or the mouse would post it, so that the program's own message loop (and
+// its dialog manager) turns it into what it means.
+enum class Way { kButton, kReturn, kEscape, kAltF4, kCloseBox };
+const char* WayName(Way way);
+void Leave(HWND window, Way way, int button = IDCANCEL);
+
 // Controls of another process's dialog. SetText replaces a control's text
 // (for an edit box this also empties its undo buffer); Type sends the
 // characters one by one as typed, after selecting all of the old text

@@ -240,11 +240,28 @@ bool Uninstaller::SharedFile(const std::string& name, const std::string& dir, bo
     return false;
 }
 
-bool Uninstaller::UsedByOther(const std::string& name, const std::string& dir) {
+std::set<std::string> Uninstaller::Keepers(const std::string& name, const std::string& dir) {
+    std::set<std::string> keepers;
     for (const auto& v : reg_.Values(kLM, std::string(kSharedFileKey) + "\\" + name))
         if (!EqualNoCase(v.name, r_.key) && SamePath(ResolveDirectory(places_, v.data), dir))
-            return true;
-    return false;
+            keepers.insert(v.name);
+    return keepers;
+}
+
+void Uninstaller::HandOver(const std::string& dir, const std::string& data,
+                           const std::set<std::string>& keepers) {
+    for (const auto& product : keepers) {
+        const std::string u = std::string(kUninstallKeys) + "\\" + product;
+        // Only to a product that is still registered: a stale record names
+        // nobody who could remove the directory.
+        if (EqualNoCase(product, r_.key) || !reg_.KeyExists(kLM, u))
+            continue;
+        std::string old;
+        if (ReadText(reg_, kLM, u + "\\DeleteDirectory", dir, &old))
+            continue;
+        if (reg_.SetText(kLM, u + "\\DeleteDirectory", dir, data))
+            host_.Log("directory " + dir + " passed to " + product + ", which keeps files in it");
+    }
 }
 
 void Uninstaller::DeleteOneFile(const NameData& file) {
@@ -327,10 +344,19 @@ void Uninstaller::Directories() {
             continue;
         }
         const std::string dir = NormalPath(d.name);
-        if (d.data == "1")
+        keepers_.clear();
+        if (d.data == "1") {
             RemoveTree(dir);
-        else if (files_.RemoveDirectory(dir))
+        } else if (files_.RemoveDirectory(dir)) {
             host_.Log("removed empty " + dir);
+        } else {
+            for (const auto& e : files_.List(dir))
+                if (!e.directory)
+                    for (const auto& k : Keepers(e.name, dir))
+                        keepers_.insert(k);
+        }
+        if (files_.IsDirectory(dir))
+            HandOver(d.name, d.data, keepers_);
         RemoveEmptyParents(dir);
     }
     for (const auto& d : r_.cleanDirectory) {
@@ -360,7 +386,9 @@ void Uninstaller::RemoveTree(const std::string& dir) {
                     stack.push_back({path, depth + 1});
             } else if (e.directory) {
                 files_.RemoveDirectory(path);  // the link, not what it points to
-            } else if (kept_.count(Key(path)) != 0 || UsedByOther(e.name, d)) {
+            } else if (const auto keepers = Keepers(e.name, d);
+                       kept_.count(Key(path)) != 0 || !keepers.empty()) {
+                keepers_.insert(keepers.begin(), keepers.end());
                 host_.Log("kept in tree " + path);
             } else {
                 Remove(path);

@@ -117,9 +117,15 @@ private:
     // True when another product still uses the file; *recorded: this
     // product's own record named it.
     bool SharedFile(const std::string& name, const std::string& dir, bool* recorded);
-    bool UsedByOther(const std::string& name, const std::string& dir);
     void Remove(const std::string& path);
     void RemoveTree(const std::string& dir);
+    // The other products whose shared-file records keep `name` in `dir`.
+    std::set<std::string> Keepers(const std::string& name, const std::string& dir);
+    // A directory of the registration that stays because other products
+    // still keep files in it passes to their registrations, so that the
+    // last of them removes it.
+    void HandOver(const std::string& dir, const std::string& data,
+                  const std::set<std::string>& keepers);
     void RemoveEmptyParents(const std::string& dir);
     void DeleteRegRecord(const RegRecord& record);
     bool SharedRegByOther(const RegRecord& record);
@@ -134,7 +140,8 @@ private:
     Outcome out_;
     bool yesToAll_ = false;
     bool noToAll_ = false;
-    std::set<std::string> kept_;  // normal, lower-case paths of files left in place
+    std::set<std::string> kept_;     // normal, lower-case paths of files left in place
+    std::set<std::string> keepers_;  // products keeping files in the tree being removed
 };
 
 // ---- Finish -----------------------------------------------------------------

@@ -35,6 +35,9 @@ public:
     virtual bool DeleteTree(Root root, const std::string& path) = 0;
     // Deletes a key that has no subkeys.
     virtual bool DeleteKey(Root root, const std::string& path) = 0;
+    // Writes a text value, creating the key (and its missing parents).
+    virtual bool SetText(Root root, const std::string& path, const std::string& name,
+                         const std::string& data) = 0;
 };
 
 // The text of one value (name compared without regard to case); false when

@@ -254,6 +254,31 @@ TEST_F(Uninstall, NoToAllKeepsEveryLaterSharedFileAndTheTreeKeepsThem) {
     EXPECT_EQ(o.ownFile, dir + "\\kivouninstall.exe");
 }
 
+// Two products share a folder that the first one made; its removal keeps
+// the shared file (No), the second's removal deletes it: the folder must go
+// with it, whichever order, and nested folders too.
+TEST_F(Uninstall, SharedFolderGoesWithTheLastProductThatKeepsFiles) {
+    for (const bool madeByFirst : {true, false}) {
+        SCOPED_TRACE(madeByFirst ? "folder made by the first removed" : "by the second");
+        const std::string common = "C:\\Program Files\\TavixCommon\\lib";
+        Register("First", {{"shared.dll", common}, {"first.dll", common}});
+        Register("Second", {{"shared.dll", common}});
+        reg.Set(kLM, kU + (madeByFirst ? "First" : "Second") + "\\DeleteDirectory", common, "1");
+        // A stale record of a product without a registration takes nothing over.
+        reg.Set(kLM, kShared + "shared.dll", "Gone", common);
+        host.answers = {SharedAnswer::kNo};
+        Run("First");
+        EXPECT_TRUE(Has(common + "\\shared.dll"));
+        EXPECT_FALSE(Has(common + "\\first.dll"));
+        EXPECT_FALSE(reg.KeyExists(kLM, kU + "Gone"));
+        reg.DeleteValue(kLM, kShared + "shared.dll", "Gone");
+        Run("Second");
+        EXPECT_FALSE(Has("C:\\Program Files\\TavixCommon"));
+        EXPECT_TRUE(Has("C:\\Program Files"));
+        EXPECT_FALSE(reg.KeyExists(kLM, kU + "Second"));
+    }
+}
+
 TEST_F(Uninstall, EverySubkeyInItsStep) {
     const std::string u = kU + "Tavix";
     const std::string app = "C:\\Program Files\\Tavix";

@@ -23,6 +23,11 @@ public:
     bool DeleteValue(Root root, const std::string& path, const std::string& name) override;
     bool DeleteTree(Root root, const std::string& path) override;
     bool DeleteKey(Root root, const std::string& path) override;
+    bool SetText(Root root, const std::string& path, const std::string& name,
+                 const std::string& data) override {
+        Set(root, path, name, data);
+        return true;
+    }
     std::set<std::string> undeletable;  // lower-case "root\key" that DeleteTree refuses
 
 private:

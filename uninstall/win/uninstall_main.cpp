@@ -301,26 +301,28 @@ protected:
         SetForegroundWindow(hwnd());
         return TRUE;
     }
-    void OnOK() override { Finish(); }
-    void OnCancel() override {}  // only Finish ends it
+    void OnOK() override { Finish(true); }
+    // Escape, Alt+F4: the uninstallation is done, so closing finishes it
+    // too, but never restarts the computer.
+    void OnCancel() override { Finish(false); }
     bool OnCommand(int id, int, HWND) override {
         if (id != IDC_FINISH)
             return false;
-        Finish();
+        Finish(true);
         return true;
     }
 
 private:
-    void Finish() {
+    void Finish(bool mayRestart) {
         if (!g_outcome.failed) {
             for (const auto& path : g_outcome.restartList)
                 uninst_win::DeleteAtRestart(path, g_os.IsNT(), g_places.windows);
             const bool later = IsDlgButtonChecked(hwnd(), IDC_RESTART_LATER) == BST_CHECKED;
             DeleteOwnFile();
-            if (g_outcome.RestartOffered() && !later)
+            if (g_outcome.RestartOffered() && !later && mayRestart)
                 setup_sys::RestartComputer(g_os);
             else
-                Log("finish without restart");
+                Log(mayRestart ? "finish without restart" : "result closed without restart");
         }
         EndDialog(hwnd(), IDC_FINISH);
     }

@@ -157,6 +157,19 @@ bool WinRegistry::DeleteTree(Root root, const std::string& path) {
     return Gone(DeleteTreeOf(RootKey(root), path, 0));
 }
 
+bool WinRegistry::SetText(Root root, const std::string& path, const std::string& name,
+                          const std::string& data) {
+    HKEY k = nullptr;
+    if (path.empty() || RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                        nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG r =
+        RegSetValueExA(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() + 1));
+    RegCloseKey(k);
+    return r == ERROR_SUCCESS;
+}
+
 bool WinRegistry::DeleteKey(Root root, const std::string& path) {
     if (path.empty())
         return false;

@@ -19,6 +19,8 @@ public:
     bool DeleteValue(uninst::Root root, const std::string& path, const std::string& name) override;
     bool DeleteTree(uninst::Root root, const std::string& path) override;
     bool DeleteKey(uninst::Root root, const std::string& path) override;
+    bool SetText(uninst::Root root, const std::string& path, const std::string& name,
+                 const std::string& data) override;
 };
 
 class WinFiles : public uninst::Files {

@@ -529,22 +529,169 @@ TEST_F(Install, UnreadableCabinetFailsWithCode3AndLeavesNothing) {
     Write(medium_ + "\\broken.cab", "MSCF this is not a cabinet");
     WriteSetup(SetupFile(true, "broken.cab"));
     const auto before = Snapshot();
+    // A silent run ends by itself after a failure too; the log says why.
     ASSERT_TRUE(Start("/S"));
-    // A failed run waits on its result page for Finish.
-    ASSERT_TRUE(WaitFor([&] { return Log().find("result: failed (code 3)") != std::string::npos; },
-                        Scaled(30000)))
-        << Log();
-    HWND wizard = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (wizard = FindWizard(prog_.pi.dwProcessId)) != nullptr; },
-                        Scaled(10000)));
-    PostMessageW(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     EXPECT_EQ(ExitCode(30000), 3u) << "a failure is not reported as success";
+    EXPECT_NE(Log().find("result: failed (code 3)"), std::string::npos) << Log();
     EXPECT_EQ(Snapshot(), before);
-    // Hidden, nobody could press Finish: the run ends by itself.
     ASSERT_TRUE(Start("/H"));
     EXPECT_EQ(ExitCode(30000), 3u);
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(Probe(), "") << "nothing after the copy step runs";
+}
+
+// Every way out of the installer: from each page, from the copying (its
+// rollback), from the result page, and each way of answering the Exit
+// dialog. Each row starts setup.exe, leaves at its place its way and checks
+// that the process ends within seconds with its exit code, the /LOG line, and
+// that an abandoned installation leaves the machine as it was.
+struct WayOut {
+    const char* switches;
+    const char* page;  // the page left ("Copy": the worker held before its third file,
+                       // "CopyEnd": Cancel pressed as the last one is copied, not held)
+    Way way;           // kButton: Cancel (while copying pressed by the test hook, as a
+                       // hidden run has no window to press it on), on the result page Finish
+    Way answer;        // the Exit dialog: kButton "Exit Setup"; the others resume
+    DWORD code;
+    const char* logged;
+};
+const WayOut kWaysOut[] = {
+    {"", "Welcome", Way::kButton, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Welcome", Way::kEscape, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Welcome", Way::kAltF4, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Welcome", Way::kCloseBox, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Licence", Way::kEscape, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Interface", Way::kAltF4, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Destination", Way::kCloseBox, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Folder", Way::kButton, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Start", Way::kEscape, Way::kButton, 2, "Exit dialog: Exit Setup"},
+    {"", "Welcome", Way::kButton, Way::kReturn, 2, "Exit dialog: Resume"},
+    {"", "Licence", Way::kButton, Way::kEscape, 2, "Exit dialog: Resume"},
+    {"", "Start", Way::kButton, Way::kAltF4, 2, "Exit dialog: Resume"},
+    {"", "Copy", Way::kButton, Way::kButton, 2, "rolling back"},
+    {"", "Copy", Way::kEscape, Way::kButton, 2, "rolling back"},
+    {"", "Copy", Way::kAltF4, Way::kButton, 2, "rolling back"},
+    {"", "Copy", Way::kCloseBox, Way::kButton, 2, "rolling back"},
+    {"/S", "Copy", Way::kEscape, Way::kButton, 2, "rolling back"},
+    {"/H", "Copy", Way::kButton, Way::kButton, 2, "rolling back"},
+    // Cancel pressed as the last file is copied: the worker ends while the
+    // Exit dialog is open, and Exit still rolls back all of it.
+    {"", "CopyEnd", Way::kButton, Way::kButton, 2, "rolling back"},
+    {"/S /NR", "Copy", Way::kAltF4, Way::kButton, 2, "rolling back"},
+    {"", "Result", Way::kButton, Way::kButton, 0, "result: finish"},
+    {"", "Result", Way::kReturn, Way::kButton, 0, "result: finish"},
+    {"", "Result", Way::kEscape, Way::kButton, 0, "result: finish"},
+    {"", "Result", Way::kAltF4, Way::kButton, 0, "result: finish"},
+    {"", "Result", Way::kCloseBox, Way::kButton, 0, "result: finish"},
+};
+
+TEST_F(Install, EveryWayOutEndsTheRunAndAnAbandonedOneLeavesNothing) {
+    const struct {
+        int marker;
+        const char* name;
+    } pages[] = {{IDC_WELCOME_TEXT, "Welcome"}, {IDC_LICENCE_TEXT, "Licence"},
+                 {IDC_PS2, "Interface"},        {IDC_DEST_PATH, "Destination"},
+                 {IDC_FOLDER_NAME, "Folder"},   {IDC_SUMMARY, "Start"},
+                 {IDC_PROGRESS, "Copy"},        {IDC_RESULT_TEXT, "Result"}};
+    const auto wizard = [&] { return FindWizard(prog_.pi.dwProcessId); };
+    const auto current = [&]() -> std::string {
+        HWND sheet = wizard();
+        HWND page = sheet
+                        ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))
+                        : nullptr;
+        for (const auto& p : pages)
+            if (page != nullptr && IsWindowVisible(page) && GetDlgItem(page, p.marker) != nullptr)
+                return p.name;
+        return "";
+    };
+    const auto exitDialog = [&] {
+        HWND d = nullptr;
+        WaitFor([&] { return (d = FindTopLevel(prog_.pi.dwProcessId, L"Exit Setup")) != nullptr; },
+                Scaled(10000));
+        return d;
+    };
+    // Every page on; the result page rows install nothing.
+    std::string pagesOn = SetupFile();
+    const std::string off = "AskType=FALSE\nUSBType=FALSE\n";
+    pagesOn.replace(pagesOn.find(off), off.size(),
+                    "AskLicense=TRUE\nAskPath=TRUE\nAskProgramFolder=TRUE\n");
+    const auto before = Snapshot();
+    for (const auto& row : kWaysOut) {
+        const std::string page = row.page;
+        SCOPED_TRACE(std::string(row.switches) + " " + page + " " + WayName(row.way) +
+                     ", Exit dialog " + WayName(row.answer));
+        const bool copying = page.rfind("Copy", 0) == 0;
+        // What regedit imports is not the installer's to undo: left out where
+        // the whole run is rolled back.
+        const std::string reg = "[Add Registry Files]\nextra.reg=\n";
+        std::string file = pagesOn;
+        if (page == "CopyEnd")
+            file.erase(file.find(reg), reg.size());
+        WriteSetup(page == "Result" ? "[Setup]\nProductName=Tavix E2E\nAskType=FALSE\n" : file);
+        const bool hook = copying && row.way == Way::kButton;
+        SetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", !copying            ? nullptr
+                                                        : page == "CopyEnd" ? "9c"
+                                                        : hook              ? "2"
+                                                                            : "2h");
+        DeleteFileA((medium_ + "\\setup.log").c_str());
+        ASSERT_TRUE(Start(row.switches));
+        // Silent runs go to the copying by themselves; else Next up to the
+        // page (the copying: from the last page before it).
+        const std::string to = copying ? "Start" : page;
+        if (std::string(row.switches).empty()) {
+            ASSERT_TRUE(WaitFor([&] { return current() == "Welcome"; }, Scaled(10000)));
+            for (std::string was = "Welcome"; was != to;) {
+                PostMessageW(wizard(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+                ASSERT_TRUE(WaitFor(
+                    [&] {
+                        const std::string now = current();
+                        return !now.empty() && now != was && now != "Copy";
+                    },
+                    Scaled(10000)))
+                    << "after " << was;
+                was = current();
+            }
+            if (copying)
+                PostMessageW(wizard(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        }
+        if (page == "Copy") {
+            ASSERT_TRUE(WaitFor([&] { return Log().find("worker held") != std::string::npos; },
+                                Scaled(30000)));
+        }
+        if (!hook)
+            Leave(wizard(), row.way, page == "Result" ? 0x3025 : IDCANCEL);  // Finish, Cancel
+        if (page != "Result") {
+            HWND dlg = exitDialog();
+            ASSERT_NE(dlg, nullptr);
+            if (page == "CopyEnd") {
+                // The worker passed its last wait (the tenth: three cabinet
+                // members, seven files) and ends meanwhile.
+                WaitFor(
+                    [&] {
+                        return Log().find("worker ended while the Exit dialog") !=
+                                   std::string::npos ||
+                               current() == "Result";
+                    },
+                    Scaled(30000));
+            }
+            Leave(dlg, row.answer, IDC_EXIT_SETUP);
+            if (row.answer != Way::kButton) {
+                // Resumed: the same page again, and then left for good.
+                ASSERT_TRUE(
+                    WaitFor([&] { return !IsWindow(dlg) && current() == page; }, Scaled(10000)));
+                Press(wizard(), IDCANCEL);
+                ASSERT_NE(dlg = exitDialog(), nullptr);
+                Press(dlg, IDC_EXIT_SETUP);
+            }
+        }
+        EXPECT_EQ(ExitCode(10000), row.code);
+        EXPECT_NE(Log().find(row.logged), std::string::npos) << Log();
+        const auto after = Snapshot();
+        EXPECT_EQ(after, before);
+        if (after != before)
+            break;
+    }
+    SetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", nullptr);
 }
 
 }  // namespace

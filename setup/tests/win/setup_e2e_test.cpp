@@ -411,4 +411,87 @@ TEST_F(SetupRun, DirectXHandoffReplacesTheRestartAndRunsWithQ) {
     EXPECT_EQ(Read(L"restart.txt"), "");
 }
 
+// The windows before the wizard, left every way: the language dialog
+// (closing it counts as OK: the selected language's profile) and the
+// "not supported" box (the program ends with code 1).
+TEST_F(SetupRun, LanguageDialogAndNotSupportedBoxEveryWay) {
+    for (const Way way : {Way::kReturn, Way::kEscape, Way::kAltF4, Way::kCloseBox}) {
+        SCOPED_TRACE(WayName(way));
+        Write(L"SelLang.INI",
+              "[0x00000409]\r\nsupport=1\r\nWinXP Profile=en.ini\r\nWin2K "
+              "Profile=en.ini\r\nWinNT Profile=en.ini\r\n");
+        Write(L"en.ini", "[Setup]\r\nProductName=Product EN\r\nAskType=FALSE\r\n");
+        ASSERT_TRUE(Start(L""));
+        HWND dlg = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return (dlg = FindTopLevel(prog_.pi.dwProcessId, L"Select Language")) != nullptr;
+            },
+            10000));
+        Leave(dlg, way, IDOK);
+        HWND page = nullptr;
+        ASSERT_EQ(NextPage(nullptr, &page), "Welcome");
+        EXPECT_NE(WindowText(GetDlgItem(page, IDC_WELCOME_TEXT)).find(L"Product EN"),
+                  std::wstring::npos);
+        prog_.Kill();
+
+        // Without any setup file: the warning, then the end.
+        DeleteFileW((dir_ + L"\\SelLang.INI").c_str());
+        DeleteFileW((dir_ + L"\\en.ini").c_str());
+        ASSERT_TRUE(Start(L""));
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] { return (box = FindTopLevel(prog_.pi.dwProcessId, L"Setup Warning")) != nullptr; },
+            10000));
+        Leave(box, way, IDOK);
+        EXPECT_EQ(ExitCode(5000), 1u);
+        prog_.Kill();
+    }
+}
+
+// A setup file nobody should write: texts thousands of characters long,
+// values that mean nothing, 250 copy entries whose files are not on the
+// medium and a 300-character target name. A silent or hidden run ends by
+// itself on it, and its exit code and log say that it did not install it.
+TEST_F(SetupRun, AbsurdSetupFileEndsSilentRunsWithTheReason) {
+    auto absurd = [&](bool cabinet) {
+        std::string ini = "[Setup]\r\nProductName=" + std::string(5000, 'P') +
+                          "\r\nSetupTitle=" + std::string(3000, 'T') +
+                          "\r\nVersion=" + std::string(4000, 'V') +
+                          "\r\nAskType=maybe\r\nRestart=-7\r\nUSBType=2\r\nAskPath=TRUE\r\n"
+                          "AskLicense=TRUE\r\nLicenseFolder=" +
+                          std::string(900, 'L') + "\r\n";
+        if (cabinet)
+            ini += "CabFile=TRUE\r\nCabFileName=\r\n";
+        ini += "[Copy Files]\r\n";
+        for (int i = 0; i < 250; ++i)
+            ini += "missing" + std::to_string(i) + ".dll=" + N(dir_) + "\\out\r\n";
+        ini += "probe.exe=" + N(dir_) + "\\out," + std::string(300, 'n') + ".exe\r\n";
+        ini += "[Strings]\r\nx=" + std::string(6000, 'S') + "\r\n";
+        return ini;
+    };
+    CopyFileW(WinePath(Env(L"TAVIX_PROBE_EXE")).c_str(), (dir_ + L"\\probe.exe").c_str(), FALSE);
+    struct Row {
+        const wchar_t* switches;
+        bool cabinet;
+        DWORD code;
+        const char* reason;
+    } rows[] = {
+        {L"/S", false, 4, "result: incomplete, 250 files of the setup file not installed"},
+        {L"/H", false, 4, "missing9.dll: source "},
+        {L"/S /NR", true, 3, "no cabinet named: result 3"},
+        {L"/H", true, 3, "result: failed (code 3)"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(N(r.switches) + (r.cabinet ? " cabinet" : ""));
+        WriteSetupFiles(absurd(r.cabinet));
+        DeleteFileW((dir_ + L"\\setup.log").c_str());
+        ASSERT_TRUE(Start(r.switches));
+        EXPECT_EQ(ExitCode(30000), r.code);
+        EXPECT_TRUE(LogHas(r.reason)) << Read(L"setup.log").substr(0, 3000);
+        EXPECT_EQ(Wizard(), nullptr);
+        prog_.Kill();
+    }
+}
+
 }  // namespace

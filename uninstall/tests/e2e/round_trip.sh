@@ -5,7 +5,10 @@
 # tree of C: and of the registry hives taken before, between and after must
 # show that everything the installation made is gone and everything that was
 # there before is still there. Another product that shares one file is
-# registered first: the question about it is answered No and it stays.
+# registered first: the question about it is answered No and it stays. A
+# second test product shares a folder that the first one makes
+# (Program Files\TavixCommon): the first removal keeps the shared file (No),
+# the second deletes it, and the folder goes with it.
 # Runs in a closed prefix (closed_prefix.sh); nothing uses the network.
 # Usage: round_trip.sh E2E_EXE UNINSTALL_EXE SETUP_EXE BUILD_DIR
 set -euo pipefail
@@ -18,7 +21,7 @@ export TAVIX_BUILD_DIR=$build
 harness_init 400
 closed_prefix_up
 c="$WINEPREFIX/drive_c"
-bin="$c/tavix-test" medium="$c/medium"
+bin="$c/tavix-test" medium="$c/medium" medium2="$c/medium2"
 snap="$(harness_tmpdir)/snapshots"
 mkdir -p "$bin" "$medium/doc" "$snap"
 cp "$e2e" "$bin/uninstall_e2e.exe"
@@ -27,6 +30,11 @@ cp "$uninstall" "$medium/kivouninstall.exe"
 printf 'app' >"$medium/app.exe"
 printf 'readme' >"$medium/doc/readme.txt"
 printf 'shared v2' >"$medium/tavixrt_shared.dll"
+printf 'common' >"$medium/common.dll"
+mkdir -p "$medium2"
+cp "$setup" "$medium2/setup.exe"
+cp "$uninstall" "$medium2/kivouninstall.exe"
+cp "$medium/common.dll" "$medium2/common.dll"
 ini='[Setup]
 ProductName=Tavix Round Trip
 UninstallKey=TavixRT
@@ -38,6 +46,7 @@ kivouninstall.exe=%20%\TavixRT
 app.exe=%20%\TavixRT
 doc\readme.txt=%20%\TavixRT\doc
 tavixrt_shared.dll=%11%
+common.dll=%20%\TavixCommon
 [Create Shortcut]
 1=app.exe,%20%\TavixRT,2,Tavix Round Trip,Tavix App,0,,Tavix application
 [Add Registry]
@@ -45,8 +54,19 @@ tavixrt_shared.dll=%11%
 2=1,HKCU,Software\TavixRT\Settings,Size,1,0A
 3=1,HKCR,.tavixrt,,0,TavixRT.File
 '
+ini2='[Setup]
+ProductName=Tavix Round Trip Two
+UninstallKey=TavixRT2
+AskType=FALSE
+USBType=FALSE
+Restart=FALSE
+[Copy Files]
+kivouninstall.exe=%20%\TavixRT2
+common.dll=%20%\TavixCommon
+'
 for f in SETUPXP.INI SETUP2K.INI SETUPNT.INI; do
     printf '%s' "$ini" | sed 's/$/\r/' >"$medium/$f"
+    printf '%s' "$ini2" | sed 's/$/\r/' >"$medium2/$f"
 done
 
 wine_run() { (cd "$bin" && wine "$@"); }
@@ -61,7 +81,8 @@ wine_run reg add 'HKLM\Software\Kivo\Uninstall\SharedFile\tavixrt_shared.dll' /v
 closed_prefix_flush
 
 snapshot() {  # name
-    (cd "$c" && find . \( -path './tavix-test' -o -path './medium' -o -ipath './users/*/temp' \
+    (cd "$c" && find . \( -path './tavix-test' -o -path './medium' -o -path './medium2' \
+        -o -ipath './users/*/temp' \
         -o -ipath './windows/temp' \) -prune -o -printf '%y %p\n') | sort >"$snap/$1.files"
     python3 - "$WINEPREFIX" >"$snap/$1.reg" <<'PY'
 import sys, re
@@ -89,11 +110,13 @@ snapshot before
 
 status=0
 wine_run 'C:\medium\setup.exe' /S /NR '/LOG=C:\tavix-test\setup.log' || status=$?
+wine_run 'C:\medium2\setup.exe' /S /NR '/LOG=C:\tavix-test\setup2.log' || status=$?
 closed_prefix_flush
 snapshot installed
 cat "$bin/setup.log" 2>/dev/null | tail -n 40 || true
 for made in './Program Files/TavixRT/app.exe' './Program Files/TavixRT/doc/readme.txt' \
-    './Program Files/TavixRT/kivouninstall.exe'; do
+    './Program Files/TavixRT/kivouninstall.exe' './Program Files/TavixCommon/common.dll' \
+    './Program Files/TavixRT2/kivouninstall.exe'; do
     grep -qxF "f $made" "$snap/installed.files" || {
         echo "round trip: the installation did not make $made" >&2
         status=1
@@ -105,8 +128,12 @@ grep -q 'uninstall\\tavixrt$' "$snap/installed.reg" || {
 }
 [ "$status" -eq 0 ] || exit $status
 
-TAVIX_ROUND_TRIP_KEY=TavixRT wine_run 'C:\tavix-test\uninstall_e2e.exe' \
-    --gtest_filter='RoundTrip.*' || status=$?
+# The product that made the shared folder first, then the other one.
+TAVIX_ROUND_TRIP_KEY=TavixRT TAVIX_ROUND_TRIP_SHARED=common.dll,tavixrt_shared.dll \
+    wine_run 'C:\tavix-test\uninstall_e2e.exe' --gtest_filter='RoundTrip.*' || status=$?
+closed_prefix_flush
+TAVIX_ROUND_TRIP_KEY=TavixRT2 TAVIX_ROUND_TRIP_SHARED= \
+    wine_run 'C:\tavix-test\uninstall_e2e.exe' --gtest_filter='RoundTrip.*' || status=$?
 closed_prefix_flush
 snapshot after
 

@@ -380,6 +380,97 @@ TEST_F(UninstallRun, HostileRegistrationFromUninstalIniDeletesNothingOutsideTheP
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, u));
 }
 
+// Every way out of the uninstaller: the confirmation, the shared-file
+// question, the progress dialog while it removes, and the result, each by
+// its button, Return, Escape, Alt+F4 or the close box. Each row registers a
+// small product again and checks that the program ends within seconds with
+// its exit code and no window, that a declined run leaves everything in
+// place, and that only Finish (or Return) takes the restart.
+struct UninstallWay {
+    Way confirm;   // kButton: No; kReturn: Yes (the default button)
+    Way shared;    // the question about the shared file (kButton: No)
+    Way progress;  // sent to the progress dialog while the question holds the removal
+    Way result;    // kButton: Finish
+    int code;
+    bool restart;
+};
+const UninstallWay kUninstallWays[] = {
+    {Way::kButton, Way::kButton, Way::kButton, Way::kButton, 2, false},
+    {Way::kEscape, Way::kButton, Way::kButton, Way::kButton, 2, false},
+    {Way::kAltF4, Way::kButton, Way::kButton, Way::kButton, 2, false},
+    {Way::kReturn, Way::kEscape, Way::kEscape, Way::kButton, 0, true},
+    {Way::kReturn, Way::kAltF4, Way::kAltF4, Way::kReturn, 0, true},
+    {Way::kReturn, Way::kCloseBox, Way::kCloseBox, Way::kEscape, 0, false},
+    {Way::kReturn, Way::kButton, Way::kEscape, Way::kAltF4, 0, false},
+    {Way::kReturn, Way::kButton, Way::kButton, Way::kCloseBox, 0, false},
+};
+
+TEST_F(UninstallRun, EveryWayOutEndsTheProgram) {
+    const std::string app = "C:\\Program Files\\TavixW", common = "C:\\Program Files\\TavixWCommon";
+    const std::string u = kU + "TavixW";
+    // What the product holds: files, its registration and a value.
+    const auto state = [&] {
+        std::string st;
+        for (const std::string& f : {app + "\\w.exe", app + "\\sub\\d.txt", common + "\\s.dll"})
+            st += Exists(f) ? "1" : "0";
+        st += KeyExists(HKEY_LOCAL_MACHINE, u) ? "1" : "0";
+        st += HasValue(HKEY_CURRENT_USER, "Software\\TavixW", "Size") ? "1" : "0";
+        return st;
+    };
+    SetText(HKEY_LOCAL_MACHINE, kU + "TavixWOther", "DisplayName", "Other");
+    for (const auto& row : kUninstallWays) {
+        SCOPED_TRACE(std::string("confirm ") + WayName(row.confirm) + ", shared " +
+                     WayName(row.shared) + ", progress " + WayName(row.progress) + ", result " +
+                     WayName(row.result));
+        SetUp();
+        for (const std::string& f : {app + "\\w.exe", app + "\\sub\\d.txt", common + "\\s.dll"})
+            WriteFile(f);
+        SetText(HKEY_LOCAL_MACHINE, u, "DisplayName", "Tavix W");
+        SetText(HKEY_LOCAL_MACHINE, u, "UninstallString", kBin + "\\kivouninstall.exe TavixW");
+        SetText(HKEY_LOCAL_MACHINE, u, "NeedRestart", "TRUE");
+        SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "w.exe", app);
+        SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteFiles", "s.dll", common);
+        SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteDirectory", app, "1");
+        SetText(HKEY_LOCAL_MACHINE, u + "\\DeleteRegs\\HKEY_CURRENT_USER", "Software\\TavixW", "");
+        SetText(HKEY_CURRENT_USER, "Software\\TavixW", "Size", "1");
+        for (const char* product : {"TavixW", "TavixWOther"})
+            SetText(HKEY_LOCAL_MACHINE, kShared + "s.dll", product, common);
+        ASSERT_EQ(state(), "11111");
+
+        ASSERT_TRUE(Start(kBin + "\\kivouninstall.exe TavixW"));
+        HWND box = Dialog(L"Tavix W Uninstallation");
+        ASSERT_NE(box, nullptr) << ReadAll(log_);
+        Leave(box, row.confirm, IDNO);
+        if (row.code == 2) {
+            // A Yes/No box may keep Escape and Alt+F4 to itself; it never
+            // takes them for Yes.
+            if (WaitFor([&] { return Logged("kivouninstall ends"); }, 2000) == false)
+                Key(box, L'n');
+        } else {
+            HWND q = Dialog(L"Remove Shared File");
+            ASSERT_NE(q, nullptr) << ReadAll(log_);
+            HWND progress = FindWindowW(L"#32770", L"Remove Programs From Your Computer");
+            ASSERT_NE(progress, nullptr);
+            Leave(progress, row.progress, IDCANCEL);  // the removal goes on
+            Leave(q, row.shared, IDC_SHARED_NO);
+            HWND r = Dialog(L"Uninstall Result", 30000);
+            ASSERT_NE(r, nullptr) << ReadAll(log_);
+            EXPECT_TRUE(IsChecked(GetDlgItem(r, IDC_RESTART_NOW)));
+            Leave(r, row.result, IDC_FINISH);
+        }
+        EXPECT_TRUE(WaitFor(
+            [&] { return Logged("kivouninstall ends (" + std::to_string(row.code) + ")"); }, 10000))
+            << ReadAll(log_);
+        EXPECT_EQ(LauncherExit(), 0u);
+        EXPECT_EQ(FindWindowW(L"KivoUninstall", nullptr), nullptr);
+        // Declined: everything stays. Otherwise the product is gone but the
+        // file the other product still uses.
+        EXPECT_EQ(state(), row.code == 2 ? "11111" : "00100");
+        EXPECT_EQ(ReadAll(kBin + "\\restart.txt"), row.restart ? "restart\n" : "");
+        prog_.Kill();
+    }
+}
+
 TEST_F(UninstallRun, UnknownProductEndsWithoutAWindow) {
     ASSERT_TRUE(Start(kBin + "\\kivouninstall.exe NoSuchProduct"));
     EXPECT_EQ(LauncherExit(), 1u);  // the copy ended: the launcher does not wait for ever
@@ -402,7 +493,7 @@ TEST(RoundTrip, UninstallByTheRegisteredCommandLine) {
     std::string command = ReadValue(HKEY_LOCAL_MACHINE, u, "UninstallString");
     ASSERT_FALSE(command.empty()) << u;
     const std::string product = ReadValue(HKEY_LOCAL_MACHINE, u, "DisplayName");
-    const std::string log = kBin + "\\round-trip.log";
+    const std::string log = kBin + "\\round-trip-" + key + ".log";
     SetEnvironmentVariableA("TAVIX_UNINSTALL_LOG", log.c_str());
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -413,13 +504,32 @@ TEST(RoundTrip, UninstallByTheRegisteredCommandLine) {
     HWND box = Dialog(std::wstring(product.begin(), product.end()) + L" Uninstallation");
     ASSERT_NE(box, nullptr) << ReadAll(log);
     Key(box, L'y');
-    // The file that another product shares: kept.
-    HWND q = Dialog(L"Remove Shared File");
-    ASSERT_NE(q, nullptr) << ReadAll(log);
-    EXPECT_EQ(Text(q, IDC_SHARED_NAME), L"tavixrt_shared.dll");
-    Key(q, L'n');
-    HWND r = Dialog(L"Uninstall Result", 30000);
-    ASSERT_NE(r, nullptr) << ReadAll(log);
+    // Every file that another product shares is kept (No); the script names
+    // the files asked about.
+    std::string asked;
+    HWND r = nullptr;
+    for (;;) {
+        HWND q = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                q = FindWindowW(L"#32770", L"Remove Shared File");
+                r = FindWindowW(L"#32770", L"Uninstall Result");
+                return (q != nullptr && IsWindowVisible(q)) || r != nullptr;
+            },
+            30000))
+            << ReadAll(log);
+        if (r != nullptr)
+            break;
+        const std::wstring name = Text(q, IDC_SHARED_NAME);
+        if (!asked.empty())
+            asked += ',';
+        asked.append(name.begin(), name.end());
+        Key(q, L'n');
+        WaitFor([&] { return !IsWindow(q); }, 5000);
+    }
+    char expected[256] = {};
+    GetEnvironmentVariableA("TAVIX_ROUND_TRIP_SHARED", expected, sizeof expected);
+    EXPECT_EQ(asked, expected);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(r, IDC_REFUSED)))
         << WindowText(GetDlgItem(r, IDC_REFUSED)).size();
     Key(r, L'f');
