@@ -657,7 +657,12 @@ void CBrellmarkDlg::Paint() {
 void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
 
 void CBrellmarkDlg::OnCancel() {
+    // Also in the middle of a flow, with its dialogs open over this window
+    // or a request out: nothing more is sent or said, every window of the
+    // flow ends as if cancelled, and the program ends.
+    model_.Close();
     CloseSetupPrompt();
+    ui::EndModalWindows(hwnd());
     EndDialog(hwnd(), IDCANCEL);
 }
 
