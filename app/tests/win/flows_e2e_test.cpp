@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -201,7 +202,11 @@ protected:
     void CheckAfter(const Case& c, const Point& p, size_t from) {
         const std::string row = std::string(c.flow) + ", " + OutName(c.out);
         if (Ends(c.out)) {
-            if (!program.Exited(5000)) {
+            const DWORD asked = GetTickCount();
+            if (program.Exited(5000)) {
+                std::printf("exit-ms %lu %s\n", static_cast<unsigned long>(GetTickCount() - asked),
+                            row.c_str());
+            } else {
                 ADD_FAILURE() << row << ": still running";
                 for (HWND w : OtherWindows())
                     ADD_FAILURE() << row << ": open: \"" << Narrow(WindowText(w)) << "\"";
@@ -414,14 +419,15 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
 // The not-configured prompt, find by address and the discovery report.
 TEST_F(FlowsTest, PromptFindAndReport) {
     const std::vector<Case> table = {
-        {"prompt", Out::Cancel, {}},     {"prompt", Out::Escape, {}},
-        {"prompt", Out::CloseBox, {}},   {"prompt", Out::AltF4, {}},
-        {"prompt", Out::CloseMain, {}},  {"prompt then login", Out::Cancel, {}},
-        {"find", Out::Cancel, {}},       {"find", Out::Escape, {}},
-        {"find", Out::CloseBox, {}},     {"find", Out::CloseMain, {}},
-        {"find waiting", Out::Exit, {}}, {"find waiting", Out::Vanish, {}},
-        {"report", Out::Return, {}},     {"report", Out::Escape, {}},
-        {"report", Out::CloseBox, {}},   {"report", Out::CloseMain, {}},
+        {"prompt", Out::Cancel, {}},       {"prompt", Out::Escape, {}},
+        {"prompt", Out::CloseBox, {}},     {"prompt", Out::AltF4, {}},
+        {"prompt", Out::CloseMain, {}},    {"prompt then login", Out::Cancel, {}},
+        {"find", Out::Cancel, {}},         {"find", Out::Escape, {}},
+        {"find", Out::CloseBox, {}},       {"find", Out::CloseMain, {}},
+        {"find waiting", Out::Exit, {}},   {"discovery", Out::CloseMain, {}},
+        {"find waiting", Out::Vanish, {}}, {"report", Out::Return, {}},
+        {"report", Out::Escape, {}},       {"report", Out::CloseBox, {}},
+        {"report", Out::CloseMain, {}},
     };
     RunTable(table, [&](const Case& c) {
         Point p;
@@ -447,6 +453,18 @@ TEST_F(FlowsTest, PromptFindAndReport) {
             return p;
         }
         DismissPrompt();
+        if (flow == "discovery") {
+            // The discovery window runs.
+            const size_t at = Log().size();
+            Press(main, IDC_REFRESH);
+            EXPECT_GE(WaitLine(at,
+                               [](const std::string& l) {
+                                   return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1");
+                               }),
+                      0);
+            Settle(300);  // every adapter's copy of the request
+            return p;
+        }
         if (flow == "report") {
             PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
             p.window = WaitDialog(L"Discovery Report");
@@ -490,6 +508,10 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
         {"applying", Out::AltF4, {}, true},
         {"applying", Out::Exit, {}},
         {"retry question", Out::CloseMain, {}},
+        {"failure page", Out::Escape, {}, true},
+        {"failure page", Out::CloseBox, {}, true},
+        {"failure page", Out::Return, {1, 5}},
+        {"failure page", Out::CloseMain, {}},
         {"share", Out::Cancel, {}},
         {"share", Out::Escape, {}},
         {"share", Out::CloseBox, {}},
@@ -545,6 +567,14 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
             PostTimers(Page(sheet), {TIMER_NO_REPLY});
             p.window = WaitDialog(L"Warning");
             EXPECT_NE(p.window, nullptr);
+        }
+        if (flow == "failure page") {
+            PostTimers(Page(sheet), {TIMER_NO_REPLY});
+            EXPECT_TRUE(Answer(L"Warning", kNoResponse, IDCANCEL));
+            EXPECT_TRUE(WaitFor(
+                [&] { return GetDlgItem(Page(sheet), IDC_WIZ_PROGRESS) == nullptr; }, 5000));
+            p.leave = [sheet] { PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0); };
+            return p;
         }
         // The one way from the run: give up on the question, then Finish.
         p.leave = [this, sheet] {
