@@ -178,12 +178,15 @@ protected:
     }
 
     // The user's ways out of a window, as the program receives them: keys go
-    // to the control that has the focus in the program's thread.
+    // to the control of `w` that has the focus, or to `w` itself.
     static HWND FocusIn(HWND w) {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
         const DWORD thread = GetWindowThreadProcessId(w, nullptr);
-        return GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : w;
+        if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr &&
+            (info.hwndFocus == w || IsChild(w, info.hwndFocus)))
+            return info.hwndFocus;
+        return w;
     }
     static void Key(HWND w, UINT vk) {
         HWND focus = FocusIn(w);
