@@ -50,7 +50,7 @@ enum class Out {
     AltF4,      // Alt+F4
     Return,     // Return on the default button (OK, Finish, Close)
     Exit,       // the main window's "E&xit" while the flow runs
-    CloseMain,  // the main window closed (task bar, end of session)
+    CloseMain,  // the main window closed (its close box, the task bar)
     Vanish,     // the server says nothing more; the flow's time limit ends it
     Refresh,    // the list rebuilt while the window is open, then OK
 };
@@ -419,8 +419,10 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
         }
         return p;
     });
-    // The refused logins' message and the rebuilt list's message came where
-    // they belong; a flow can still be started after all of them.
+    // No write was ever taken in part; a flow can still be started after
+    // all of them.
+    for (const std::string& l : LogLines("event set-config"))
+        EXPECT_EQ(l.find("rejected="), std::string::npos) << l;
     DismissPrompt();
     Select(kStore);
     Press(main, IDC_DETAILS);
