@@ -19,6 +19,17 @@ void MainModel::Initialize() {
     view_.EnableHelp(true);
 }
 
+void MainModel::Close() {
+    closing_ = true;
+    for (int id : {TIMER_DISCOVERY, TIMER_CONFIG_REPLY, TIMER_FIND})
+        view_.StopTimer(id);
+    discoveryTimer_ = 0;
+    findTimer_ = false;
+    configReplied_ = 1;
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    awaited_ = {};
+}
+
 ServerInfo* MainModel::FindSelected() {
     std::lock_guard<std::mutex> guard(servers_.Lock());
     return servers_.FindSelected();
@@ -44,6 +55,8 @@ uint32_t MainModel::DirectOf(const ServerInfo* target) {
 }
 
 void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
+    if (closing_)
+        return;
     if (direct != 0)
         view_.SendTo(PackDatagram(buffer.header, buffer), direct);
     else
@@ -84,6 +97,8 @@ ServerInfo* MainModel::FlowServer(ServerHandle server) {
 }
 
 void MainModel::StartDiscovery() {
+    if (closing_)
+        return;
     noServersShown_ = 0;
     if (discoveryTimer_) {
         view_.StopTimer(TIMER_DISCOVERY);
@@ -155,7 +170,7 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
 
 void MainModel::OnServerReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    if (length < kHeaderSize)
+    if (length < kHeaderSize || closing_)
         return;
     const PacketHeader h = PacketHeader::Decode(block.data);
     if (h.command == CMD_IMPORT_USER) {
@@ -379,13 +394,15 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
         configChanged = basic.configChanged();
         settingsChanged = basic.dateTimeChanged();
     }
-    if (!ok)
+    if (!ok || closing_)
         return;
 
     uint8_t restart = 0;
     const rules::ConfigDecision decision = rules::DecideAfterOk(configChanged, settingsChanged);
     if (decision.askRestart && view_.AskYesNo(IDS_RESTART_QUESTION, IDS_CAPTION_WARNING))
         restart = 1;
+    if (closing_)
+        return;  // the program closed while the question was open
     // The list may have been rebuilt while the dialogs were open: then the
     // server they were filled from is gone and nothing is sent.
     ServerInfo* target = FlowServer(server);
@@ -441,6 +458,10 @@ MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
 }
 
 void MainModel::OnTimer(int id) {
+    if (closing_) {
+        view_.StopTimer(id);
+        return;
+    }
     if (id == TIMER_FIND) {
         view_.StopTimer(TIMER_FIND);
         findTimer_ = false;
@@ -481,7 +502,7 @@ void MainModel::LoginAndStart(int flow) {
     if (server == kNoServer)
         return;
     std::string password, adminName;
-    if (!view_.RunLogin(&password, &adminName))
+    if (!view_.RunLogin(&password, &adminName) || closing_)
         return;
     if (!SendLogin(server, flow, password, adminName)) {
         // The list was rebuilt while the dialog was open.
@@ -513,10 +534,10 @@ void MainModel::OnSetupAnswer(bool cancelled) {
     if (!prompt_.open())
         return;  // taken away without an answer
     const rules::PromptTarget target = prompt_.Closed();
-    if (cancelled)
+    if (cancelled || closing_)
         return;
     std::string password, adminName;
-    if (!view_.RunLogin(&password, &adminName))
+    if (!view_.RunLogin(&password, &adminName) || closing_)
         return;
     // The server the prompt named, looked up now: the list may have been
     // rebuilt while the prompt or the login was open.

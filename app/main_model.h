@@ -111,6 +111,11 @@ public:
 
     // Window initialisation, after the socket exists.
     void Initialize();
+    // The window is closing, perhaps in the middle of a flow: from now on
+    // nothing is sent, no reply or timer is handled and no flow goes on when
+    // its dialog returns.
+    void Close();
+    bool closing() const { return closing_; }
 
     // Requests. The first form numbers and addresses by the selected server,
     // the second by the given one. Only a discovery goes out without a server
@@ -226,6 +231,7 @@ private:
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
     bool findTimer_ = false;
     uint32_t broadcastAdapter_ = 0;  // asked at each discovery
+    bool closing_ = false;
 };
 
 }  // namespace app

@@ -8,6 +8,28 @@ namespace ui {
 
 namespace {
 HINSTANCE g_instance = nullptr;
+bool g_closing = false;
+
+BOOL CALLBACK EndModal(HWND w, LPARAM keep) {
+    if (w == reinterpret_cast<HWND>(keep) || !IsWindowVisible(w))
+        return TRUE;
+    // A property sheet runs a loop of its own, which its Cancel ends; any
+    // other window that is no dialog ignores EndDialog.
+    if (FindWindowExW(w, nullptr, WC_TABCONTROLW, nullptr) != nullptr)
+        PostMessageW(w, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    else
+        EndDialog(w, IDCANCEL);
+    return TRUE;
+}
+}  // namespace
+
+bool Closing() {
+    return g_closing;
+}
+
+void EndModalWindows(HWND keep) {
+    g_closing = true;
+    EnumThreadWindows(GetCurrentThreadId(), EndModal, reinterpret_cast<LPARAM>(keep));
 }
 
 HINSTANCE Instance() {
@@ -84,6 +106,8 @@ int AppendListRow(HWND list, std::initializer_list<std::wstring> cells) {
 }
 
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags) {
+    if (g_closing)
+        return IDCANCEL;
     return MessageBoxW(owner, LoadText(textId).c_str(), LoadText(captionId).c_str(), flags);
 }
 
@@ -95,6 +119,8 @@ Dialog::~Dialog() {
 }
 
 INT_PTR Dialog::DoModal() {
+    if (g_closing)
+        return IDCANCEL;
     return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
                            reinterpret_cast<LPARAM>(this));
 }

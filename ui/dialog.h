@@ -30,6 +30,14 @@ std::wstring FillText(const std::wstring& format, std::initializer_list<std::wst
 // Message box with texts from the string table.
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
 
+// The program is closing: every modal window of the calling thread other
+// than `keep` (dialogs, message boxes, property sheets) ends as if
+// cancelled, each when its own message loop next runs, and from now on
+// DoModal and MessageBoxIds return IDCANCEL without showing anything and
+// property pages let their sheet be cancelled.
+void EndModalWindows(HWND keep);
+bool Closing();
+
 class Dialog {
 public:
     Dialog(UINT templateId, HWND parent) : parent_(parent), templateId_(templateId) {}

@@ -58,7 +58,8 @@ INT_PTR PropertyPage::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                     SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, OnWizardFinish() ? FALSE : TRUE);
                     return TRUE;
                 case PSN_QUERYCANCEL:
-                    SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, OnQueryCancel() ? FALSE : TRUE);
+                    SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT,
+                                      OnQueryCancel() || Closing() ? FALSE : TRUE);
                     return TRUE;
                 default:
                     break;

@@ -36,7 +36,8 @@ protected:
     virtual bool OnWizardNext() { return true; }
     // Finish pressed: true lets the sheet close.
     virtual bool OnWizardFinish() { return true; }
-    // Cancel, Escape or the window's close: true lets the sheet close.
+    // Cancel, Escape or the window's close: true lets the sheet close (it
+    // always may while the program closes).
     virtual bool OnQueryCancel() { return true; }
     virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
     // Every other message; set *handled to stop the default processing.

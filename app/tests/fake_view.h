@@ -68,8 +68,11 @@ public:
     uint32_t BroadcastAdapter() override { return broadcastAdapter; }
     void ShowNoAnswerAt(const std::string& address) override { noAnswer.push_back(address); }
     void ShowMessage(int textId, int) override { messages.push_back(textId); }
+    std::function<void()> duringQuestion;  // runs while a question is open
     bool AskYesNo(int textId, int) override {
         questions.push_back(textId);
+        if (duringQuestion)
+            duringQuestion();
         return answerYes;
     }
     void ShowNoServers() override { ++noServers; }

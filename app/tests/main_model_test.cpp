@@ -520,6 +520,71 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
     }
 }
 
+// The window closes at each point of a flow: in the login, in the
+// configuration dialog, in the restart question, with a write or a typed
+// address waiting for its answer. From then on nothing is sent or shown,
+// whatever the dialog returns and whatever replies and timers still come,
+// and no timer is left running.
+TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
+    enum Moment { Login, Dialog, Question, Write, Find };
+    for (Moment at : {Login, Dialog, Question, Write, Find}) {
+        SCOPED_TRACE(at);
+        FakeView v;
+        MainModel m{v};
+        size_t sent = 0, sentTo = 0, messages = 0;
+        auto close = [&] {
+            m.Close();
+            sent = v.sent.size();
+            sentTo = v.sentTo.size();
+            messages = v.messages.size();
+        };
+        m.Initialize();
+        m.OnServerReply(Block(kA.ip, From(kA, CMD_DISCOVER, 0), Text(TAG_SERVER_NAME, "ALPHA")));
+        m.OnListClick(0, 0);
+        v.answerYes = true;
+        v.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+            r.Open(f);
+            auto changed = r.fields();
+            changed.serverName = "RENAMED";
+            if (at == Dialog)
+                close();
+            return r.Validate(changed).ok;
+        };
+        if (at == Login)
+            v.duringLogin = close;
+        if (at == Question)
+            v.duringQuestion = close;
+        if (at == Find) {
+            m.FindByAddress(0x0A4D0063);
+            close();
+        } else {
+            m.OnConfigure();
+            m.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+            m.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
+                                  Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                       Text(TAG_DATE, "03152005"),
+                                       Text(TAG_TIME, "120000"),
+                                       {TAG_IP_MODE, 1, 1}})));
+        }
+        if (at == Write)
+            close();
+        // Late, repeated and new replies, and every timer of the window.
+        for (uint16_t cmd : {CMD_LOGIN, CMD_GET_CONFIG, CMD_SET_CONFIG, CMD_GET_STATUS,
+                             CMD_REDISCOVER, CMD_DISCOVER})
+            for (uint16_t seq = 0; seq < 12; ++seq)
+                m.OnServerReply(Block(kA.ip, From(kA, cmd, seq, 1), Text(TAG_SERVER_NAME, "X")));
+        for (int id : {app::TIMER_DISCOVERY, app::TIMER_CONFIG_REPLY, app::TIMER_FIND})
+            m.OnTimer(id);
+        EXPECT_TRUE(m.closing());
+        EXPECT_EQ(v.sent.size(), sent);
+        EXPECT_EQ(v.sentTo.size(), sentTo);
+        EXPECT_EQ(v.messages.size(), messages);
+        EXPECT_TRUE(v.noAnswer.empty());
+        EXPECT_TRUE(v.timers.empty());
+        EXPECT_EQ(v.details, 0);
+    }
+}
+
 // The import: login with FLOW_IMPORT, the configuration reply starts it; each
 // line goes to the import's server, and only the answer to the awaited line
 // is taken (a late one, or one from another server, is not), whichever

@@ -663,9 +663,14 @@ void CBrellmarkDlg::Paint() {
 void CBrellmarkDlg::OnOK() {}  // Enter does not close the window; "E&xit" does
 
 void CBrellmarkDlg::OnCancel() {
+    // Also in the middle of a flow, with its dialogs open over this window
+    // or a request out: nothing more is sent or said, every window of the
+    // flow ends as if cancelled, and the program ends.
+    model_.Close();
     CloseSetupPrompt();
     if (import_)
         import_->Stop();  // not one more line once the user has asked to end
+    ui::EndModalWindows(hwnd());
     EndDialog(hwnd(), IDCANCEL);
 }
 

@@ -21,6 +21,11 @@
 #         test network provider, $TAVIX_TESTNET_PROVIDER, lists its shares),
 #         "don't ask" stored in the registry and kept at the next start;
 #         screenshots of the prompt and the finish page
+#   flows   every way out of every flow but the import against
+#         flows-servers.conf: Cancel, Escape, the close box, Alt+F4, Return,
+#         Exit and the main window's close, a silent server, a rebuilt list,
+#         late and look-alike replies (the test network provider lists the
+#         shares)
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -35,7 +40,9 @@ scenario=${3:?scenario}
 outdir=${4:-$(harness_build_dir)}
 [ -f "$driver" ] && [ -f "$brellmark" ] || harness_die "missing $driver or $brellmark"
 
-harness_init 300
+limit=300
+[ "$scenario" = flows ] && limit=600
+harness_init "$limit"
 harness_start_xvfb
 if [ "$scenario" = subnets ]; then
     harness_netns_subnets_up "bm$scenario" "10.79.1.5 farnas.test farnas"
@@ -44,6 +51,19 @@ else
 fi
 tmp=$(harness_tmpdir)
 : >"$tmp/vnas.log"
+
+# The test network provider ($TAVIX_TESTNET_PROVIDER) with the servers and
+# shares of its configuration (printf format).
+testnet=0
+use_testnet() {
+    provider=${TAVIX_TESTNET_PROVIDER:?the test network provider dll}
+    [ -f "$provider" ] || harness_die "missing $provider"
+    # shellcheck disable=SC2059
+    printf "$1" >"$tmp/testnet.conf"
+    : >"$tmp/testnet.log"
+    export TAVIX_TESTNET_CONF=$tmp/testnet.conf TAVIX_TESTNET_LOG=$tmp/testnet.log
+    testnet=1
+}
 
 case "$scenario" in
 four)
@@ -87,12 +107,15 @@ prompt)
     harness_start_vnas "$here/prompt-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
     harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
-    provider=${TAVIX_TESTNET_PROVIDER:?the test network provider dll}
-    [ -f "$provider" ] || harness_die "missing $provider"
-    printf 'server PR-DONE open\nshare PR-DONE docs Public\n' >"$tmp/testnet.conf"
-    : >"$tmp/testnet.log"
-    export TAVIX_TESTNET_CONF=$tmp/testnet.conf TAVIX_TESTNET_LOG=$tmp/testnet.log
+    use_testnet 'server PR-DONE open\nshare PR-DONE docs Public\n'
     filter='PromptTest.*'
+    ;;
+flows)
+    harness_start_vnas "$here/flows-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    use_testnet 'server FL-STORE open\nshare FL-STORE docs Public\n'
+    filter='FlowsTest.*'
     ;;
 import)
     harness_start_vnas "$here/import-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
@@ -117,7 +140,7 @@ subnets)
 esac
 
 harness_wine_client_prefix
-if [ "$scenario" = prompt ]; then
+if [ "$testnet" = 1 ]; then
     # The provider order and the provider's service key, as mpr reads them.
     winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
     reg_add() { harness_in_client wine reg add "$@" /f >/dev/null 2>&1 || harness_die "reg add $*"; }
@@ -157,6 +180,8 @@ if [ "$scenario" = prompt ]; then
     harness_log "registry: $(harness_in_client wine reg query 'HKCU\Software\Kivo\Configured' /v Fastrig 2>/dev/null | tr -d '\r' | grep Fastrig || echo none)"
 fi
 if [ "$rc" -ne 0 ]; then
+    cp "$tmp/vnas.log" "$outdir/vnas-$scenario.log" 2>/dev/null &&
+        harness_log "whole vnas log: $outdir/vnas-$scenario.log"
     harness_log "vnas log (last 60 lines):"
     tail -n 60 "$tmp/vnas.log" | sed 's/^/  /' >&2 || true
 fi

@@ -176,6 +176,49 @@ protected:
     bool Gone(HWND w, DWORD ms = 5000) {
         return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
     }
+
+    // The user's ways out of a window, as the program receives them: keys go
+    // to the control of `w` that has the focus, or to `w` itself.
+    static HWND FocusIn(HWND w) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        const DWORD thread = GetWindowThreadProcessId(w, nullptr);
+        if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr &&
+            (info.hwndFocus == w || IsChild(w, info.hwndFocus)))
+            return info.hwndFocus;
+        return w;
+    }
+    static void Key(HWND w, UINT vk) {
+        HWND focus = FocusIn(w);
+        PostMessageW(focus, WM_KEYDOWN, vk, 1);
+        PostMessageW(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    }
+    static void AltF4(HWND w) { PostMessageW(FocusIn(w), WM_SYSKEYDOWN, VK_F4, 0x20000001); }
+    static void CloseBox(HWND w) { PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); }
+    // The program's visible top-level windows other than the main window.
+    std::vector<HWND> OtherWindows() {
+        std::vector<HWND> out;
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid() && w != main && IsWindowVisible(w))
+                out.push_back(w);
+        }
+        return out;
+    }
+    // A new run of the program after the last one ended.
+    void Restart() {
+        if (!program.Exited(0)) {
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            if (!program.Exited(10000))
+                ADD_FAILURE() << "Brellmark did not exit";
+        }
+        program.Kill();
+        main = list = nullptr;
+        // The last run's window may take a moment to go away.
+        ASSERT_TRUE(WaitFor([] { return FindMainWindow() == nullptr; }, 10000));
+        SetUp();
+    }
 };
 
 }  // namespace e2e
