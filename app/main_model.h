@@ -14,6 +14,7 @@
 #include "import/import_run.h"
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
+#include "protocol/replies.h"
 #include "wizard/flow.h"
 
 namespace app {
@@ -79,7 +80,7 @@ public:
     // The same for a router-type server.
     virtual bool RunRouterConfig(const rules::RouterConfigFields& fields,
                                  rules::RouterConfigRules& rules) = 0;
-    virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+    virtual void ShowDetails(const proto::StatusReply& reply) = 0;
     // The quick configuration wizard for `flow`, modally; or, for a server
     // without a disk, its message. Returns whether the wizard was shown.
     virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }

@@ -71,7 +71,7 @@ int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t lengt
     *out = DiscoveryRecord{};
     std::memcpy(out->info.name, name.data(), name.size());
     out->info.kind = h.kind;
-    out->info.flow = FLOW_NONE;
+    out->info.flow = 0;
     out->info.seq = 1;
     out->info.selected = 0;
     out->info.ip = sourceIp;

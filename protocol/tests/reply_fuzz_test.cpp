@@ -1,4 +1,5 @@
-// Feeds random and mutated datagrams to every reader of replies. Built with
+// Feeds random and mutated datagrams to every reader of replies; the reply
+// decoders must read what the item look-ups read. Built with
 // AddressSanitizer and UBSan in the native tree: any overrun fails the run.
 #include <gtest/gtest.h>
 
@@ -6,10 +7,44 @@
 #include <random>
 
 #include "protocol/exchange.h"
+#include "protocol/replies.h"
 
 using namespace proto;
 
 namespace {
+
+// The decoders read every field as a look-up of its tag would.
+void DecodersAgreeWithLookups(const uint8_t* p, size_t n) {
+    const StatusReply st = DecodeStatusReply(p, n);
+    const ConfigReply cf = DecodeConfigReply(p, n);
+    std::string s;
+    auto text = [&](uint8_t tag, size_t max) {
+        s.clear();
+        FindText(p, n, tag, max, &s);
+        return s;
+    };
+    int present = 0;
+    ASSERT_EQ(st.serverName, text(TAG_SERVER_NAME, 127));
+    ASSERT_EQ(cf.pppoePassword, text(TAG_PPPOE_PASSWORD, 31));
+    ASSERT_EQ(cf.date, text(TAG_DATE, 8));
+    ASSERT_EQ(st.configured, FindInt32(p, n, TAG_CONFIGURED));
+    ASSERT_EQ(st.router, FindItem(p, n, TAG_ROUTER, nullptr, 0, nullptr) == 1);
+    const int32_t router = FindInt32Zero(p, n, TAG_ROUTER, &present);
+    ASSERT_EQ(cf.routerType, present && router == 2);
+    const uint32_t mask = FindIPv4(p, n, TAG_NETMASK, &present);
+    ASSERT_EQ(st.netmask.has_value(), present == 1);
+    ASSERT_EQ(st.netmask.value_or(0), mask);
+    ASSERT_EQ(cf.dhcpEnd, FindIPv4(p, n, TAG_DHCP_END));
+    uint8_t b = 0;
+    ASSERT_EQ(st.ipMode.has_value(), FindByte(p, n, TAG_IP_MODE, &b) == 1);
+    ASSERT_EQ(cf.ipMode, st.ipMode.value_or(0));
+    uint8_t v[8] = {};
+    size_t len = 0;
+    ASSERT_EQ(st.version.has_value(), FindItem(p, n, TAG_VERSION, v, sizeof v, &len) == 1);
+    if (st.version) {
+        ASSERT_EQ(st.version->Text(true), VersionText(v, len, true));
+    }
+}
 
 // Reads a datagram the way the program does: through a zero-filled block.
 void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
@@ -19,6 +54,7 @@ void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
         AcceptReply(selected, d.data(), d.size());
         std::string s;
         FindText(d.data(), d.size(), TAG_SERVER_NAME, 127, &s);
+        DecodersAgreeWithLookups(d.data(), d.size());
         return;
     }
     const uint8_t* p = block->data;
@@ -41,6 +77,7 @@ void ReadEverything(const std::vector<uint8_t>& d, ServerInfo* selected) {
     size_t len = 0;
     if (FindItem(p, n, TAG_VERSION, v, sizeof v, &len))
         VersionText(v, len, true);
+    DecodersAgreeWithLookups(p, n);
     ItemRef ref;
     for (int i = 0; i < 4; ++i) {
         if (ItemAt(p, n, i, &ref)) {

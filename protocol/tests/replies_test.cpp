@@ -1,0 +1,254 @@
+#include "protocol/replies.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "protocol/tests/reply_builder.h"
+
+using namespace proto;
+using proto::testing::Bytes;
+using proto::testing::Item;
+using proto::testing::Reply;
+
+namespace {
+
+// One case of a decoder's table: the items sent and how the record differs
+// from that of an empty reply.
+template <typename Record>
+struct Case {
+    const char* name;
+    std::vector<Item> items;
+    std::function<void(Record&)> expect;
+};
+
+const std::string kLong(200, 'n');
+
+PacketHeader StatusHeader() {
+    PacketHeader h;
+    h.serverId[0] = 0x00;
+    h.serverId[5] = 0x42;
+    h.seq = 3;
+    h.command = CMD_GET_STATUS;
+    h.kind = 1;
+    return h;
+}
+
+const Case<StatusReply> kStatusCases[] = {
+    {"Empty", {}, [](StatusReply&) {}},
+    {"Storage",
+     {{1, "nas-01"},
+      {9, "WORKGROUP"},
+      {2, Bytes({0x21, 0xFE})},
+      {32, Bytes({1, 0, 0, 0})},
+      {12, Bytes({0, 0x1a, 0x2b, 0xc3, 0xd4, 0xe5})},
+      {8, Bytes({1})},
+      {5, Bytes({10, 77, 0, 11})},
+      {7, Bytes({255, 255, 0, 0})},
+      {6, Bytes({10, 77, 0, 1})},
+      {37, "1"},
+      {38, "HDD"},
+      {39, "500 GB"}},
+     [](StatusReply& r) {
+         r.serverName = "nas-01";
+         r.workgroup = "WORKGROUP";
+         r.version = VersionValue{{0x21, 0xFE}, 2};
+         r.configured = 1;
+         r.mac = MacValue{0, 0x1a, 0x2b, 0xc3, 0xd4, 0xe5};
+         r.ipMode = 1;
+         r.ip = 0x0A4D000B;
+         r.netmask = 0xFFFF0000;
+         r.gateway = 0x0A4D0001;
+         r.diskStatus = "1";
+         r.diskModel = "HDD";
+         r.diskCapacity = "500 GB";
+     }},
+    {"RouterWithLanBlock",
+     {{17, ""},
+      {26, Bytes({3})},
+      {27, Bytes({1, 2, 3, 4, 5, 6})},
+      {23, Bytes({192, 168, 0, 1})},
+      {25, Bytes({255, 255, 255, 0})},
+      {24, Bytes({0, 0, 0, 0})}},
+     [](StatusReply& r) {
+         r.router = true;
+         r.lanIpMode = 3;
+         r.lanMac = MacValue{1, 2, 3, 4, 5, 6};
+         r.lanIp = 0xC0A80001;
+         r.lanNetmask = 0xFFFFFF00;
+         r.lanGateway = 0;
+     }},
+    {"ShortItemsFillTheLowOrderEnd",
+     {{5, Bytes({10, 77})}, {32, Bytes({0})}, {12, Bytes({0xAB, 0xCD})}, {2, ""}},
+     [](StatusReply& r) {
+         r.ip = 0x0A4D0000;
+         r.configured = -256;  // 0xFFFFFF00: the missing bytes stay 0xFF
+         r.mac = MacValue{0xAB, 0xCD, 0, 0, 0, 0};
+         r.version = VersionValue{{}, 0};
+     }},
+    {"LongItemsKeepTheirFirstBytes",
+     {{7, Bytes({255, 255, 255, 0, 9, 9})},
+      {2, Bytes({0x21, 3, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'})}},
+     [](StatusReply& r) {
+         r.netmask = 0xFFFFFF00;
+         r.version = VersionValue{{0x21, 3, 'a', 'b', 'c', 'd', 'e', 'f'}, 10};
+     }},
+    {"TruncatedLastItemHoldsWhatArrived",
+     {{1, "nas"}, {6, Bytes({10, 77}), 4}},
+     [](StatusReply& r) {
+         r.serverName = "nas";
+         r.gateway = 0x0A4D0000;
+     }},
+    {"OverlongLengthSwallowsTheNextItem",
+     {{9, "wg", 4}, {1, "nas"}},
+     [](StatusReply& r) { r.workgroup = std::string("wg\x01\x03", 4); }},
+    {"FirstOfDuplicatedItemsCounts",
+     {{1, "first"}, {1, "second"}, {37, "0"}, {37, "1"}},
+     [](StatusReply& r) {
+         r.serverName = "first";
+         r.diskStatus = "0";
+     }},
+    {"TextsAreCutAtTheLimitAndTheirFirstZero",
+     {{1, kLong}, {9, std::string("ab\0cd", 5)}, {38, std::string(1, '\0')}},
+     [](StatusReply& r) {
+         r.serverName = std::string(kReplyTextChars, 'n');
+         r.workgroup = "ab";
+         r.diskModel = "";
+     }},
+    {"ZeroTagEndsTheItems",
+     {{9, "wg"}, {0, ""}, {1, "nas"}},
+     [](StatusReply& r) { r.workgroup = "wg"; }},
+};
+
+TEST(DecodeStatusReply, TableOfWellAndMalformedReplies) {
+    for (const auto& c : kStatusCases) {
+        StatusReply expected;
+        expected.header = StatusHeader();
+        c.expect(expected);
+        const auto d = Reply(c.items, StatusHeader());
+        EXPECT_EQ(DecodeStatusReply(d.data(), d.size()), expected) << c.name;
+    }
+}
+
+const Case<ConfigReply> kConfigCases[] = {
+    {"Empty", {}, [](ConfigReply&) {}},
+    {"Storage",
+     {{1, "nas-01"},
+      {3, "12072026"},
+      {4, "101530"},
+      {8, Bytes({0})},
+      {5, Bytes({10, 77, 0, 11})},
+      {43, Bytes({8, 8, 8, 8})},
+      {44, Bytes({8, 8, 4, 4})},
+      {42, "1pool"},
+      {37, "-5"},
+      {38, "HDD"},
+      {39, "1 TB"}},
+     [](ConfigReply& r) {
+         r.serverName = "nas-01";
+         r.date = "12072026";
+         r.time = "101530";
+         r.ip = 0x0A4D000B;
+         r.dns1 = 0x08080808;
+         r.dns2 = 0x08080404;
+         r.ntpServer = "1pool";
+         r.diskStatus = "-5";
+         r.diskModel = "HDD";
+         r.diskCapacity = "1 TB";
+     }},
+    {"Router",
+     {{17, Bytes({2})},
+      {8, Bytes({4})},
+      {18, std::string("user\0", 5)},
+      {19, "secret"},
+      {20, Bytes({10, 0, 0, 138})},
+      {21, "pptp"},
+      {22, "pw"},
+      {23, Bytes({192, 168, 1, 1})},
+      {25, Bytes({255, 255, 255, 0})},
+      {24, Bytes({192, 168, 1, 254})},
+      {28, Bytes({7})},
+      {29, Bytes({192, 168, 1, 100})},
+      {30, Bytes({192, 168, 1, 199})}},
+     [](ConfigReply& r) {
+         r.routerType = true;
+         r.ipMode = 4;
+         r.pppoeUser = "user";
+         r.pppoePassword = "secret";
+         r.pptpServer = 0x0A00008A;
+         r.pptpUser = "pptp";
+         r.pptpPassword = "pw";
+         r.lanIp = 0xC0A80101;
+         r.lanNetmask = 0xFFFFFF00;
+         r.lanGateway = 0xC0A801FE;
+         r.dhcpServer = 7;
+         r.dhcpStart = 0xC0A80164;
+         r.dhcpEnd = 0xC0A801C7;
+     }},
+    {"RouterValueInFourBytes",
+     {{17, Bytes({2, 0, 0, 0})}},
+     [](ConfigReply& r) { r.routerType = true; }},
+    {"FirstRouterItemOfAnotherValue", {{17, Bytes({1})}, {17, Bytes({2})}}, [](ConfigReply&) {}},
+    {"RouterValueWithHighBytes", {{17, Bytes({2, 0, 0, 1})}}, [](ConfigReply&) {}},
+    {"OversizeTextsAreCut",
+     {{18, kLong}, {19, kLong}, {3, "1207202699"}, {4, "10153099"}},
+     [](ConfigReply& r) {
+         r.pppoeUser = std::string(kReplyTextChars, 'n');
+         r.pppoePassword = std::string(kReplyPasswordChars, 'n');
+         r.date = "12072026";
+         r.time = "101530";
+     }},
+    {"ShortDateAndTruncatedAddress",
+     {{3, "1207"}, {30, Bytes({192, 168}), 4}},
+     [](ConfigReply& r) {
+         r.date = "1207";
+         r.dhcpEnd = 0xC0A80000;
+     }},
+    {"DuplicatedModeAndEmptyByte",
+     {{8, Bytes({2})}, {8, Bytes({1})}, {28, ""}},
+     [](ConfigReply& r) { r.ipMode = 2; }},
+};
+
+TEST(DecodeConfigReply, TableOfWellAndMalformedReplies) {
+    PacketHeader h;
+    h.command = CMD_GET_CONFIG;
+    h.seq = 7;
+    for (const auto& c : kConfigCases) {
+        ConfigReply expected;
+        expected.header = h;
+        c.expect(expected);
+        const auto d = Reply(c.items, h);
+        EXPECT_EQ(DecodeConfigReply(d.data(), d.size()), expected) << c.name;
+    }
+}
+
+TEST(Decoders, DatagramsShorterThanAHeaderReadAsEmpty) {
+    const auto d = Reply({{1, "nas"}});
+    for (size_t n : {size_t{0}, size_t{2}, size_t{15}}) {
+        EXPECT_EQ(DecodeStatusReply(d.data(), n), StatusReply{}) << n;
+        EXPECT_EQ(DecodeConfigReply(d.data(), n), ConfigReply{}) << n;
+    }
+    EXPECT_EQ(DecodeStatusReply(nullptr, 40), StatusReply{});
+    // A header with no room for an item's length byte.
+    EXPECT_EQ(DecodeStatusReply(d.data(), 17), StatusReply{});
+}
+
+TEST(Decoders, LoginAndWriteResultsFromTheStatus) {
+    const struct {
+        int16_t status;
+        bool accepted;
+        WriteResult written;
+    } kCases[] = {
+        {0, true, WriteResult::Written},   {1, false, WriteResult::Busy},
+        {2, false, WriteResult::Failed},   {3, false, WriteResult::Written},
+        {-1, false, WriteResult::Written},
+    };
+    for (const auto& c : kCases) {
+        PacketHeader h;
+        h.status = c.status;
+        EXPECT_EQ(DecodeLoginResult(h).accepted, c.accepted) << c.status;
+        EXPECT_EQ(DecodeWriteResult(h), c.written) << c.status;
+    }
+}
+
+}  // namespace
