@@ -106,7 +106,7 @@ public:
     virtual void SelectRow(int /*row*/) {}
 };
 
-class MainModel {
+class MainModel : public accounts::LineSender {
 public:
     explicit MainModel(MainView& view) : view_(view) {}
 
@@ -143,11 +143,10 @@ public:
     // gone (`cancelled` for Cancel, Escape or its close).
     void OnSetupDontAsk(bool ticked);
     void OnSetupAnswer(bool cancelled);
-    // Worker thread: sends one account line to the import's server, with
-    // `mailbox` armed for its answer. False when that server is gone.
+    // accounts::LineSender
     bool SendImportLine(ServerHandle server, const std::string& line,
-                        accounts::ReplyMailbox& mailbox);
-    accounts::ReplyMailbox& importReplies() { return importReplies_; }
+                        accounts::ReplyMailbox& mailbox) override;
+    accounts::ReplyMailbox& importReplies() override { return importReplies_; }
     // A click on the list: `hitRow` is the row under the mouse or -1,
     // `selectedRow` the row the list shows as selected (or -1).
     void OnListClick(int hitRow, int selectedRow);
