@@ -36,48 +36,6 @@ PacketHeader StatusHeader() {
 
 const Case<StatusReply> kStatusCases[] = {
     {"Empty", {}, [](StatusReply&) {}},
-    {"Storage",
-     {{1, "nas-01"},
-      {9, "WORKGROUP"},
-      {2, Bytes({0x21, 0xFE})},
-      {32, Bytes({1, 0, 0, 0})},
-      {12, Bytes({0, 0x1a, 0x2b, 0xc3, 0xd4, 0xe5})},
-      {8, Bytes({1})},
-      {5, Bytes({10, 77, 0, 11})},
-      {7, Bytes({255, 255, 0, 0})},
-      {6, Bytes({10, 77, 0, 1})},
-      {37, "1"},
-      {38, "HDD"},
-      {39, "500 GB"}},
-     [](StatusReply& r) {
-         r.serverName = "nas-01";
-         r.workgroup = "WORKGROUP";
-         r.version = VersionValue{{0x21, 0xFE}, 2};
-         r.configured = 1;
-         r.mac = MacValue{0, 0x1a, 0x2b, 0xc3, 0xd4, 0xe5};
-         r.ipMode = 1;
-         r.ip = 0x0A4D000B;
-         r.netmask = 0xFFFF0000;
-         r.gateway = 0x0A4D0001;
-         r.diskStatus = "1";
-         r.diskModel = "HDD";
-         r.diskCapacity = "500 GB";
-     }},
-    {"RouterWithLanBlock",
-     {{17, ""},
-      {26, Bytes({3})},
-      {27, Bytes({1, 2, 3, 4, 5, 6})},
-      {23, Bytes({192, 168, 0, 1})},
-      {25, Bytes({255, 255, 255, 0})},
-      {24, Bytes({0, 0, 0, 0})}},
-     [](StatusReply& r) {
-         r.router = true;
-         r.lanIpMode = 3;
-         r.lanMac = MacValue{1, 2, 3, 4, 5, 6};
-         r.lanIp = 0xC0A80001;
-         r.lanNetmask = 0xFFFFFF00;
-         r.lanGateway = 0;
-     }},
     {"ShortItemsFillTheLowOrderEnd",
      {{5, Bytes({10, 77})}, {32, Bytes({0})}, {12, Bytes({0xAB, 0xCD})}, {2, ""}},
      [](StatusReply& r) {
@@ -132,30 +90,6 @@ TEST(DecodeStatusReply, TableOfWellAndMalformedReplies) {
 
 const Case<ConfigReply> kConfigCases[] = {
     {"Empty", {}, [](ConfigReply&) {}},
-    {"Storage",
-     {{1, "nas-01"},
-      {3, "12072026"},
-      {4, "101530"},
-      {8, Bytes({0})},
-      {5, Bytes({10, 77, 0, 11})},
-      {43, Bytes({8, 8, 8, 8})},
-      {44, Bytes({8, 8, 4, 4})},
-      {42, "1pool"},
-      {37, "-5"},
-      {38, "HDD"},
-      {39, "1 TB"}},
-     [](ConfigReply& r) {
-         r.serverName = "nas-01";
-         r.date = "12072026";
-         r.time = "101530";
-         r.ip = 0x0A4D000B;
-         r.dns1 = 0x08080808;
-         r.dns2 = 0x08080404;
-         r.ntpServer = "1pool";
-         r.diskStatus = "-5";
-         r.diskModel = "HDD";
-         r.diskCapacity = "1 TB";
-     }},
     {"Router",
      {{17, Bytes({2})},
       {8, Bytes({4})},
