@@ -50,16 +50,6 @@ int PassesReceiveFilter(uint32_t sourceNetOrder, const uint32_t* localAddrs, int
 int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* data,
                    std::size_t length);
 
-// What a discovery reply contributes to the list.
-struct DiscoveryRecord {
-    ServerInfo info;          // name, kind, id, ip; flow none, seq 1
-    std::string displayName;  // value of the first item, at most 127 chars
-    std::string workgroup;    // value of the second item, at most 127 chars
-};
-// Reads a discovery reply. Returns 0 when it carries no TAG_SERVER_NAME.
-int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
-                       DiscoveryRecord* out);
-
 // The System State column text for a TAG_CONFIGURED value.
 const char* ConfiguredStateText(int32_t configured);
 

@@ -1,8 +1,7 @@
 // The replies the program reads, each decoded once from its datagram into a
-// plain record: the status reply, the configuration reply of both server
-// types, and the results of a login and of a configuration write. (The
-// discovery reply's record is DiscoveryRecord, read by ReadDiscoveryReply.)
-// Portable.
+// plain record: the discovery reply, the status reply, the configuration
+// reply of both server types, and the results of a login and of a
+// configuration write. Portable.
 //
 // Every decoder takes any byte run: a datagram shorter than a header decodes
 // to the record of an empty reply. Items are read as the servers send them:
@@ -16,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/exchange.h"
 #include "protocol/packet.h"
 
 namespace proto {
@@ -38,6 +38,17 @@ struct VersionValue {
 
 // Six address bytes; missing bytes of a short item read as 0.
 using MacValue = std::array<uint8_t, 6>;
+
+// What a discovery reply contributes to the list.
+struct DiscoveryRecord {
+    ServerInfo info;          // name, kind, id, ip; flow none, seq 1
+    std::string displayName;  // value of the first item, at most 127 chars
+    std::string workgroup;    // value of the second item, at most 127 chars
+};
+// Reads a discovery reply. Returns 0 when it carries no TAG_SERVER_NAME (or
+// is shorter than a header).
+int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
+                       DiscoveryRecord* out);
 
 // CMD_GET_STATUS. Addresses in host order.
 struct StatusReply {

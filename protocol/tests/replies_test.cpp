@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "protocol/tests/reply_builder.h"
@@ -23,6 +24,83 @@ struct Case {
 };
 
 const std::string kLong(200, 'n');
+
+TEST(DiscoveryReply, FirstAndSecondItemsAndTheName) {
+    PacketHeader h;
+    const uint8_t mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 0x55};
+    std::memcpy(h.serverId, mac, 6);
+    h.origin[0] = 'S';
+    h.origin[1] = 'v';
+    h.command = CMD_DISCOVER;
+    h.kind = 1;
+    std::vector<uint8_t> d(16);
+    h.Encode(d.data());
+    const std::vector<uint8_t> items = {38, 5,   'A', 'l', 'i', 'a', 's', 9,
+                                        2,  'W', 'G', 1,   3,   'N', 'A', 'S'};
+    d.insert(d.end(), items.begin(), items.end());
+    DiscoveryRecord r;
+    ASSERT_EQ(ReadDiscoveryReply(0x0A4D000B, d.data(), d.size(), &r), 1);
+    EXPECT_EQ(r.displayName, "Alias");
+    EXPECT_EQ(r.workgroup, "WG");
+    EXPECT_STREQ(r.info.name, "NAS");
+    EXPECT_EQ(r.info.kind, 1);
+    EXPECT_EQ(r.info.seq, 1);
+    EXPECT_EQ(r.info.ip, 0x0A4D000Bu);
+    EXPECT_EQ(std::memcmp(r.info.id, d.data(), 8), 0);
+
+    // Without TAG_SERVER_NAME the reply is not a server.
+    std::vector<uint8_t> noName(d.begin(), d.begin() + 16 + 11);
+    EXPECT_EQ(ReadDiscoveryReply(1, noName.data(), noName.size(), &r), 0);
+
+    // A name longer than the record's field is cut to 29 characters.
+    std::vector<uint8_t> longName(d.begin(), d.begin() + 16);
+    longName.push_back(1);
+    longName.push_back(60);
+    for (int i = 0; i < 60; ++i)
+        longName.push_back('n');
+    ASSERT_EQ(ReadDiscoveryReply(1, longName.data(), longName.size(), &r), 1);
+    EXPECT_EQ(std::strlen(r.info.name), 29u);
+    EXPECT_EQ(r.displayName.size(), 60u);
+    EXPECT_EQ(r.workgroup, "");
+}
+
+struct DiscoveryCase {
+    const char* name;
+    std::vector<Item> items;
+    int read;  // ReadDiscoveryReply's result
+    std::string serverName, displayName, workgroup;
+};
+
+const DiscoveryCase kDiscoveryCases[] = {
+    {"NoItems", {}, 0, "", "", ""},
+    {"ZeroTagBeforeTheName", {{0, ""}, {1, "NAS"}}, 0, "", "", ""},
+    {"NameAlone", {{1, "NAS"}}, 1, "NAS", "NAS", ""},
+    {"EmptyNameIsStillAName", {{1, ""}, {9, "WG"}}, 1, "", "", "WG"},
+    {"FirstOfDuplicatedNames", {{1, "A"}, {1, "B"}}, 1, "A", "A", "B"},
+    {"NameEndsAtItsZero", {{1, std::string("NA\0S", 4)}}, 1, "NA", "NA", ""},
+    {"TruncatedSecondItem", {{1, "NAS"}, {9, "WGX", 6}}, 1, "NAS", "NAS", "WGX"},
+    {"OversizeTexts",
+     {{38, kLong}, {1, kLong}},
+     1,
+     std::string(29, 'n'),
+     std::string(127, 'n'),
+     std::string(127, 'n')},
+};
+
+TEST(ReadDiscoveryReply, TableOfMalformedReplies) {
+    for (const auto& c : kDiscoveryCases) {
+        const auto d = Reply(c.items);
+        DiscoveryRecord r;
+        ASSERT_EQ(ReadDiscoveryReply(1, d.data(), d.size(), &r), c.read) << c.name;
+        if (c.read == 0)
+            continue;
+        EXPECT_EQ(r.info.name, c.serverName) << c.name;
+        EXPECT_EQ(r.displayName, c.displayName) << c.name;
+        EXPECT_EQ(r.workgroup, c.workgroup) << c.name;
+    }
+    DiscoveryRecord r;
+    EXPECT_EQ(ReadDiscoveryReply(1, Reply({{1, "NAS"}}).data(), 15, &r), 0);
+}
 
 PacketHeader StatusHeader() {
     PacketHeader h;
