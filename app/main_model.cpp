@@ -198,7 +198,7 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
         case CMD_LOGIN:
             if (!TakeAwaited(CMD_LOGIN))
                 break;
-            if (h.status != 0) {
+            if (!DecodeLoginResult(h).accepted) {
                 view_.ShowMessage(IDS_LOGIN_REFUSED, IDS_CAPTION_ERROR);
             } else {
                 CommandBuffer get;
@@ -255,29 +255,28 @@ void MainModel::OnWriteReply(const PacketHeader& h) {
         return;
     configReplied_ = 1;
     view_.StopTimer(TIMER_CONFIG_REPLY);
-    if (h.status == 1)
+    const WriteResult result = DecodeWriteResult(h);
+    if (result == WriteResult::Busy)
         view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
-    if (h.status == 2)
+    if (result == WriteResult::Failed)
         view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
 }
 
 void MainModel::OnStatusReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    const StatusReply reply = DecodeStatusReply(block.data, length);
     if (listMode_ == 0) {
         if (TakeAwaited(CMD_GET_STATUS))
-            view_.ShowDetails(block.data, length);
+            view_.ShowDetails(reply);
         return;
     }
-    const int32_t configured = FindInt32(block.data, length, TAG_CONFIGURED);
+    const int32_t configured = reply.configured;
     const char* state = ConfiguredStateText(configured);
-    const PacketHeader h = PacketHeader::Decode(block.data);
+    const PacketHeader& h = reply.header;
     std::string version;
-    uint8_t v[8] = {};
-    size_t vlen = 0;
-    if (FindItem(block.data, length, TAG_VERSION, v, sizeof v, &vlen))
-        version = VersionText(v, vlen, h.kind == 1);
-    std::string name;
-    FindText(block.data, length, TAG_SERVER_NAME, 127, &name);
+    if (reply.version)
+        version = reply.version->Text(h.kind == 1);
+    const std::string& name = reply.serverName;
     // Of the rows of that name, the one of the server that answered: new
     // servers share their factory name.
     int row;
@@ -342,7 +341,7 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
     if (wizard_ != nullptr)
         return;  // one wizard at a time
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    wiz::WizardFlow flow(block.data, block.data, length, block.sourceIp,
+    wiz::WizardFlow flow(block.data, DecodeConfigReply(block.data, length), block.sourceIp,
                          [this, server](uint16_t command, CommandBuffer& items) {
                              return SendToServer(server, items, command);
                          });
@@ -376,21 +375,19 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
 
 void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    int router = 0;
-    const int32_t routerValue = FindInt32Zero(block.data, length, TAG_ROUTER, &router);
-    const bool routerType = router && routerValue == 2;
+    const ConfigReply reply = DecodeConfigReply(block.data, length);
+    const bool routerType = reply.routerType;
     // The dialog of the server's type; both report "configuration changed"
     // (restart question) and "date, time or other settings changed".
     rules::BasicConfigRules basic;
     rules::RouterConfigRules routerRules;
     bool ok, configChanged, settingsChanged;
     if (routerType) {
-        ok = view_.RunRouterConfig(rules::RouterFieldsFromConfigReply(block.data, length),
-                                   routerRules);
+        ok = view_.RunRouterConfig(rules::RouterFieldsFromConfigReply(reply), routerRules);
         configChanged = routerRules.configChanged();
         settingsChanged = routerRules.settingsChanged();
     } else {
-        ok = view_.RunBasicConfig(rules::FieldsFromConfigReply(block.data, length), basic);
+        ok = view_.RunBasicConfig(rules::FieldsFromConfigReply(reply), basic);
         configChanged = basic.configChanged();
         settingsChanged = basic.dateTimeChanged();
     }

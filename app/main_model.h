@@ -14,6 +14,7 @@
 #include "import/import_run.h"
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
+#include "protocol/replies.h"
 #include "wizard/flow.h"
 
 namespace app {
@@ -79,7 +80,7 @@ public:
     // The same for a router-type server.
     virtual bool RunRouterConfig(const rules::RouterConfigFields& fields,
                                  rules::RouterConfigRules& rules) = 0;
-    virtual void ShowDetails(const uint8_t* data, size_t length) = 0;
+    virtual void ShowDetails(const proto::StatusReply& reply) = 0;
     // The quick configuration wizard for `flow`, modally; or, for a server
     // without a disk, its message. Returns whether the wizard was shown.
     virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }
@@ -105,7 +106,7 @@ public:
     virtual void SelectRow(int /*row*/) {}
 };
 
-class MainModel {
+class MainModel : public accounts::LineSender {
 public:
     explicit MainModel(MainView& view) : view_(view) {}
 
@@ -147,11 +148,10 @@ public:
     // gone (`cancelled` for Cancel, Escape or its close).
     void OnSetupDontAsk(bool ticked);
     void OnSetupAnswer(bool cancelled);
-    // Worker thread: sends one account line to the import's server, with
-    // `mailbox` armed for its answer. False when that server is gone.
+    // accounts::LineSender
     bool SendImportLine(ServerHandle server, const std::string& line,
-                        accounts::ReplyMailbox& mailbox);
-    accounts::ReplyMailbox& importReplies() { return importReplies_; }
+                        accounts::ReplyMailbox& mailbox) override;
+    accounts::ReplyMailbox& importReplies() override { return importReplies_; }
     // A click on the list: `hitRow` is the row under the mouse or -1,
     // `selectedRow` the row the list shows as selected (or -1).
     void OnListClick(int hitRow, int selectedRow);

@@ -21,6 +21,15 @@ namespace app {
 // records with new handles, so a flow that kept the handle of its server can
 // tell that the server is gone even if it answers again.
 using ServerHandle = uint64_t;
+
+// What the user is doing with a server (ServerInfo::flow).
+enum : int {
+    FLOW_NONE = 0,
+    FLOW_CONFIGURE = 4,
+    FLOW_DETAILS = 5,
+    FLOW_IMPORT = 16,
+    FLOW_WIZARD = 17,
+};
 constexpr ServerHandle kNoServer = 0;
 
 class ServerList {

@@ -69,6 +69,21 @@ public:
     virtual void FileError() = 0;
 };
 
+// The program's handle of the server an import writes to (0: none).
+using ImportServer = uint64_t;
+
+// What an import session needs of the program: the line sender and the
+// mailbox the dispatcher delivers the answers to.
+class LineSender {
+public:
+    virtual ~LineSender() = default;
+    // Worker thread: sends one account line to `server`, with `mailbox` armed
+    // for its answer. False when that server is gone.
+    virtual bool SendImportLine(ImportServer server, const std::string& line,
+                                ReplyMailbox& mailbox) = 0;
+    virtual ReplyMailbox& importReplies() = 0;
+};
+
 struct ImportCounts {
     int sent = 0, answered = 0, failed = 0, noReply = 0, refused = 0, notSent = 0;
     bool cancelled = false, serverGone = false, fileError = false;

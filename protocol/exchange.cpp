@@ -60,35 +60,6 @@ int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* d
     return 1;
 }
 
-int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
-                       DiscoveryRecord* out) {
-    if (length < kHeaderSize)
-        return 0;
-    std::string name;
-    if (!FindText(data, length, TAG_SERVER_NAME, sizeof out->info.name - 1, &name))
-        return 0;
-    const PacketHeader h = PacketHeader::Decode(data);
-    *out = DiscoveryRecord{};
-    std::memcpy(out->info.name, name.data(), name.size());
-    out->info.kind = h.kind;
-    out->info.flow = FLOW_NONE;
-    out->info.seq = 1;
-    out->info.selected = 0;
-    out->info.ip = sourceIp;
-    std::memcpy(out->info.id, data, 8);
-    ItemRef item;
-    auto text = [](const ItemRef& r) {
-        const std::size_t n = std::min<std::size_t>(r.length, 127);
-        return std::string(reinterpret_cast<const char*>(r.value),
-                           strnlen(reinterpret_cast<const char*>(r.value), n));
-    };
-    if (ItemAt(data, length, 0, &item))
-        out->displayName = text(item);
-    if (ItemAt(data, length, 1, &item))
-        out->workgroup = text(item);
-    return 1;
-}
-
 const char* ConfiguredStateText(int32_t configured) {
     if (configured == 0)
         return "Not yet configured.";

@@ -12,7 +12,7 @@ namespace proto {
 
 // One discovered server.
 struct ServerInfo {
-    int flow = FLOW_NONE;
+    int flow = 0;  // what the program is doing with it; 0 nothing
     int seq = 1;
     int selected = 0;
     uint32_t ip = 0;     // host order, first octet most significant
@@ -21,16 +21,13 @@ struct ServerInfo {
     int16_t kind = 0;
 };
 
-// A received datagram on its way to the main window (WM_SERVER_REPLY).
+// A received datagram on its way to the program's window.
 struct ReplyBlock {
     uint32_t sourceIp;  // host order
     uint32_t length;    // 16 to 1024
     uint8_t data[kMaxDatagram];
 };
 static_assert(sizeof(ReplyBlock) == 1032, "ReplyBlock is 1032 bytes");
-
-// Private window message that carries a ReplyBlock* in lParam.
-constexpr unsigned WM_SERVER_REPLY = 2000;
 
 // Numbers and addresses `buffer` for `command` as the sender does: with a
 // target server its counter grows by one, the header carries the counter
@@ -52,16 +49,6 @@ int PassesReceiveFilter(uint32_t sourceNetOrder, const uint32_t* localAddrs, int
 // does not fit (more than 1024 bytes) or is shorter than a header.
 int FillReplyBlock(ReplyBlock* block, uint32_t sourceHostOrder, const uint8_t* data,
                    std::size_t length);
-
-// What a discovery reply contributes to the list.
-struct DiscoveryRecord {
-    ServerInfo info;          // name, kind, id, ip; flow none, seq 1
-    std::string displayName;  // value of the first item, at most 127 chars
-    std::string workgroup;    // value of the second item, at most 127 chars
-};
-// Reads a discovery reply. Returns 0 when it carries no TAG_SERVER_NAME.
-int ReadDiscoveryReply(uint32_t sourceIp, const uint8_t* data, std::size_t length,
-                       DiscoveryRecord* out);
 
 // The System State column text for a TAG_CONFIGURED value.
 const char* ConfiguredStateText(int32_t configured);

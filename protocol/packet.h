@@ -79,15 +79,6 @@ enum : uint8_t {
     TAG_DNS2 = 44,
 };
 
-// What the user is doing with a server.
-enum : int {
-    FLOW_NONE = 0,
-    FLOW_CONFIGURE = 4,
-    FLOW_DETAILS = 5,
-    FLOW_IMPORT = 16,
-    FLOW_WIZARD = 17,
-};
-
 // The 16-byte header. Multi-byte fields are little-endian on the wire.
 struct PacketHeader {
     uint8_t serverId[6] = {};
@@ -97,6 +88,7 @@ struct PacketHeader {
     int16_t status = 0;
     int16_t kind = 0;
 
+    bool operator==(const PacketHeader&) const = default;
     void Encode(uint8_t out[kHeaderSize]) const;
     // Reads the header of a datagram of at least kHeaderSize bytes.
     static PacketHeader Decode(const uint8_t* data);

@@ -8,11 +8,11 @@ namespace wiz {
 
 using namespace proto;
 
-WizardFlow::WizardFlow(const uint8_t serverId[6], const uint8_t* reply, std::size_t length,
-                       uint32_t sourceIp, Sender send)
+WizardFlow::WizardFlow(const uint8_t serverId[6], const ConfigReply& reply, uint32_t sourceIp,
+                       Sender send)
     : sourceIp_(sourceIp), send_(std::move(send)) {
     std::memcpy(serverId_, serverId, 6);
-    hasDisk_ = FillFromConfigReply(reply, length, &settings_, &pages_);
+    hasDisk_ = FillFromConfigReply(reply, &settings_, &pages_);
     replyName_ = settings_.m_serverName;
 }
 

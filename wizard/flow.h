@@ -24,9 +24,9 @@ public:
     using Sender = std::function<bool(uint16_t command, proto::CommandBuffer& items)>;
 
     // `serverId`: bytes 0-5 of the server's id; `reply`: its configuration
-    // reply of `length` bytes from `sourceIp` (host order).
-    WizardFlow(const uint8_t serverId[6], const uint8_t* reply, std::size_t length,
-               uint32_t sourceIp, Sender send);
+    // reply from `sourceIp` (host order).
+    WizardFlow(const uint8_t serverId[6], const proto::ConfigReply& reply, uint32_t sourceIp,
+               Sender send);
     ~WizardFlow();
 
     // False when the server reported no disk: the wizard is not shown and

@@ -8,28 +8,21 @@ namespace wiz {
 
 using namespace proto;
 
-bool FillFromConfigReply(const uint8_t* d, std::size_t n, WizardSettings* s, PageState* pages) {
+bool FillFromConfigReply(const ConfigReply& reply, WizardSettings* s, PageState* pages) {
     *s = WizardSettings{};
-    FindText(d, n, TAG_SERVER_NAME, kReplyNameChars, &s->m_serverName);
-    uint8_t mode = 0;
-    if (FindByte(d, n, TAG_IP_MODE, &mode))
-        s->m_ipMode = mode;
-    std::string ntp;
-    if (FindText(d, n, TAG_NTP_SERVER, 1, &ntp) && !ntp.empty())
-        s->m_ntpState = ntp[0];
-    s->m_ip = FindIPv4(d, n, TAG_IP);
-    s->m_netmask = FindIPv4(d, n, TAG_NETMASK);
-    s->m_gateway = FindIPv4(d, n, TAG_GATEWAY);
-    s->m_dns1 = FindIPv4(d, n, TAG_DNS1);
-    s->m_dns2 = FindIPv4(d, n, TAG_DNS2);
-    std::string status;
-    FindText(d, n, TAG_DISK_STATUS, kReplyNameChars, &status);
-    pages->m_diskChoice = status == "1" ? 1 : 0;
-    pages->m_diskModel.clear();
-    pages->m_diskCapacity.clear();
-    FindText(d, n, TAG_DISK_MODEL, kReplyNameChars, &pages->m_diskModel);
-    FindText(d, n, TAG_DISK_CAPACITY, kReplyNameChars, &pages->m_diskCapacity);
-    return status != "-5";
+    s->m_serverName = reply.serverName;
+    s->m_ipMode = reply.ipMode;
+    if (!reply.ntpServer.empty())
+        s->m_ntpState = reply.ntpServer[0];
+    s->m_ip = reply.ip;
+    s->m_netmask = reply.netmask;
+    s->m_gateway = reply.gateway;
+    s->m_dns1 = reply.dns1;
+    s->m_dns2 = reply.dns2;
+    pages->m_diskChoice = reply.diskStatus == "1" ? 1 : 0;
+    pages->m_diskModel = reply.diskModel;
+    pages->m_diskCapacity = reply.diskCapacity;
+    return reply.diskStatus != "-5";
 }
 
 PageLayout LayoutOf(Page page) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "protocol/packet.h"
+#include "protocol/replies.h"
 #include "wizard/tables.h"
 
 namespace wiz {
@@ -19,7 +20,7 @@ namespace wiz {
 constexpr char kTimeServer[] = "pool.ntp.org";
 constexpr std::size_t kNameChars = 14;      // Step 1's edit box
 constexpr std::size_t kPasswordChars = 16;  // Step 2's edit boxes
-constexpr std::size_t kReplyNameChars = 127;
+constexpr std::size_t kReplyNameChars = proto::kReplyTextChars;
 
 // The CWizard record. Addresses in host order (first octet most significant).
 struct WizardSettings {
@@ -49,10 +50,10 @@ struct PageState {
     bool m_firstVisit = true;
 };
 
-// Fills the record and Step 6's fields from a CMD_GET_CONFIG reply of
-// `length` bytes. Returns false when the server reports no disk ("-5"): the
-// wizard is then not shown.
-bool FillFromConfigReply(const uint8_t* data, std::size_t length, WizardSettings* settings,
+// Fills the record and Step 6's fields from the server's configuration
+// reply. Returns false when the server reports no disk ("-5"): the wizard is
+// then not shown.
+bool FillFromConfigReply(const proto::ConfigReply& reply, WizardSettings* settings,
                          PageState* pages);
 
 // ---------------------------------------------------------------------------

@@ -91,7 +91,7 @@ public:
     bool RunRouterConfig(const rules::RouterConfigFields& f, rules::RouterConfigRules& r) override {
         return routerConfig ? routerConfig(f, r) : false;
     }
-    void ShowDetails(const uint8_t*, size_t) override { ++details; }
+    void ShowDetails(const proto::StatusReply&) override { ++details; }
     std::vector<app::ServerHandle> imports;
     std::vector<std::string> importRows;
     void StartImport(app::ServerHandle server) override { imports.push_back(server); }

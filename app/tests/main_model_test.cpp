@@ -227,11 +227,11 @@ TEST_F(ModelTest, ConfigureFlow) {
     const size_t before = view.sent.size();
     model.OnConfigure();
     EXPECT_EQ(view.sent.size(), before);  // Cancel sends nothing
-    EXPECT_EQ(model.FindSelected()->flow, FLOW_NONE);
+    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_NONE);
 
     view.loginOk = true;
     model.OnConfigure();
-    EXPECT_EQ(model.FindSelected()->flow, FLOW_CONFIGURE);
+    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_CONFIGURE);
     PacketHeader login = LastSent();
     ASSERT_EQ(login.command, CMD_LOGIN);
     EXPECT_EQ(login.seq, 4);
@@ -585,7 +585,7 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
     }
 }
 
-// The import: login with FLOW_IMPORT, the configuration reply starts it; each
+// The import: login with app::FLOW_IMPORT, the configuration reply starts it; each
 // line goes to the import's server, and only the answer to the awaited line
 // is taken (a late one, or one from another server, is not), whichever
 // server is selected now.
@@ -605,7 +605,7 @@ TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     const PacketHeader h = LastSent();
     EXPECT_EQ(h.command, CMD_IMPORT_USER);
     EXPECT_EQ(h.seq, 8);
-    EXPECT_EQ(model.FindSelected()->flow, FLOW_IMPORT);
+    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_IMPORT);
     const auto& d = view.sent.back();
     EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
               std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));

@@ -87,7 +87,7 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
     EXPECT_EQ(CommandOf(Last()), CMD_LOGIN);
     EXPECT_TRUE(To(Last(), kB));
     EXPECT_EQ(view.selectedRow, 1);
-    EXPECT_EQ(model.servers().At(1)->flow, FLOW_WIZARD);
+    EXPECT_EQ(model.servers().At(1)->flow, app::FLOW_WIZARD);
     EXPECT_EQ(model.servers().At(1)->selected, 1);
     // A repeated answer does nothing.
     model.OnSetupAnswer(false);

@@ -80,7 +80,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         model.OnServerReply(Reply(CMD_SET_NAME, 9));
         EXPECT_EQ(flow.machine()->stage(), 1);
         EXPECT_EQ(CommandOf(view.sent.back()), CMD_SET_PASSWORD);
-        EXPECT_EQ(model.servers().At(0)->flow, FLOW_WIZARD);
+        EXPECT_EQ(model.servers().At(0)->flow, app::FLOW_WIZARD);
         // The list is rebuilt: the server is gone, nothing more is sent.
         model.StartDiscovery();
         const size_t sent = view.sent.size();

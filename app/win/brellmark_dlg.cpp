@@ -100,7 +100,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     LayoutList();
 
     socket_ = std::make_unique<CServerSocket>();
-    socket_->Create(hwnd());
+    socket_->Create(hwnd(), WM_SERVER_REPLY);
     import_ = std::make_unique<ImportSession>(hwnd(), model_);
 
     // The stored "don't ask" is read (the key made when missing) before the
@@ -357,8 +357,8 @@ bool CBrellmarkDlg::RunRouterConfig(const rules::RouterConfigFields& fields,
     return dlg.DoModal() == IDOK;
 }
 
-void CBrellmarkDlg::ShowDetails(const uint8_t* data, size_t length) {
-    CDetails dlg(hwnd(), data, length);
+void CBrellmarkDlg::ShowDetails(const proto::StatusReply& reply) {
+    CDetails dlg(hwnd(), reply);
     dlg.DoModal();
 }
 
@@ -552,7 +552,7 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
 
 INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
     *handled = true;
-    if (msg == proto::WM_SERVER_REPLY) {
+    if (msg == WM_SERVER_REPLY) {
         auto* block = reinterpret_cast<proto::ReplyBlock*>(lParam);
         if (block != nullptr) {
             model_.OnServerReply(*block);

@@ -9,8 +9,11 @@
 #include "app/main_model.h"
 #include "dialogs/win/setup_prompt.h"
 #include "import/win/import_session.h"
-#include "protocol/server_socket.h"
+#include "protocol/win/server_socket.h"
 #include "ui/dialog.h"
+
+// Private window message: the socket's ReplyBlock* in lParam.
+constexpr UINT WM_SERVER_REPLY = 2000;
 
 class CBrellmarkDlg : public ui::Dialog, public app::MainView {
 public:
@@ -46,7 +49,7 @@ public:
                         rules::BasicConfigRules& rules) override;
     bool RunRouterConfig(const rules::RouterConfigFields& fields,
                          rules::RouterConfigRules& rules) override;
-    void ShowDetails(const uint8_t* data, size_t length) override;
+    void ShowDetails(const proto::StatusReply& reply) override;
     bool RunWizard(wiz::WizardFlow& flow) override;
     void StartImport(app::ServerHandle server) override;
     void AddImportRow(const std::string& type, const std::string& text) override;

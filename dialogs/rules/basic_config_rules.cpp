@@ -99,29 +99,19 @@ ConfigValidation CheckDateAndTime(BasicConfigFields& fields, const BasicConfigFi
     return r;
 }
 
-BasicConfigFields FieldsFromConfigReply(const uint8_t* data, std::size_t length) {
-    using namespace proto;
+BasicConfigFields FieldsFromConfigReply(const proto::ConfigReply& reply) {
     BasicConfigFields f;
-    FindText(data, length, TAG_SERVER_NAME, kReplyTextLimit, &f.serverName);
-
-    std::string date;
-    FindText(data, length, TAG_DATE, 8, &date);
-    f.month = Part(date, 0, 2);
-    f.day = Part(date, 2, 2);
-    f.year = Part(date, 4, 4);
-
-    std::string time;
-    FindText(data, length, TAG_TIME, 6, &time);
-    f.hour = Part(time, 0, 2);
-    f.minute = Part(time, 2, 2);
-    f.second = Part(time, 4, 2);
-
-    uint8_t mode = 0;
-    FindByte(data, length, TAG_IP_MODE, &mode);
-    f.ipMode = mode != 0 ? 1 : 2;
-    f.ip = FindIPv4(data, length, TAG_IP);
-    f.netmask = FindIPv4(data, length, TAG_NETMASK);
-    f.gateway = FindIPv4(data, length, TAG_GATEWAY);
+    f.serverName = reply.serverName;
+    f.month = Part(reply.date, 0, 2);
+    f.day = Part(reply.date, 2, 2);
+    f.year = Part(reply.date, 4, 4);
+    f.hour = Part(reply.time, 0, 2);
+    f.minute = Part(reply.time, 2, 2);
+    f.second = Part(reply.time, 4, 2);
+    f.ipMode = reply.ipMode != 0 ? 1 : 2;
+    f.ip = reply.ip;
+    f.netmask = reply.netmask;
+    f.gateway = reply.gateway;
     return f;
 }
 

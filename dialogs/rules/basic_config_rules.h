@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "protocol/packet.h"
+#include "protocol/replies.h"
 
 namespace rules {
 
 // Longest text taken from a reply item into a dialog field.
-constexpr std::size_t kReplyTextLimit = 127;
+constexpr std::size_t kReplyTextLimit = proto::kReplyTextChars;
 
 // The members of the dialog: the texts of the name, date and time boxes, the
 // address mode and the three addresses (host order, first octet most
@@ -34,12 +35,12 @@ struct BasicConfigFields {
     uint32_t gateway = 0;
 };
 
-// Fills the fields from a CMD_GET_CONFIG reply datagram of `length` bytes.
-// TAG_DATE gives month (characters 1-2), day (3-4) and year (5-8), TAG_TIME
+// Fills the fields from a configuration reply. The date gives month
+// (characters 1-2), day (3-4) and year (5-8), the time
 // hour (1-2), minute (3-4) and second (5-6); a short or missing item leaves the
 // texts it does not reach empty. ipMode is 1 when the TAG_IP_MODE byte is
 // non-zero, else 2 (also when the item is missing); a missing address is 0.
-BasicConfigFields FieldsFromConfigReply(const uint8_t* data, std::size_t length);
+BasicConfigFields FieldsFromConfigReply(const proto::ConfigReply& reply);
 
 // The control that a failed check points at.
 enum class ConfigBox {

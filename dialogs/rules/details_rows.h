@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/replies.h"
+
 namespace rules {
 
 // One row of the list. The Status column shows the string `labelId` (0: the
@@ -21,15 +23,15 @@ struct DetailsRow {
 };
 
 // Longest text item shown in a row; longer texts are cut.
-constexpr std::size_t kDetailsTextLimit = 127;
+constexpr std::size_t kDetailsTextLimit = proto::kReplyTextChars;
 
-// The rows for a status reply datagram of `length` bytes, top to bottom: the
+// The rows for a status reply, top to bottom: the
 // router layout when the reply carries TAG_ROUTER at all, else the storage
 // layout, then the disk rows whose items are present.
 //
 // A missing item leaves its row's value empty, with two exceptions: a missing
 // IP address reads as no address ("--" in the address, mask and gateway rows
 // of its block), and a missing disk item drops its row.
-std::vector<DetailsRow> DetailsRows(const uint8_t* data, std::size_t length);
+std::vector<DetailsRow> DetailsRows(const proto::StatusReply& reply);
 
 }  // namespace rules

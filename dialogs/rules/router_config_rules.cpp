@@ -14,41 +14,26 @@ ConfigValidation Fail(int messageId, ConfigBox box, std::vector<BoxText> done = 
     return r;
 }
 
-std::string Text(const uint8_t* data, std::size_t length, uint8_t tag, std::size_t limit) {
-    std::string s;
-    proto::FindText(data, length, tag, limit, &s);
-    // Text + NUL items: the value ends at its first zero byte.
-    const std::size_t nul = s.find('\0');
-    if (nul != std::string::npos)
-        s.resize(nul);
-    return s;
-}
-
 }  // namespace
 
-RouterConfigFields RouterFieldsFromConfigReply(const uint8_t* data, std::size_t length) {
-    using namespace proto;
+RouterConfigFields RouterFieldsFromConfigReply(const proto::ConfigReply& reply) {
     RouterConfigFields f;
-    f.system = FieldsFromConfigReply(data, length);
-    uint8_t mode = 0;
-    FindByte(data, length, TAG_IP_MODE, &mode);
-    f.wanMode = mode;
-    f.wanIp = FindIPv4(data, length, TAG_IP);
-    f.wanNetmask = FindIPv4(data, length, TAG_NETMASK);
-    f.wanGateway = FindIPv4(data, length, TAG_GATEWAY);
-    f.pppoeUser = Text(data, length, TAG_PPPOE_USER, kRouterUserBytes);
-    f.pppoePassword = Text(data, length, TAG_PPPOE_PASSWORD, kRouterPasswordBytes);
-    f.pptpServer = FindIPv4(data, length, TAG_PPTP_SERVER);
-    f.pptpUser = Text(data, length, TAG_PPTP_USER, kRouterUserBytes);
-    f.pptpPassword = Text(data, length, TAG_PPTP_PASSWORD, kRouterPasswordBytes);
-    f.lanIp = FindIPv4(data, length, TAG_LAN_IP);
-    f.lanNetmask = FindIPv4(data, length, TAG_LAN_NETMASK);
-    f.lanGateway = FindIPv4(data, length, TAG_LAN_GATEWAY);
-    uint8_t dhcp = 0;
-    FindByte(data, length, TAG_DHCP_SERVER, &dhcp);
-    f.dhcpServer = dhcp ? 1 : 0;
-    f.dhcpStart = FindIPv4(data, length, TAG_DHCP_START);
-    f.dhcpEnd = FindIPv4(data, length, TAG_DHCP_END);
+    f.system = FieldsFromConfigReply(reply);
+    f.wanMode = reply.ipMode;
+    f.wanIp = reply.ip;
+    f.wanNetmask = reply.netmask;
+    f.wanGateway = reply.gateway;
+    f.pppoeUser = reply.pppoeUser;
+    f.pppoePassword = reply.pppoePassword;
+    f.pptpServer = reply.pptpServer;
+    f.pptpUser = reply.pptpUser;
+    f.pptpPassword = reply.pptpPassword;
+    f.lanIp = reply.lanIp;
+    f.lanNetmask = reply.lanNetmask;
+    f.lanGateway = reply.lanGateway;
+    f.dhcpServer = reply.dhcpServer ? 1 : 0;
+    f.dhcpStart = reply.dhcpStart;
+    f.dhcpEnd = reply.dhcpEnd;
     return f;
 }
 

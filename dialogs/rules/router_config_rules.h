@@ -13,8 +13,8 @@ namespace rules {
 
 // Text limits of the account boxes: the items carry the text and a zero in
 // at most 128 (user names) or 32 (passwords) bytes.
-constexpr std::size_t kRouterUserBytes = 127;
-constexpr std::size_t kRouterPasswordBytes = 31;
+constexpr std::size_t kRouterUserBytes = proto::kReplyTextChars;
+constexpr std::size_t kRouterPasswordBytes = proto::kReplyPasswordChars;
 
 struct RouterConfigFields {
     BasicConfigFields system;  // name, date and time (its address members unused)
@@ -28,8 +28,8 @@ struct RouterConfigFields {
     uint32_t dhcpStart = 0, dhcpEnd = 0;
 };
 
-// Fills the fields from a CMD_GET_CONFIG reply (TAG_IP_MODE copied as is).
-RouterConfigFields RouterFieldsFromConfigReply(const uint8_t* data, std::size_t length);
+// Fills the fields from a configuration reply (TAG_IP_MODE copied as is).
+RouterConfigFields RouterFieldsFromConfigReply(const proto::ConfigReply& reply);
 
 class RouterConfigRules {
 public:

@@ -5,8 +5,8 @@
 #include "dialogs/rules/details_rows.h"
 #include "resources/brellmark/resource.h"
 
-CDetails::CDetails(HWND parent, const uint8_t* reply, size_t length)
-    : ui::Dialog(IDD_DETAILS, parent), reply_(reply), length_(length) {}
+CDetails::CDetails(HWND parent, const proto::StatusReply& reply)
+    : ui::Dialog(IDD_DETAILS, parent), reply_(reply) {}
 
 BOOL CDetails::OnInitDialog() {
     HWND list = Item(IDC_DETAILS_LIST);
@@ -26,7 +26,7 @@ BOOL CDetails::OnInitDialog() {
         col.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
-    for (const rules::DetailsRow& r : rules::DetailsRows(reply_, length_))
+    for (const rules::DetailsRow& r : rules::DetailsRows(reply_))
         ui::AppendListRow(
             list, {r.labelId ? ui::LoadText(static_cast<UINT>(r.labelId)) : L"",
                    r.valueId ? ui::LoadText(static_cast<UINT>(r.valueId)) : ui::Widen(r.value)});

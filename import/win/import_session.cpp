@@ -149,8 +149,8 @@ void CImportResult::OnDestroyed() {
 // ---------------------------------------------------------------------------
 // Session
 
-ImportSession::ImportSession(HWND mainWindow, app::MainModel& model)
-    : main_(mainWindow), model_(model) {
+ImportSession::ImportSession(HWND mainWindow, accounts::LineSender& sender)
+    : main_(mainWindow), sender_(sender) {
     if (g_keys == nullptr)
         g_keys = SetWindowsHookExW(WH_GETMESSAGE, ImportKeys, nullptr, GetCurrentThreadId());
 }
@@ -189,7 +189,7 @@ std::wstring Filter(const std::wstring& text) {
 
 }  // namespace
 
-void ImportSession::Start(app::ServerHandle server) {
+void ImportSession::Start(accounts::ImportServer server) {
     if (Busy()) {
         Raise();  // one import at a time: the open one comes forward
         return;
@@ -250,7 +250,7 @@ DWORD WINAPI ImportSession::ThreadMain(LPVOID param) {
     if (const auto describe = reinterpret_cast<Describe>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription"))))
         describe(GetCurrentThread(), L"account import");
-    accounts::RunImport(*self, self->model_.importReplies());
+    accounts::RunImport(*self, self->sender_.importReplies());
     self->Finish();
     PostMessageW(self->main_, WM_IMPORT_WORKER_ENDED, 0, 0);
     return 0;
@@ -291,7 +291,7 @@ void ImportSession::ResultClosed() {
 
 void ImportSession::Stop() {
     quitting_ = true;
-    model_.importReplies().Close();
+    sender_.importReplies().Close();
     if (thread_ != nullptr) {
         // The worker may be sending to our windows: keep their messages moving.
         for (int i = 0; i < 1000; ++i) {
@@ -343,7 +343,7 @@ void ImportSession::CloseFile() {
 }
 
 bool ImportSession::SendLine(const std::string& line, accounts::ReplyMailbox& mailbox) {
-    return model_.SendImportLine(server_, line, mailbox);
+    return sender_.SendImportLine(server_, line, mailbox);
 }
 
 void ImportSession::AddRow(const std::string& type, const std::string& text) {

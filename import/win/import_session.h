@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "app/main_model.h"
 #include "import/import_run.h"
 #include "ui/dialog.h"
 
@@ -50,7 +49,7 @@ private:
 
 class ImportSession : public accounts::ImportHost {
 public:
-    ImportSession(HWND mainWindow, app::MainModel& model);
+    ImportSession(HWND mainWindow, accounts::LineSender& sender);
     ~ImportSession() override;
 
     bool Running() const { return thread_ != nullptr; }
@@ -60,7 +59,7 @@ public:
     void Raise();
     // Main thread: file choice, checks, windows, worker. While an import
     // runs or shows its result, brings that one forward instead.
-    void Start(app::ServerHandle server);
+    void Start(accounts::ImportServer server);
     // Main thread: a row from the dispatcher (a line the server refused).
     void AddRowFromDispatcher(const std::string& type, const std::string& text);
     // Main thread: the result window reported its end.
@@ -89,8 +88,8 @@ private:
     void Finish();
 
     HWND main_;
-    app::MainModel& model_;
-    app::ServerHandle server_ = app::kNoServer;
+    accounts::LineSender& sender_;
+    accounts::ImportServer server_ = 0;
     std::wstring path_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     HANDLE thread_ = nullptr;

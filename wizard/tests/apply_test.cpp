@@ -261,7 +261,7 @@ TEST(WizardFlowTest, RepliesOfAnyContentReachOnlyTheRunningPage) {
     const uint8_t id[6] = {0, 0x11, 0x32, 0xdd, 0, 1};
     std::vector<uint8_t> reply(16, 0);
     std::vector<uint16_t> sent;
-    WizardFlow flow(id, reply.data(), reply.size(), 0x0A4D0401,
+    WizardFlow flow(id, DecodeConfigReply(reply.data(), reply.size()), 0x0A4D0401,
                     [&](uint16_t command, CommandBuffer&) {
                         sent.push_back(command);
                         return true;
@@ -326,7 +326,7 @@ TEST(WizardFlowTest, RepliesOfAnyContentReachOnlyTheRunningPage) {
     std::vector<uint8_t> noDisk(16, 0);
     for (int b : {37, 2, int{'-'}, int{'5'}, 1, 3, int{'N'}, int{'A'}, int{'S'}})
         noDisk.push_back(static_cast<uint8_t>(b));
-    WizardFlow none(id, noDisk.data(), noDisk.size(), 0x0A4D0402, nullptr);
+    WizardFlow none(id, DecodeConfigReply(noDisk.data(), noDisk.size()), 0x0A4D0402, nullptr);
     EXPECT_FALSE(none.hasDisk());
     EXPECT_EQ(none.replyName(), "NAS");
 }
@@ -340,7 +340,7 @@ TEST(WizardFlowTest, RandomRepliesNeverCrashOrMoveTheRunBackwards) {
         return seed >> 8;
     };
     for (int run = 0; run < 40; ++run) {
-        WizardFlow flow(id, reply.data(), reply.size(), 1,
+        WizardFlow flow(id, DecodeConfigReply(reply.data(), reply.size()), 1,
                         [](uint16_t, CommandBuffer&) { return true; });
         flow.settings().m_initDisk = static_cast<uint8_t>(run % 2);
         RecordingView view;

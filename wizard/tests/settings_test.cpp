@@ -2,16 +2,16 @@
 // the summary rows and the byte layout of every request.
 #include <gtest/gtest.h>
 
-#include "dialogs/rules/tests/reply_builder.h"
+#include "protocol/tests/reply_builder.h"
 #include "resources/brellmark/resource.h"
 #include "wizard/settings.h"
 #include "wizard/tables.h"
 
 using namespace wiz;
-using rules::testing::Bytes;
-using rules::testing::Item;
-using rules::testing::Reply;
-using rules::testing::WireItems;
+using proto::testing::Bytes;
+using proto::testing::Item;
+using proto::testing::Reply;
+using proto::testing::WireItems;
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST(WizardSettingsTest, FilledFromTheConfigurationReply) {
                               {proto::TAG_DISK_CAPACITY, "232.9 GB"}});
     WizardSettings s;
     PageState p;
-    ASSERT_TRUE(FillFromConfigReply(reply.data(), reply.size(), &s, &p));
+    ASSERT_TRUE(FillFromConfigReply(proto::DecodeConfigReply(reply.data(), reply.size()), &s, &p));
     EXPECT_EQ(s.m_serverName, longName.substr(0, 127));
     EXPECT_EQ(s.m_ipMode, 0);
     EXPECT_EQ(s.m_ip, 0x0A4D0301u);
@@ -122,12 +122,14 @@ TEST(WizardSettingsTest, FilledFromTheConfigurationReply) {
     } cases[] = {{"-5", false, 0}, {"0", true, 0}, {"", true, 0}, {"11", true, 0}, {"1", true, 1}};
     for (const Case& c : cases) {
         const auto r = Reply({{proto::TAG_DISK_STATUS, c.status}});
-        EXPECT_EQ(FillFromConfigReply(r.data(), r.size(), &s, &p), c.hasDisk) << c.status;
+        EXPECT_EQ(FillFromConfigReply(proto::DecodeConfigReply(r.data(), r.size()), &s, &p),
+                  c.hasDisk)
+            << c.status;
         EXPECT_EQ(p.m_diskChoice, c.choice) << c.status;
     }
     // A header alone: everything zero, a disk assumed.
     const auto empty = Reply({});
-    EXPECT_TRUE(FillFromConfigReply(empty.data(), empty.size(), &s, &p));
+    EXPECT_TRUE(FillFromConfigReply(proto::DecodeConfigReply(empty.data(), empty.size()), &s, &p));
     EXPECT_EQ(s.m_serverName, "");
     EXPECT_EQ(s.m_ip, 0u);
 }

@@ -4,15 +4,15 @@
 
 #include <functional>
 
-#include "reply_builder.h"
+#include "protocol/tests/reply_builder.h"
 #include "resources/brellmark/resource.h"
 
 namespace rules {
 namespace {
 
-using testing::Bytes;
-using testing::Reply;
-using testing::WireItems;
+using proto::testing::Bytes;
+using proto::testing::Reply;
+using proto::testing::WireItems;
 
 constexpr uint32_t kIp = 0xC0A8010A;       // 192.168.1.10
 constexpr uint32_t kMask = 0xFFFFFF00;     // 255.255.255.0
@@ -42,7 +42,7 @@ TEST(ConfigReply, FillsFieldsFromItems) {
                           {5, Bytes({192, 168, 1, 10})},
                           {7, Bytes({255, 255, 255, 0})},
                           {6, Bytes({192, 168, 1, 1})}});
-    const BasicConfigFields f = FieldsFromConfigReply(d.data(), d.size());
+    const BasicConfigFields f = FieldsFromConfigReply(proto::DecodeConfigReply(d.data(), d.size()));
     const BasicConfigFields want = Opening();
     EXPECT_EQ(want.serverName, f.serverName);
     EXPECT_EQ((std::vector<std::string>{"03", "15", "2005", "13", "45", "59"}),
@@ -57,7 +57,7 @@ TEST(ConfigReply, ShortMissingAndTruncatedItems) {
     // Short date, no time, no name, any non-zero mode byte is DHCP, and an
     // address item whose length runs past the end of the datagram.
     const auto d = Reply({{3, "031"}, {8, Bytes({7})}, {5, Bytes({10, 0}), 200}});
-    const BasicConfigFields f = FieldsFromConfigReply(d.data(), d.size());
+    const BasicConfigFields f = FieldsFromConfigReply(proto::DecodeConfigReply(d.data(), d.size()));
     EXPECT_EQ("", f.serverName);
     EXPECT_EQ("03", f.month);
     EXPECT_EQ("1", f.day);
@@ -68,7 +68,8 @@ TEST(ConfigReply, ShortMissingAndTruncatedItems) {
     EXPECT_EQ(0u, f.netmask);
 
     const auto noMode = Reply({{3, std::string("0315\0\0\0\0", 8)}});
-    const BasicConfigFields g = FieldsFromConfigReply(noMode.data(), noMode.size());
+    const BasicConfigFields g =
+        FieldsFromConfigReply(proto::DecodeConfigReply(noMode.data(), noMode.size()));
     EXPECT_EQ(2, g.ipMode);
     EXPECT_EQ("15", g.day);
     EXPECT_EQ("", g.year);

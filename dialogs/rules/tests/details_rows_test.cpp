@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "reply_builder.h"
+#include "protocol/tests/reply_builder.h"
 #include "resources/brellmark/resource.h"
 
 namespace rules {
 namespace {
 
-using testing::Bytes;
-using testing::Item;
-using testing::Reply;
+using proto::testing::Bytes;
+using proto::testing::Item;
+using proto::testing::Reply;
 
 std::vector<DetailsRow> RowsOf(const std::vector<Item>& items) {
     const auto d = Reply(items);
-    return DetailsRows(d.data(), d.size());
+    return DetailsRows(proto::DecodeStatusReply(d.data(), d.size()));
 }
 
 const DetailsRow kNone3[] = {
@@ -135,14 +135,15 @@ TEST(DetailsRows, TextsAreCutNeverOverrun) {
     const std::string longName(200, 'n');
     auto d = Reply({{1, longName}, {9, std::string("wg\0junk", 7)}, {38, "model-abc", 250}});
     // The last item claims 250 bytes but the datagram ends after 9.
-    const auto rows = DetailsRows(d.data(), d.size());
+    const auto rows = DetailsRows(proto::DecodeStatusReply(d.data(), d.size()));
     EXPECT_EQ(std::string(kDetailsTextLimit, 'n'), rows[0].value);
     EXPECT_EQ("wg", rows[1].value);
     EXPECT_EQ((DetailsRow{IDS_DET_DISK_MODEL, "model-abc", 0}), rows.back());
 
     // A MAC item cut by the end of the datagram.
     d = Reply({{12, Bytes({0xAB, 0xCD}), 6}});
-    EXPECT_EQ("AB-CD-00-00-00-00", DetailsRows(d.data(), d.size())[3].value);
+    EXPECT_EQ("AB-CD-00-00-00-00",
+              DetailsRows(proto::DecodeStatusReply(d.data(), d.size()))[3].value);
 }
 
 }  // namespace

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "protocol/packet.h"
-#include "reply_builder.h"
+#include "protocol/tests/reply_builder.h"
 
 namespace rules {
 namespace {
 
-using testing::WireItems;
+using proto::testing::WireItems;
 
 std::string Fixed16(const std::string& text) {
     std::string s = text.substr(0, 16);

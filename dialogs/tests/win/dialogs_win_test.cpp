@@ -13,16 +13,16 @@
 #include <thread>
 #include <vector>
 
-#include "dialogs/rules/tests/reply_builder.h"
 #include "dialogs/win/admin_login.h"
 #include "dialogs/win/basic_config.h"
 #include "dialogs/win/details.h"
+#include "protocol/tests/reply_builder.h"
 #include "resources/brellmark/resource.h"
 
 namespace {
 
-using rules::testing::Bytes;
-using rules::testing::Item;
+using proto::testing::Bytes;
+using proto::testing::Item;
 
 constexpr DWORD Ip(int a, int b, int c, int d) {
     return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
@@ -638,7 +638,8 @@ DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
     DetailsView v;
     RunDriven(
         [&] {
-            CDetails dlg(nullptr, reply.data(), reply.size());
+            const proto::StatusReply status = proto::DecodeStatusReply(reply.data(), reply.size());
+            CDetails dlg(nullptr, status);
             return dlg.DoModal();
         },
         L"Details",
@@ -664,7 +665,7 @@ DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
 
 TEST_F(DialogsWinTest, DetailsOfAStorageServerWithoutAddressOrDisks) {
     using namespace proto;
-    const auto reply = rules::testing::Reply({
+    const auto reply = proto::testing::Reply({
         {TAG_SERVER_NAME, "NAS-2"},
         {TAG_WORKGROUP, "HOME"},
         {TAG_VERSION, Bytes({0x21, 0xFE})},
@@ -696,7 +697,7 @@ TEST_F(DialogsWinTest, DetailsOfAStorageServerWithoutAddressOrDisks) {
 TEST_F(DialogsWinTest, DetailsOfARouterWithOverLongTextsAndADisk) {
     using namespace proto;
     const std::string name(255, 'N');
-    const auto reply = rules::testing::Reply({
+    const auto reply = proto::testing::Reply({
         {TAG_SERVER_NAME, name},
         {TAG_WORKGROUP, std::string(200, 'W')},
         {TAG_VERSION, Bytes({0x21, 0x03})},

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/server_socket.h"
+#include "protocol/win/server_socket.h"
 
 namespace {
 
@@ -46,7 +46,10 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Receives WM_SERVER_REPLY blocks and keeps them until the test frees them.
+// The message the socket posts its blocks with.
+constexpr UINT kReplyMessage = WM_APP + 7;
+
+// Receives the reply blocks and keeps them until the test frees them.
 struct Collector {
     CServerSocket* socket = nullptr;
     std::vector<proto::ReplyBlock*> blocks;
@@ -59,7 +62,7 @@ constexpr UINT_PTR kPollTimer = 2;  // re-checks the condition while nothing arr
 LRESULT CALLBACK TestWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (g_collector.socket && g_collector.socket->HandleMessage(msg, wParam, lParam))
         return 0;
-    if (msg == proto::WM_SERVER_REPLY) {
+    if (msg == kReplyMessage) {
         g_collector.blocks.push_back(reinterpret_cast<proto::ReplyBlock*>(lParam));
         return 0;
     }
@@ -90,7 +93,8 @@ protected:
         window_ = CreateWindowExW(0, wc.lpszClassName, L"socket test", WS_OVERLAPPEDWINDOW, 0, 0,
                                   100, 100, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_NE(window_, nullptr);
-        ASSERT_EQ(socket_.Create(window_), 1) << "bind to 8097 failed: " << WSAGetLastError();
+        ASSERT_EQ(socket_.Create(window_, kReplyMessage), 1)
+            << "bind to 8097 failed: " << WSAGetLastError();
         g_collector = Collector{&socket_, {}};
     }
 

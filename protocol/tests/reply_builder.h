@@ -1,4 +1,5 @@
-// Builds reply datagrams for the tests: a zero header and a run of items.
+// Builds reply datagrams for the tests: a header (zero unless given) and a
+// run of items.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 
 #include "protocol/packet.h"
 
-namespace rules::testing {
+namespace proto::testing {
 
 struct Item {
     uint8_t tag;
@@ -22,8 +23,10 @@ inline std::string Bytes(std::initializer_list<int> b) {
     return s;
 }
 
-inline std::vector<uint8_t> Reply(const std::vector<Item>& items) {
+inline std::vector<uint8_t> Reply(const std::vector<Item>& items,
+                                  const proto::PacketHeader& header = {}) {
     std::vector<uint8_t> d(16, 0);
+    header.Encode(d.data());
     for (const Item& it : items) {
         d.push_back(it.tag);
         d.push_back(static_cast<uint8_t>(
@@ -39,4 +42,4 @@ inline std::string WireItems(const proto::CommandBuffer& buffer) {
     return std::string(d.begin() + 16, d.end());
 }
 
-}  // namespace rules::testing
+}  // namespace proto::testing

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "protocol/server_socket.h"
+#include "protocol/win/server_socket.h"
 
 namespace {
 

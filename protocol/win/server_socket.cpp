@@ -1,4 +1,4 @@
-#include "protocol/server_socket.h"
+#include "protocol/win/server_socket.h"
 
 #include <cstdlib>
 
@@ -6,9 +6,10 @@ CServerSocket::~CServerSocket() {
     Close();
 }
 
-int CServerSocket::Create(HWND window, uint16_t localPort) {
+int CServerSocket::Create(HWND window, UINT message, uint16_t localPort) {
     Close();
     notifyWindow = window;
+    replyMessage = message;
     port = localPort;
     GetLocalAddresses(localAddrs, 10, &localCount);
 
@@ -97,7 +98,7 @@ void CServerSocket::OnNotify(WPARAM wParam, LPARAM lParam) {
         if (block == nullptr)
             continue;
         proto::FillReplyBlock(block, ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
-        if (!PostMessageW(notifyWindow, proto::WM_SERVER_REPLY, 0, reinterpret_cast<LPARAM>(block)))
+        if (!PostMessageW(notifyWindow, replyMessage, 0, reinterpret_cast<LPARAM>(block)))
             FreeReplyBlock(block);
     }
 }

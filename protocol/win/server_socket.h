@@ -1,7 +1,7 @@
 // The program's one UDP socket: port 8097 on all addresses, broadcasting on,
 // every request to 255.255.255.255:8097. Datagrams that pass the receive
-// filter are posted to the notify window as WM_SERVER_REPLY with a heap
-// ReplyBlock that the receiver frees with FreeReplyBlock.
+// filter are posted to the notify window as the caller's reply message with a
+// heap ReplyBlock in lParam that the receiver frees with FreeReplyBlock.
 #pragma once
 
 #include <windows.h>
@@ -40,9 +40,10 @@ public:
     CServerSocket& operator=(const CServerSocket&) = delete;
 
     // Fills the local addresses, binds port 8097, switches broadcasting on and
-    // asks for read notifications to `notifyWindow`. Returns 1 on success.
-    // Windows Sockets must have been started by the caller.
-    int Create(HWND notifyWindow, uint16_t port = proto::kPort);
+    // asks for read notifications to `notifyWindow`, which receives each
+    // datagram as `replyMessage`. Returns 1 on success. Windows Sockets must
+    // have been started by the caller.
+    int Create(HWND notifyWindow, UINT replyMessage, uint16_t port = proto::kPort);
     void Close();
 
     // Sends a packed datagram to 255.255.255.255:port. Errors are ignored.
@@ -63,6 +64,7 @@ public:
     static void FreeReplyBlock(proto::ReplyBlock* block);
 
     HWND notifyWindow = nullptr;
+    UINT replyMessage = 0;
     int port = proto::kPort;
     int localCount = 0;
     uint32_t localAddrs[10] = {};
