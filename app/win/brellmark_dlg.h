@@ -11,6 +11,7 @@
 #include "import/win/import_session.h"
 #include "protocol/server_socket.h"
 #include "ui/dialog.h"
+#include "wake/win/wake_session.h"
 
 class CBrellmarkDlg : public ui::Dialog, public app::MainView {
 public:
@@ -55,6 +56,7 @@ public:
     uint32_t LoadAskSetup() override;
     void SaveAskSetup(uint32_t value) override;
     void SelectRow(int row) override;
+    void ServerListed(const proto::ServerInfo& server) override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -89,6 +91,7 @@ private:
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
     std::unique_ptr<ImportSession> import_;
+    std::unique_ptr<CWakeSession> wake_;
     HWND list_ = nullptr;
     HWND busyAnim_ = nullptr;
     HICON icon_ = nullptr;
