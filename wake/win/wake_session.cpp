@@ -61,9 +61,9 @@ bool RegistryRecordStore::Write(const std::string& name, const std::string& valu
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kServersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    const LONG r = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(value.c_str()),
-                                  static_cast<DWORD>(value.size() + 1));
+    const LONG r =
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
     RegCloseKey(key);
     return r == ERROR_SUCCESS;
 }

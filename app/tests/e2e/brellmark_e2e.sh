@@ -24,6 +24,8 @@
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
 #         the discovery report (screenshot)
+#   wake    a server listed, put to sleep, woken from "Wake Up a Server" and
+#         listed again; the virtual NAS logs the magic packets (wake port 9)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -111,6 +113,13 @@ subnets)
         "$tmp/vnas-routed.log" --bind 10.79.1.5
     export TAVIX_VNAS_LOG_SECOND=$tmp/vnas-second.log TAVIX_VNAS_LOG_ROUTED=$tmp/vnas-routed.log
     filter='DiscoveryTest.*'
+    ;;
+wake)
+    harness_start_vnas "$here/wake-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl" \
+        --wake-port 9
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    filter='WakeTest.*'
     ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac
