@@ -112,6 +112,7 @@ void ServerMemory::Load() {
     servers_.clear();
     changed_.clear();
     dropped_.clear();
+    stored_.clear();
     std::vector<std::string> invalid;
     for (const auto& [key, value] : store_.ReadAll()) {
         RememberedServer s;
@@ -131,6 +132,8 @@ void ServerMemory::Load() {
     }
     for (const std::string& key : invalid)
         store_.Remove(key);
+    for (const RememberedServer& s : servers_)
+        stored_.insert(RecordKey(s.mac));
 }
 
 const RememberedServer* ServerMemory::Find(const Mac& mac) const {
@@ -142,7 +145,9 @@ const RememberedServer* ServerMemory::Find(const Mac& mac) const {
 
 void ServerMemory::Drop(const std::string& key) {
     std::erase(changed_, key);
-    if (std::find(dropped_.begin(), dropped_.end(), key) == dropped_.end())
+    // One that came and went within a burst was never written.
+    if (stored_.count(key) != 0 &&
+        std::find(dropped_.begin(), dropped_.end(), key) == dropped_.end())
         dropped_.push_back(key);
 }
 
@@ -177,17 +182,20 @@ bool ServerMemory::Forget(const Mac& mac) {
     const std::string key = RecordKey(mac);
     std::erase(changed_, key);
     std::erase(dropped_, key);
+    stored_.erase(key);
     store_.Remove(key);
     return true;
 }
 
 void ServerMemory::Save() {
-    for (const std::string& key : dropped_)
+    for (const std::string& key : dropped_) {
         store_.Remove(key);
+        stored_.erase(key);
+    }
     for (const std::string& key : changed_)
         for (const RememberedServer& s : servers_)
-            if (RecordKey(s.mac) == key)
-                store_.Write(key, RecordValue(s));
+            if (RecordKey(s.mac) == key && store_.Write(key, RecordValue(s)))
+                stored_.insert(key);
     changed_.clear();
     dropped_.clear();
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,6 +86,7 @@ private:
     std::vector<RememberedServer> servers_;
     std::vector<std::string> changed_;  // keys to write at Save
     std::vector<std::string> dropped_;  // keys to remove at Save
+    std::set<std::string> stored_;      // keys the store holds
 };
 
 }  // namespace wake

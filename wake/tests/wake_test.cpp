@@ -15,14 +15,19 @@ const Mac kMac = {0x00, 0x11, 0x32, 0xaa, 0xbb, 0x01};
 class MapStore : public RecordStore {
 public:
     std::map<std::string, std::string> values;
+    int writes = 0, removes = 0;
     std::vector<std::pair<std::string, std::string>> ReadAll() override {
         return {values.begin(), values.end()};
     }
     bool Write(const std::string& key, const std::string& value) override {
         values[key] = value;
+        ++writes;
         return true;
     }
-    bool Remove(const std::string& key) override { return values.erase(key) != 0; }
+    bool Remove(const std::string& key) override {
+        ++removes;
+        return values.erase(key) != 0;
+    }
 };
 
 Mac MacOf(int n) {
@@ -106,6 +111,18 @@ TEST(WakeMemory, LoadKeepsTheValidMostRecentAndBoundsTheList) {
     const auto offered = memory.NotListed({kMac, MacOf(298)});
     ASSERT_EQ(offered.size(), kMaxRemembered - 3);
     EXPECT_EQ(offered.front().name, "S297");
+
+    // A burst of new servers costs one write for each that stays and a
+    // removal only for those the store held.
+    MapStore fresh;
+    ServerMemory burst(fresh);
+    burst.Load();
+    for (int i = 0; i < 1000; ++i)
+        burst.Remember(MacOf(i), "B" + std::to_string(i), 0x0A4D0005, 5000);
+    burst.Save();
+    EXPECT_EQ(fresh.writes, static_cast<int>(kMaxRemembered));
+    EXPECT_EQ(fresh.removes, 0);
+    EXPECT_EQ(fresh.values.count(RecordKey(MacOf(999))), 1u);
 }
 
 TEST(WakePacket, MagicPacketAndItsDestinations) {
