@@ -33,8 +33,12 @@ protected:
                    ? record
                    : record.substr(0, a) + record.substr(b);
     }
-    HWND OpenWake() {
-        PostMessageW(main, WM_SYSCOMMAND, IDM_WAKE_UP, 0);
+    // From the system menu, or from the list's menu.
+    HWND OpenWake(bool listMenu = false) {
+        if (listMenu)
+            PostMessageW(main, WM_COMMAND, ID_WAKE_UP, 0);
+        else
+            PostMessageW(main, WM_SYSCOMMAND, IDM_WAKE_UP, 0);
         return WaitDialog(kWakeCaption);
     }
     static void Key(HWND w, WPARAM key) {
@@ -125,7 +129,7 @@ TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
     // Another server asleep: offered, then forgotten by the Delete key, in
     // the registry too; Escape closes the dialog.
     SleepAndRefresh("OTHER-1", 1);
-    dlg = OpenWake();
+    dlg = OpenWake(true);
     ASSERT_NE(dlg, nullptr);
     rows = GetDlgItem(dlg, IDC_WAKE_LIST);
     ASSERT_EQ(Rows(rows, 1), (std::vector<Row>{Row{L"OTHER-1"}}));
