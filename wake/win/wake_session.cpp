@@ -25,32 +25,33 @@ std::vector<std::pair<std::string, std::string>> RegistryRecordStore::ReadAll() 
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                      nullptr, nullptr, nullptr);
     std::string name(maxName * 2 + 2, '\0');
-    // A value longer than any record is read no further: it is refused.
-    std::string data(wake::kMaxRecordLength + 2, '\0');
     for (DWORD i = 0;; ++i) {
+        // The name, type and size first: a value longer than any record is
+        // not read at all, and refused.
         DWORD nameLen = static_cast<DWORD>(name.size());
-        DWORD dataLen = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        const LONG r = RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type,
-                                     reinterpret_cast<BYTE*>(data.data()), &dataLen);
+        DWORD type = 0, size = 0;
+        const LONG r = RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, nullptr, &size);
         if (r == ERROR_NO_MORE_ITEMS)
             break;
-        if (r == ERROR_MORE_DATA && nameLen < name.size()) {
-            // The name fits, the value does not: too long to be a record.
-            out.emplace_back(std::string(name.data(), nameLen), std::string(data.size(), '?'));
-            continue;
-        }
         if (r != ERROR_SUCCESS)
             continue;
-        std::string value;
-        if (type == REG_SZ) {
-            value.assign(data.data(), dataLen);
-            while (!value.empty() && value.back() == '\0')
-                value.pop_back();
-        } else {
-            value = "?";  // not text: refused
+        const std::string valueName(name.data(), nameLen);
+        // Refused unless read below. (The size asked of the ANSI function
+        // may count wide characters: the buffer has the last word.)
+        std::string value = "?";
+        if (type == REG_SZ && size > 2 * (wake::kMaxRecordLength + 2)) {
+            value.assign(wake::kMaxRecordLength + 1, '?');
+        } else if (type == REG_SZ) {
+            char data[wake::kMaxRecordLength + 2] = {};
+            DWORD dataLen = sizeof data - 1;
+            const LONG q = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+                                            reinterpret_cast<BYTE*>(data), &dataLen);
+            if (q == ERROR_MORE_DATA)
+                value.assign(wake::kMaxRecordLength + 1, '?');
+            else if (q == ERROR_SUCCESS && type == REG_SZ)
+                value.assign(data, strnlen(data, dataLen));
         }
-        out.emplace_back(std::string(name.data(), nameLen), value);
+        out.emplace_back(valueName, value);
     }
     RegCloseKey(key);
     return out;

@@ -133,6 +133,16 @@ if [ "$scenario" = prompt ]; then
     reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v Name /d 'Tavix Test Network'
     reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v ProviderPath /d "$(winpath "$provider")"
 fi
+if [ "$scenario" = wake ]; then
+    # Remembered from an earlier run: one valid record and three that must
+    # not be trusted (a bad time, too long, not text).
+    key='HKCU\Software\Kivo\Servers'
+    seed() { harness_in_client wine reg add "$key" "$@" /f >/dev/null 2>&1 || harness_die "reg add $*"; }
+    seed /v 001132cc00aa /d '1;10.77.5.10;1700000000;GHOST-1'
+    seed /v 001132cc00b1 /d '1;10.77.5.11;soon;BAD-TIME'
+    seed /v 001132cc00b2 /d "1;10.77.5.12;1700000000;$(printf 'L%.0s' {1..120})"
+    seed /v 001132cc00b3 /t REG_DWORD /d 7
+fi
 export TAVIX_BRELLMARK=$brellmark TAVIX_VNAS_LOG=$tmp/vnas.log TAVIX_OUT=$outdir
 mkdir -p "$outdir"
 started=$SECONDS

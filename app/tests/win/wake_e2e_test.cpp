@@ -64,10 +64,18 @@ protected:
 
 TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
     WaitListed(2);
-    // Everyone remembered is listed: nothing to wake.
+    // Of the records an earlier run left, the valid one is offered; the
+    // others were never trusted and are gone from the registry.
     HWND dlg = OpenWake();
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(RowCount(GetDlgItem(dlg, IDC_WAKE_LIST)), 0);
+    EXPECT_EQ(Rows(GetDlgItem(dlg, IDC_WAKE_LIST), 3),
+              (std::vector<Row>{Row{L"GHOST-1", L"00:11:32:cc:00:aa", L"10.77.5.10"}}));
+    for (const char* bad : {"001132cc00b1", "001132cc00b2", "001132cc00b3"})
+        EXPECT_EQ(Record(bad), "") << bad;
+    // Forgotten by its button: none left to wake.
+    Press(dlg, IDC_WAKE_FORGET);
+    EXPECT_TRUE(WaitFor([&] { return RowCount(GetDlgItem(dlg, IDC_WAKE_LIST)) == 0; }, 5000));
+    EXPECT_EQ(Record("001132cc00aa"), "");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDOK)));
     EXPECT_TRUE(Contains(StaticTexts(dlg),
                          L"Every server listed before answers now: there is "
