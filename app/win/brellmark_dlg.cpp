@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "dialogs/win/about_dlg.h"
@@ -106,16 +105,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd());
     import_ = std::make_unique<ImportSession>(hwnd(), model_);
-    wake_ = std::make_unique<CWakeSession>(
-        hwnd(),
-        [this] {
-            std::vector<wake::Mac> listed;
-            std::lock_guard<std::mutex> guard(model_.servers().Lock());
-            for (int i = 0; i < model_.servers().Count(); ++i)
-                std::copy_n(model_.servers().At(i)->id, 6, listed.emplace_back().begin());
-            return listed;
-        },
-        [this] { model_.StartDiscovery(); });
+    wake_ = std::make_unique<CWakeSession>(hwnd(), model_);
 
     // The stored "don't ask" is read (the key made when missing) before the
     // first status reply can open the prompt.

@@ -6,11 +6,10 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "protocol/exchange.h"
+#include "app/main_model.h"
 #include "wake/wake_flow.h"
 
 // One REG_SZ value per server under HKCU\Software\Kivo\Servers.
@@ -23,10 +22,7 @@ public:
 
 class CWakeSession : public wake::WakeView {
 public:
-    // `listed` gives the hardware addresses of the servers listed now,
-    // `rediscover` starts a discovery.
-    CWakeSession(HWND window, std::function<std::vector<wake::Mac>()> listed,
-                 std::function<void()> rediscover);
+    CWakeSession(HWND window, app::MainModel& model);
 
     void OnServerListed(const proto::ServerInfo& server);
     // "Wake &Up...": the dialog, then the packet.
@@ -41,7 +37,7 @@ public:
     int SendWake(const std::vector<uint8_t>& packet, uint32_t destination) override;
     void StartTimer(int id, unsigned ms) override;
     void StopTimer(int id) override;
-    void Rediscover() override { rediscover_(); }
+    void Rediscover() override { model_.StartDiscovery(); }
     void ShowWakeResult(bool answered, const std::string& name) override;
     int64_t Now() override;
 
@@ -50,10 +46,11 @@ private:
     // reply that brought it.
     static constexpr int TIMER_WAKE_SHOW = 113;
     void Message(UINT textId, const std::string& name, UINT captionId, UINT icon);
+    // The hardware addresses of the servers listed now.
+    std::vector<wake::Mac> Listed();
 
     HWND window_;
-    std::function<std::vector<wake::Mac>()> listed_;
-    std::function<void()> rediscover_;
+    app::MainModel& model_;
     RegistryRecordStore store_;
     wake::ServerMemory memory_;
     wake::WakeFlow flow_;
