@@ -134,9 +134,30 @@ TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
                        L"seconds to spin up."));
     WaitListed(2);
 
-    // Another server asleep: offered, then forgotten by the Delete key, in
-    // the registry too; Escape closes the dialog.
+    // Another server, slow to wake: the new discovery finds nothing and the
+    // user is told to wait for its disks.
     SleepAndRefresh("OTHER-1", 1);
+    dlg = OpenWake(true);
+    ASSERT_NE(dlg, nullptr);
+    rows = GetDlgItem(dlg, IDC_WAKE_LIST);
+    ASSERT_EQ(Rows(rows, 1), (std::vector<Row>{Row{L"OTHER-1"}}));
+    Press(dlg, IDOK);
+    ASSERT_TRUE(Gone(dlg));
+    ASSERT_GE(WaitLine(from,
+                       [](const std::string& l) {
+                           return l.rfind("event wake server=\"OTHER-1\" seconds=60", 0) == 0;
+                       }),
+              0);
+    PostMessageW(main, WM_TIMER, 110 /*TIMER_WAKE_WAIT*/, 0);
+    PostMessageW(main, WM_TIMER, 111 /*TIMER_WAKE_ANSWER*/, 0);
+    EXPECT_TRUE(Answer(L"Warning",
+                       L"OTHER-1 has not answered yet. Its disks may need up to 60 seconds to "
+                       L"spin up: press Refresh then. If it still does not answer, check that "
+                       L"its wake-on-LAN is enabled."));
+    WaitListed(1);
+
+    // Forgotten by the Delete key, in the registry too; Escape closes the
+    // dialog.
     dlg = OpenWake(true);
     ASSERT_NE(dlg, nullptr);
     rows = GetDlgItem(dlg, IDC_WAKE_LIST);
