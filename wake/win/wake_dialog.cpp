@@ -30,10 +30,10 @@ BOOL CWakeUp::OnInitDialog() {
     const struct {
         UINT text;
         int width;
-    } columns[] = {{IDS_WAKE_COL_NAME, 110},
+    } columns[] = {{IDS_WAKE_COL_NAME, 95},
                    {IDS_WAKE_COL_MAC, 115},
-                   {IDS_WAKE_COL_ADDRESS, 95},
-                   {IDS_WAKE_COL_SEEN, 110}};
+                   {IDS_WAKE_COL_ADDRESS, 105},
+                   {IDS_WAKE_COL_SEEN, 112}};
     for (int i = 0; i < 4; ++i) {
         std::wstring text = ui::LoadText(columns[i].text);
         LVCOLUMNW col = {};

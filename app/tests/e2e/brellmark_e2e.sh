@@ -25,7 +25,8 @@
 #         in the client's hosts file): every adapter asked, Find by Address,
 #         the discovery report (screenshot)
 #   wake    a server listed, put to sleep, woken from "Wake Up a Server" and
-#         listed again; the virtual NAS logs the magic packets (wake port 9)
+#         listed again; the virtual NAS logs the magic packets (wake port 9);
+#         records of an earlier run seeded in the registry (screenshot)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -154,7 +155,7 @@ harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit co
 for bmp in "$outdir/brellmark-main.bmp" "$outdir/import-result.bmp" \
     "$outdir/wizard-welcome.bmp" "$outdir/wizard-applying.bmp" \
     "$outdir/wizard-prompt.bmp" "$outdir/wizard-finish.bmp" \
-    "$outdir/discovery-report.bmp"; do
+    "$outdir/discovery-report.bmp" "$outdir/wake-up.bmp"; do
     [ -f "$bmp" ] || continue
     convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp" &&
         harness_log "screenshot: ${bmp%.bmp}.png"

@@ -97,6 +97,11 @@ TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
     ASSERT_EQ(offered.size(), 1u);
     EXPECT_EQ(offered[0], (Row{L"WAKE-1", L"00:11:32:cc:00:01", L"10.77.5.1"}));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDOK)));
+    const std::wstring out = Env(L"TAVIX_OUT");
+    if (!out.empty()) {
+        Settle(300);
+        EXPECT_TRUE(SaveScreenshot(dlg, WinePath(out + L"/wake-up.bmp")));
+    }
     // Enter in the list wakes the highlighted server.
     const size_t from = Log().size();
     Key(rows, VK_RETURN);
