@@ -165,6 +165,7 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
         std::lock_guard<std::mutex> guard(servers_.Lock());
         added->seq = 3;
     }
+    view_.ServerListed(rec.info);
     return 1;
 }
 

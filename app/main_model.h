@@ -104,6 +104,8 @@ public:
     virtual void SaveAskSetup(uint32_t /*value*/) {}
     // Shows `row` as the selected row of the list.
     virtual void SelectRow(int /*row*/) {}
+    // A server the discovery has just listed (remembered for waking it).
+    virtual void ServerListed(const proto::ServerInfo& /*server*/) {}
 };
 
 class MainModel : public accounts::LineSender {

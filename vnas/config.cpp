@@ -371,6 +371,21 @@ const std::map<std::string, Setter>& ServerKeys() {
              s.restartSeconds = static_cast<int>(n);
              return std::string();
          }},
+        {"sleeping",
+         [](ServerConfig& s, const std::string& v) {
+             if (v != "yes" && v != "no")
+                 return "expected yes or no, not '" + v + "'";
+             s.sleeping = v == "yes";
+             return std::string();
+         }},
+        {"wake_seconds",
+         [](ServerConfig& s, const std::string& v) {
+             long n = 0;
+             if (!ParseInt(v, 0, 3600, &n))
+                 return "bad number '" + v + "' (expected 0 to 3600)";
+             s.wakeSeconds = static_cast<int>(n);
+             return std::string();
+         }},
         {"format_seconds",
          [](ServerConfig& s, const std::string& v) {
              long n = 0;

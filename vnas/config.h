@@ -66,6 +66,8 @@ struct ServerConfig {
 
     std::optional<int> setConfigReply = 0;  // status of the CMD_SET_CONFIG reply; none: silent
     int restartSeconds = 3;
+    bool sleeping = false;                // asleep from the start: silent until its magic packet
+    int wakeSeconds = 3;                  // from the magic packet to its first answer
     int formatSeconds = 10;               // a simulated disk initialisation takes this long
     std::optional<std::string> encoding;  // last TAG_ENCODING written by the wizard
 };

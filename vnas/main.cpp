@@ -26,6 +26,7 @@ const char kUsage[] =
     "  --control PATH           create a FIFO at PATH that takes control lines\n"
     "  --log FILE               log every datagram received and sent, one line each\n"
     "  --reply-gap-us N         pause N microseconds between datagrams sent (default 0)\n"
+    "  --wake-port N            also listen for wake-on-LAN magic packets on port N (9)\n"
     "  --check                  only read CONFIG-FILE, print a summary and exit\n"
     "  --help                   show this text\n"
     "\n"
@@ -77,13 +78,19 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--check") {
             checkOnly = true;
-        } else if (a == "--port" || a == "--prefix-len" || a == "--reply-gap-us") {
+        } else if (a == "--port" || a == "--prefix-len" || a == "--reply-gap-us" ||
+                   a == "--wake-port") {
             const char* v = value(a.c_str());
-            const long hi = a == "--port" ? 65535 : a == "--prefix-len" ? 32 : 1000000;
-            if (v == nullptr || !ParseCount(v, a == "--prefix-len" ? 1 : 0, hi, &n))
-                return Fail(a + " needs a number from " + (a == "--prefix-len" ? "1" : "0") +
-                                " to " + std::to_string(hi),
-                            2);
+            const long hi = a == "--port" || a == "--wake-port" ? 65535
+                            : a == "--prefix-len"               ? 32
+                                                                : 1000000;
+            const long lo = a == "--prefix-len" || a == "--wake-port" ? 1 : 0;
+            if (v == nullptr || !ParseCount(v, lo, hi, &n))
+                return Fail(
+                    a + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi),
+                    2);
+            if (a == "--wake-port")
+                opt.wakePort = static_cast<uint16_t>(n);
             if (a == "--port")
                 opt.port = static_cast<uint16_t>(n);
             if (a == "--prefix-len")

@@ -192,6 +192,20 @@ bool NetServer::Start(std::string* error) {
     getsockname(sock_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
 
+    if (opt_.wakePort != 0) {
+        wakeSock_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in w{};
+        w.sin_family = AF_INET;
+        w.sin_port = htons(opt_.wakePort);
+        w.sin_addr.s_addr = htonl(opt_.bindAddress);
+        if (wakeSock_ < 0 || setsockopt(wakeSock_, IPPROTO_IP, IP_PKTINFO, &one, sizeof one) != 0 ||
+            bind(wakeSock_, reinterpret_cast<sockaddr*>(&w), sizeof w) != 0) {
+            *error =
+                "cannot bind the wake port " + std::to_string(opt_.wakePort) + ": " + Errno(errno);
+            return false;
+        }
+    }
+
     if (!opt_.controlPath.empty()) {
         struct stat st {};
         if (lstat(opt_.controlPath.c_str(), &st) == 0) {
@@ -229,6 +243,9 @@ void NetServer::Cleanup() {
     if (sock_ >= 0)
         close(sock_);
     sock_ = -1;
+    if (wakeSock_ >= 0)
+        close(wakeSock_);
+    wakeSock_ = -1;
     if (!added_.empty()) {
         std::vector<std::string> cmds;
         for (uint32_t a : added_)
@@ -346,34 +363,70 @@ void NetServer::Apply(Effects fx) {
         stop_ = true;
 }
 
+namespace {
+
+// One datagram from `fd` with its sender and its destination address (0
+// when not known); -1 when none waits.
+ssize_t ReceiveFrom(int fd, std::vector<uint8_t>& buf, Endpoint* src, uint32_t* dst) {
+    sockaddr_in from{};
+    iovec iov{buf.data(), buf.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo)) + 64] = {};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd, &msg, 0);
+    if (n < 0)
+        return n;
+    *dst = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            *dst = ntohl(info.ipi_addr.s_addr);
+        }
+    }
+    *src = Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+    return n;
+}
+
+}  // namespace
+
 void NetServer::Receive() {
     static thread_local std::vector<uint8_t> buf(65536);
     for (int i = 0; i < kMaxReceivesPerTurn; ++i) {
-        sockaddr_in from{};
-        iovec iov{buf.data(), buf.size()};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo)) + 64] = {};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = recvmsg(sock_, &msg, 0);
+        Endpoint src, dst{0, port_};
+        const ssize_t n = ReceiveFrom(sock_, buf, &src, &dst.address);
         if (n < 0)
             return;  // EAGAIN or a transient error: back to poll
-        Endpoint dst{0, port_};
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                in_pktinfo info{};
-                std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                dst.address = ntohl(info.ipi_addr.s_addr);
-            }
-        }
-        const Endpoint src{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
         const std::size_t len = static_cast<std::size_t>(n);
         Log("rx " + DescribeDatagram(src, dst, buf.data(), len));
         Apply(sim_.Handle(src, buf.data(), len));
+        SendQueued();
+    }
+}
+
+void NetServer::ReceiveWake() {
+    static thread_local std::vector<uint8_t> buf(65536);
+    for (int i = 0; i < kMaxReceivesPerTurn; ++i) {
+        Endpoint src, dst{0, opt_.wakePort};
+        const ssize_t n = ReceiveFrom(wakeSock_, buf, &src, &dst.address);
+        if (n < 0)
+            return;
+        const std::size_t len = static_cast<std::size_t>(n);
+        static const char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (std::size_t k = 0; k < len; ++k) {
+            hex += kHex[buf[k] >> 4];
+            hex += kHex[buf[k] & 15];
+        }
+        Log("rx-wake src=" + proto::FormatIPv4(src.address) + ":" + std::to_string(src.port) +
+            " dst=" + proto::FormatIPv4(dst.address) + ":" + std::to_string(dst.port) +
+            " len=" + std::to_string(len) + " bytes=" + hex);
+        Apply(sim_.Wake(src, buf.data(), len));
         SendQueued();
     }
 }
@@ -408,7 +461,7 @@ int NetServer::Run() {
             waitUs = std::min(waitUs, restart * 1000);
         if (!queue_.empty() && opt_.replyGapUs > 0)
             waitUs = std::clamp<int64_t>(nextSendUs_ - NowUs(), 0, waitUs);
-        pollfd fds[3] = {};
+        pollfd fds[4] = {};
         fds[0].fd = sock_;
         fds[0].events = POLLIN;
         if (!queue_.empty() && opt_.replyGapUs <= 0)
@@ -417,9 +470,11 @@ int NetServer::Run() {
         fds[1].events = POLLIN;
         fds[2].fd = controlFd_;  // -1 when there is no FIFO: poll skips it
         fds[2].events = POLLIN;
+        fds[3].fd = wakeSock_;  // -1 without a wake port
+        fds[3].events = POLLIN;
         const timespec timeout{static_cast<time_t>(waitUs / 1000000),
                                static_cast<long>(waitUs % 1000000) * 1000};
-        const int ready = ppoll(fds, 3, &timeout, nullptr);
+        const int ready = ppoll(fds, 4, &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
             Log("event poll-error " + Errno(errno));
             break;
@@ -431,6 +486,8 @@ int NetServer::Run() {
                 Receive();
             if (fds[2].revents & POLLIN)
                 ReadControl();
+            if (fds[3].revents & POLLIN)
+                ReceiveWake();
         }
         Apply(sim_.Tick());
         SendQueued();

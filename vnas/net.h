@@ -20,7 +20,8 @@ struct NetOptions {
     int prefixLength = 24;     // of the addresses added there
     std::string controlPath;   // FIFO for control lines
     std::string logPath;
-    int replyGapUs = 0;  // pause between two datagrams sent
+    int replyGapUs = 0;     // pause between two datagrams sent
+    uint16_t wakePort = 0;  // wake-on-LAN port listened on (9); 0 = none
 };
 
 class NetServer {
@@ -45,6 +46,9 @@ public:
 
 private:
     void Receive();
+    // Magic packets on the wake port: logged byte for byte, then to the
+    // simulator.
+    void ReceiveWake();
     void ReadControl();
     void Apply(Effects fx);
     void SendQueued();
@@ -59,6 +63,7 @@ private:
     Simulator& sim_;
     NetOptions opt_;
     int sock_ = -1;
+    int wakeSock_ = -1;
     int wake_[2] = {-1, -1};
     int controlFd_ = -1;
     int controlKeep_ = -1;  // our own writer, so the FIFO never reports hang-up

@@ -161,6 +161,10 @@ Simulator::Simulator(std::vector<ServerConfig> servers, Clock* clock) : clock_(c
     for (std::size_t i = 0; i < servers_.size(); ++i)
         byMac_.emplace(MacKey(servers_[i].cfg.mac.data()), i);
     IndexAddresses();
+    Effects ignored;
+    for (std::size_t i = 0; i < servers_.size(); ++i)
+        if (servers_[i].cfg.sleeping)
+            Sleep(static_cast<int>(i), &ignored);
 }
 
 std::vector<uint32_t> Simulator::ActiveAddresses() const {
@@ -685,6 +689,62 @@ void Simulator::BeginRestart(int index, int seconds, Effects* fx) {
                          " seconds=" + std::to_string(seconds));
 }
 
+void Simulator::Sleep(int index, Effects* fx) {
+    ServerState& s = servers_[static_cast<std::size_t>(index)];
+    if (!s.restarting)
+        ++restarting_;
+    s.restarting = true;
+    s.asleep = true;
+    fx->events.push_back("sleep " + Label(index) + " address=" + FormatAddress(s.active));
+}
+
+bool ReadMagicPacket(const uint8_t* data, std::size_t length, Mac* mac) {
+    constexpr std::size_t kSize = 6 + 16 * 6;
+    if (data == nullptr)
+        return false;
+    for (std::size_t at = 0; at + kSize <= length; ++at) {
+        const uint8_t* p = data + at;
+        if (!std::all_of(p, p + 6, [](uint8_t b) { return b == 0xFF; }))
+            continue;
+        bool same = true;
+        for (int k = 1; k < 16 && same; ++k)
+            same = std::memcmp(p + 6, p + 6 + 6 * k, 6) == 0;
+        if (same) {
+            std::memcpy(mac->data(), p + 6, 6);
+            return true;
+        }
+    }
+    return false;
+}
+
+Effects Simulator::Wake(const Endpoint& source, const uint8_t* data, std::size_t length) {
+    Effects fx;
+    EndRestarts(&fx);
+    Mac mac{};
+    if (!ReadMagicPacket(data, length, &mac)) {
+        fx.events.push_back("wake-ignored src=" + FormatEndpoint(source) + " not-magic");
+        return fx;
+    }
+    bool any = false;
+    auto [first, last] = byMac_.equal_range(MacKey(mac.data()));
+    for (auto it = first; it != last; ++it) {
+        ServerState& s = servers_[it->second];
+        any = true;
+        if (!s.asleep) {
+            fx.events.push_back("wake-ignored " + Label(static_cast<int>(it->second)) + " awake");
+            continue;
+        }
+        // Awake now; it answers once its wake time is over.
+        s.asleep = false;
+        s.silentUntilMs = clock_->MonotonicMs() + int64_t{s.cfg.wakeSeconds} * 1000;
+        fx.events.push_back("wake " + Label(static_cast<int>(it->second)) +
+                            " seconds=" + std::to_string(s.cfg.wakeSeconds));
+    }
+    if (!any)
+        fx.events.push_back("wake-ignored mac=" + FormatMac(mac) + " unknown");
+    return fx;
+}
+
 void Simulator::EndRestarts(Effects* fx) {
     if (restarting_ == 0)
         return;
@@ -692,7 +752,7 @@ void Simulator::EndRestarts(Effects* fx) {
     bool moved = false;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         ServerState& s = servers_[i];
-        if (!s.restarting || now < s.silentUntilMs)
+        if (!s.restarting || s.asleep || now < s.silentUntilMs)
             continue;
         s.restarting = false;
         --restarting_;
@@ -794,7 +854,7 @@ int64_t Simulator::MsUntilNextDeadline() {
     if (restarting_ == 0)
         return best;
     for (const ServerState& s : servers_) {
-        if (!s.restarting)
+        if (!s.restarting || s.asleep)
             continue;
         const int64_t left = std::max<int64_t>(0, s.silentUntilMs - now);
         if (best < 0 || left < best)
@@ -841,7 +901,7 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
     }
     const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
                        w[0] == "reply" || w[0] == "import-reply" || w[0] == "drop-reply" ||
-                       w[0] == "wizard-fail";
+                       w[0] == "wizard-fail" || w[0] == "sleep";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -853,6 +913,16 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
     const std::vector<int> targets = Select(w[1]);
     if (targets.empty()) {
         error("no server '" + w[1] + "'");
+        return fx;
+    }
+
+    if (w[0] == "sleep") {
+        if (w.size() != 2) {
+            error("sleep takes only a server");
+            return fx;
+        }
+        for (int i : targets)
+            Sleep(i, &fx);
         return fx;
     }
 

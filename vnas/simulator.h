@@ -88,6 +88,7 @@ struct ServerState {
     uint32_t nextAddress = 0;  // address it takes at its next restart
     int64_t clockOffset = 0;   // simulated wall time minus real wall time, seconds
     bool restarting = false;
+    bool asleep = false;  // silent (restarting) until a magic packet wakes it
     int64_t silentUntilMs = 0;
     bool haveClient = false;
     Endpoint lastClient;
@@ -113,6 +114,10 @@ public:
     // One received datagram from `source`. Datagrams from the servers' own
     // addresses are not requests and are ignored.
     Effects Handle(const Endpoint& source, const uint8_t* data, std::size_t length);
+
+    // A datagram on the wake-on-LAN port: a magic packet for a sleeping
+    // server's MAC wakes it, and it answers again after its wake_seconds.
+    Effects Wake(const Endpoint& source, const uint8_t* data, std::size_t length);
 
     // Ends restarts whose silence is over.
     Effects Tick();
@@ -174,6 +179,7 @@ private:
     void StoreConfig(ServerState& s, const uint8_t* data, std::size_t length, Effects* fx,
                      const std::string& what = "set-config");
     void BeginRestart(int index, int seconds, Effects* fx);
+    void Sleep(int index, Effects* fx);
     void EndRestarts(Effects* fx);
     std::vector<int> Select(const std::string& selector) const;
     std::string Label(int index) const;
@@ -199,6 +205,10 @@ private:
 // used by the log format.
 bool IsAddressTag(uint8_t tag);
 bool IsTextTag(uint8_t tag);
+
+// The MAC a wake-on-LAN magic packet names (six 0xFF bytes, then one MAC
+// sixteen times, anywhere in the datagram), or false when it is none.
+bool ReadMagicPacket(const uint8_t* data, std::size_t length, Mac* mac);
 
 // One log line body for a datagram: "src=... dst=... len=N id=... origin=...
 // seq=N cmd=N status=N kind=N items=..." (see README.md).

@@ -82,6 +82,9 @@ BOOL CBrellmarkDlg::OnInitDialog() {
             AppendMenuW(sys, MF_STRING, IDM_FIND_ADDRESS, find.c_str());
         if (!report.empty())
             AppendMenuW(sys, MF_STRING, IDM_DISCOVERY_REPORT, report.c_str());
+        const std::wstring wakeUp = ui::LoadText(IDS_WAKE_MENU);
+        if (!wakeUp.empty())
+            AppendMenuW(sys, MF_STRING, IDM_WAKE_UP, wakeUp.c_str());
         const std::wstring about = ui::LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
             AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
@@ -102,6 +105,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd(), WM_SERVER_REPLY);
     import_ = std::make_unique<ImportSession>(hwnd(), model_);
+    wake_ = std::make_unique<CWakeSession>(hwnd(), model_);
 
     // The stored "don't ask" is read (the key made when missing) before the
     // first status reply can open the prompt.
@@ -413,6 +417,11 @@ void CBrellmarkDlg::SelectRow(int row) {
     ListView_EnsureVisible(list_, row, FALSE);
 }
 
+void CBrellmarkDlg::ServerListed(const proto::ServerInfo& server) {
+    if (wake_)
+        wake_->OnServerListed(server);
+}
+
 bool CBrellmarkDlg::ImportAllowed() {
     return import_ && !import_->Busy() && model_.FindSelected() != nullptr;
 }
@@ -481,6 +490,10 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
             return true;
         case ID_DISCOVERY_REPORT:
             ShowDiscoveryReport();
+            return true;
+        case ID_WAKE_UP:
+            if (wake_)
+                wake_->Run();
             return true;
         default:
             return false;
@@ -567,7 +580,8 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             ResumeRedraw();
             return TRUE;
         case WM_TIMER:
-            model_.OnTimer(static_cast<int>(wParam));
+            if (!wake_ || !wake_->OnTimer(static_cast<int>(wParam)))
+                model_.OnTimer(static_cast<int>(wParam));
             return TRUE;
         case WM_IMPORT_DONE:
             if (import_)
@@ -601,6 +615,11 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             }
             if ((wParam & 0xFFF0) == IDM_DISCOVERY_REPORT) {
                 ShowDiscoveryReport();
+                return TRUE;
+            }
+            if ((wParam & 0xFFF0) == IDM_WAKE_UP) {
+                if (wake_)
+                    wake_->Run();
                 return TRUE;
             }
             if ((wParam & 0xFFF0) == IDM_IMPORT) {
@@ -678,6 +697,8 @@ void CBrellmarkDlg::Destroy() {
     CloseSetupPrompt();
     if (import_)
         import_->Stop();
+    if (wake_)
+        wake_->Flush();
     if (socket_) {
         socket_->Close();
         socket_.reset();

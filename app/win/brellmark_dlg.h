@@ -11,6 +11,7 @@
 #include "import/win/import_session.h"
 #include "protocol/win/server_socket.h"
 #include "ui/dialog.h"
+#include "wake/win/wake_session.h"
 
 // Private window message: the socket's ReplyBlock* in lParam.
 constexpr UINT WM_SERVER_REPLY = 2000;
@@ -58,6 +59,7 @@ public:
     uint32_t LoadAskSetup() override;
     void SaveAskSetup(uint32_t value) override;
     void SelectRow(int row) override;
+    void ServerListed(const proto::ServerInfo& server) override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -94,6 +96,7 @@ private:
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
     std::unique_ptr<ImportSession> import_;
+    std::unique_ptr<CWakeSession> wake_;
     HWND list_ = nullptr;
     HWND busyAnim_ = nullptr;
     HICON icon_ = nullptr;

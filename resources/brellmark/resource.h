@@ -352,3 +352,27 @@
 #define ID_DISCOVERY_REPORT 32811
 #define IDM_FIND_ADDRESS 0x0030
 #define IDM_DISCOVERY_REPORT 0x0040
+
+// ---------------------------------------------------------------------------
+// Waking a sleeping server: the remembered servers and wake-on-LAN
+
+#define IDD_WAKE_UP 320
+
+#define IDC_WAKE_LIST 3900
+#define IDC_WAKE_FORGET 3901
+#define IDC_WAKE_INTRO 3902
+
+#define IDS_WAKE_MENU 3920
+#define IDS_WAKE_COL_NAME 3921
+#define IDS_WAKE_COL_MAC 3922
+#define IDS_WAKE_COL_ADDRESS 3923
+#define IDS_WAKE_COL_SEEN 3924
+#define IDS_WAKE_NONE 3925
+#define IDS_WAKE_ANSWERED 3926
+#define IDS_WAKE_SILENT 3927
+#define IDS_WAKE_LISTED 3928
+#define IDS_WAKE_SEND_FAILED 3929
+
+// The list's menu and the system menu (system-menu ids are multiples of 16)
+#define ID_WAKE_UP 32830
+#define IDM_WAKE_UP 0x0090

@@ -654,3 +654,65 @@ TEST_F(SimulatorTest, WizardFailAnswersEachWizardRequestAsToldUntilSwitchedOff) 
 
 }  // namespace
 }  // namespace vnas
+
+namespace vnas {
+namespace {
+
+// A sleeping server: silent to everything until a magic packet with its own
+// MAC, then silent for its wake time, then it answers discovery again.
+TEST_F(SimulatorTest, SleepingServerWakesOnlyOnItsOwnMagicPacket) {
+    ServerConfig asleep = Storage(1);
+    asleep.sleeping = true;
+    asleep.wakeSeconds = 4;
+    Make({asleep, Storage(2)});
+    auto magic = [](const Mac& mac, std::vector<uint8_t> prefix = {}) {
+        std::vector<uint8_t> p = std::move(prefix);
+        p.insert(p.end(), 6, 0xFF);
+        for (int i = 0; i < 16; ++i)
+            p.insert(p.end(), mac.begin(), mac.end());
+        return p;
+    };
+    auto wake = [&](const std::vector<uint8_t>& p) {
+        return sim_->Wake(kClient, p.data(), p.size()).events;
+    };
+    const auto discover = Request(kNoId, 1, CMD_DISCOVER);
+    ASSERT_EQ(Send(discover).out.size(), 1u);  // only NAS-2
+    EXPECT_TRUE(Send(Request(MacOf(1), 1, CMD_GET_STATUS)).out.empty());
+    EXPECT_EQ(sim_->MsUntilNextDeadline(), -1);  // asleep has no deadline
+
+    // Not a magic packet, another MAC, a broken repetition: still asleep.
+    std::vector<uint8_t> broken = magic(MacOf(1));
+    broken.back() ^= 1;
+    const struct {
+        std::vector<uint8_t> packet;
+        std::string event;
+    } ignored[] = {
+        {{1, 2, 3}, "wake-ignored src=127.0.0.1:8097 not-magic"},
+        {broken, "wake-ignored src=127.0.0.1:8097 not-magic"},
+        {magic(MacOf(9)), "wake-ignored mac=00:11:32:00:00:09 unknown"},
+        {magic(MacOf(2)), "wake-ignored server=\"NAS-2\" awake"},
+    };
+    for (const auto& c : ignored)
+        EXPECT_EQ(wake(c.packet), std::vector<std::string>{c.event});
+    ASSERT_EQ(Send(discover).out.size(), 1u);
+
+    // Its own packet, after a few leading bytes: awake after 4 seconds.
+    EXPECT_EQ(wake(magic(MacOf(1), {0, 0, 0})),
+              std::vector<std::string>{"wake server=\"NAS-1\" seconds=4"});
+    EXPECT_EQ(sim_->MsUntilNextDeadline(), 4000);
+    clock_.Advance(3999);
+    ASSERT_EQ(Send(discover).out.size(), 1u);
+    clock_.Advance(1);
+    ASSERT_EQ(Send(discover).out.size(), 2u);
+
+    // Put to sleep by the control line; a second magic packet wakes it again.
+    const auto fx = sim_->Control("sleep NAS-1");
+    EXPECT_EQ(fx.events.back(), "sleep server=\"NAS-1\" address=127.0.1.1");
+    ASSERT_EQ(Send(discover).out.size(), 1u);
+    wake(magic(MacOf(1)));
+    clock_.Advance(4000);
+    EXPECT_EQ(Send(discover).out.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vnas

@@ -30,6 +30,9 @@
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
 #         the discovery report (screenshot)
+#   wake    a server listed, put to sleep, woken from "Wake Up a Server" and
+#         listed again; the virtual NAS logs the magic packets (wake port 9);
+#         records of an earlier run seeded in the registry (screenshot)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tests/harness/lib.sh"
@@ -136,6 +139,13 @@ subnets)
     export TAVIX_VNAS_LOG_SECOND=$tmp/vnas-second.log TAVIX_VNAS_LOG_ROUTED=$tmp/vnas-routed.log
     filter='DiscoveryTest.*'
     ;;
+wake)
+    harness_start_vnas "$here/wake-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl" \
+        --wake-port 9
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    filter='WakeTest.*'
+    ;;
 *) harness_die "unknown scenario $scenario" ;;
 esac
 
@@ -148,6 +158,16 @@ if [ "$testnet" = 1 ]; then
     reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v Name /d 'Tavix Test Network'
     reg_add 'HKLM\System\CurrentControlSet\Services\TavixTestNet\NetworkProvider' /v ProviderPath /d "$(winpath "$provider")"
 fi
+if [ "$scenario" = wake ]; then
+    # Remembered from an earlier run: one valid record and three that must
+    # not be trusted (a bad time, too long, not text).
+    key='HKCU\Software\Kivo\Servers'
+    seed() { harness_in_client wine reg add "$key" "$@" /f >/dev/null 2>&1 || harness_die "reg add $*"; }
+    seed /v 001132cc00aa /d '1;10.77.5.10;1700000000;GHOST-1'
+    seed /v 001132cc00b1 /d '1;10.77.5.11;soon;BAD-TIME'
+    seed /v 001132cc00b2 /d "1;10.77.5.12;1700000000;$(printf 'L%.0s' {1..120})"
+    seed /v 001132cc00b3 /t REG_DWORD /d 7
+fi
 export TAVIX_BRELLMARK=$brellmark TAVIX_VNAS_LOG=$tmp/vnas.log TAVIX_OUT=$outdir
 mkdir -p "$outdir"
 started=$SECONDS
@@ -159,7 +179,7 @@ harness_log "scenario $scenario ran $((SECONDS - started)) s under Wine, exit co
 for bmp in "$outdir/brellmark-main.bmp" "$outdir/import-result.bmp" \
     "$outdir/wizard-welcome.bmp" "$outdir/wizard-applying.bmp" \
     "$outdir/wizard-prompt.bmp" "$outdir/wizard-finish.bmp" \
-    "$outdir/discovery-report.bmp"; do
+    "$outdir/discovery-report.bmp" "$outdir/wake-up.bmp"; do
     [ -f "$bmp" ] || continue
     convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp" &&
         harness_log "screenshot: ${bmp%.bmp}.png"
