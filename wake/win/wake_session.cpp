@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "protocol/server_socket.h"
+#include "protocol/win/server_socket.h"
 #include "resources/brellmark/resource.h"
 #include "ui/dialog.h"
 #include "wake/magic_packet.h"

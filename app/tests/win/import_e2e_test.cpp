@@ -279,16 +279,16 @@ TEST_F(ImportTest, LateAndLostAnswersAndTheSmallestFiles) {
 namespace {
 
 // How a window is closed: its button, a key, or its close box.
-enum class Way { None, Button, Return, Escape, AltC, CloseBox, AltF4 };
+enum class How { None, Button, Return, Escape, AltC, CloseBox, AltF4 };
 // What else happens while the line "slow pw" is awaited.
 enum class Event { None, SelectOther, Vanish, Refresh, VanishRefresh };
 
 struct WayOut {
     const char* name;
-    Way status;  // on the status window (its button: Cancel)
-    Way main;    // on the main window (its button: Exit): the program ends
+    How status;  // on the status window (its button: Cancel)
+    How main;    // on the main window (its button: Exit): the program ends
     Event event;
-    Way result;       // on the result window afterwards (its button: Close)
+    How result;       // on the result window afterwards (its button: Close)
     bool systemMenu;  // the import asked for from the system menu
     std::vector<std::string> rows;
     size_t sentAfter;  // lines sent after the way out
@@ -304,17 +304,17 @@ const std::vector<std::string> kSilentGone = {"no reply|slow pw", "illegal quota
                                               "not sent|last pw"};
 
 const WayOut kWaysOut[] = {
-    {"CancelButton", Way::Button, Way::None, Event::None, Way::Button, true, kCancelled, 0},
-    {"Escape", Way::Escape, Way::None, Event::None, Way::Return, false, kCancelled, 0},
-    {"AltC", Way::AltC, Way::None, Event::None, Way::Escape, true, kCancelled, 0},
-    {"CloseBox", Way::CloseBox, Way::None, Event::None, Way::AltC, false, kCancelled, 0},
-    {"AltF4", Way::AltF4, Way::None, Event::None, Way::CloseBox, false, kCancelled, 0},
-    {"SelectOther", Way::None, Way::None, Event::SelectOther, Way::AltF4, true, kAnswered, 1},
-    {"Exit", Way::None, Way::Button, Event::None, Way::None, false, {}, 0},
-    {"CloseMain", Way::None, Way::AltF4, Event::None, Way::None, false, {}, 0},
-    {"Vanish", Way::None, Way::None, Event::Vanish, Way::Return, false, kSilent, 1},
-    {"Refresh", Way::None, Way::None, Event::Refresh, Way::Escape, false, kCancelled, 0},
-    {"VanishRefresh", Way::None, Way::None, Event::VanishRefresh, Way::AltC, false, kSilentGone, 0},
+    {"CancelButton", How::Button, How::None, Event::None, How::Button, true, kCancelled, 0},
+    {"Escape", How::Escape, How::None, Event::None, How::Return, false, kCancelled, 0},
+    {"AltC", How::AltC, How::None, Event::None, How::Escape, true, kCancelled, 0},
+    {"CloseBox", How::CloseBox, How::None, Event::None, How::AltC, false, kCancelled, 0},
+    {"AltF4", How::AltF4, How::None, Event::None, How::CloseBox, false, kCancelled, 0},
+    {"SelectOther", How::None, How::None, Event::SelectOther, How::AltF4, true, kAnswered, 1},
+    {"Exit", How::None, How::Button, Event::None, How::None, false, {}, 0},
+    {"CloseMain", How::None, How::AltF4, Event::None, How::None, false, {}, 0},
+    {"Vanish", How::None, How::None, Event::Vanish, How::Return, false, kSilent, 1},
+    {"Refresh", How::None, How::None, Event::Refresh, How::Escape, false, kCancelled, 0},
+    {"VanishRefresh", How::None, How::None, Event::VanishRefresh, How::AltC, false, kSilentGone, 0},
 };
 
 void PrintTo(const WayOut& w, std::ostream* os) {
@@ -323,26 +323,26 @@ void PrintTo(const WayOut& w, std::ostream* os) {
 
 class ImportWayOutTest : public ImportTest, public ::testing::WithParamInterface<WayOut> {
 protected:
-    void Leave(HWND w, Way way, int button) {
+    void Leave(HWND w, How way, int button) {
         switch (way) {
-            case Way::None:
+            case How::None:
                 break;
-            case Way::Button:
+            case How::Button:
                 Press(w, button);
                 break;
-            case Way::Return:
+            case How::Return:
                 Key(w, VK_RETURN);
                 break;
-            case Way::Escape:
+            case How::Escape:
                 Key(w, VK_ESCAPE);
                 break;
-            case Way::AltC:
+            case How::AltC:
                 Key(w, 'C', true);
                 break;
-            case Way::CloseBox:
+            case How::CloseBox:
                 PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
                 break;
-            case Way::AltF4:
+            case How::AltF4:
                 Key(w, VK_F4, true);
                 break;
         }
@@ -388,7 +388,7 @@ TEST_P(ImportWayOutTest, EndsCleanly) {
     }
     if (w.event == Event::Refresh || w.event == Event::VanishRefresh)
         Press(main, IDC_REFRESH);
-    if (w.main != Way::None) {
+    if (w.main != How::None) {
         EXPECT_TRUE(program.Exited(5000)) << "still running";
         // The held-back answer goes out all the same: let it go before the
         // next program, whose requests are numbered alike, could take it.
@@ -396,7 +396,7 @@ TEST_P(ImportWayOutTest, EndsCleanly) {
         EXPECT_EQ(LogLines("rx ", mark).size(), 0u) << "sent after the end";
         return;
     }
-    if (w.status != Way::None) {
+    if (w.status != How::None) {
         EXPECT_TRUE(Gone(status)) << "the status window stays";
     }
     HWND result = nullptr;
