@@ -402,7 +402,8 @@ bool WinHost::WaitPause(size_t file) {
     if (link_.pauseAt >= 0 && file == static_cast<size_t>(link_.pauseAt) && link_.page != nullptr) {
         Log("test hook: worker held before file " + std::to_string(file));
         ResetEvent(link_.pause);
-        PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (!link_.holdOnly)
+            PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     }
     if (link_.pause != nullptr)
         WaitForSingleObject(link_.pause, INFINITE);

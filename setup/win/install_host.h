@@ -27,6 +27,9 @@ struct PageLink {
     // Test hook (TAVIX_SETUP_PAUSE_AT=n): before the n-th file the worker
     // holds the pause event itself and presses Cancel on the wizard.
     long pauseAt = -1;
+    // With TAVIX_SETUP_HOLD_AT=n instead, the worker only holds: the test
+    // opens the Exit dialog by keyboard and resumes.
+    bool holdOnly = false;
 };
 
 class WinHost : public setup::Host {

@@ -274,9 +274,9 @@ DWORD WINAPI CopyWorker(LPVOID param) {
     return 0;
 }
 
-long TestPauseAt() {
+long TestHook(const char* name) {
     char buf[16] = {};
-    const DWORD n = GetEnvironmentVariableA("TAVIX_SETUP_PAUSE_AT", buf, sizeof buf);
+    const DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
     return n > 0 && n < sizeof buf ? std::strtol(buf, nullptr, 10) : -1;
 }
 
@@ -295,7 +295,11 @@ void StartCopying(HWND page) {
     link.percent = &g_percent;
     link.copyTextPending = &g_copyTextPending;
     g_copyTextPending = 0;
-    link.pauseAt = TestPauseAt();
+    link.pauseAt = TestHook("TAVIX_SETUP_PAUSE_AT");
+    if (link.pauseAt < 0) {
+        link.pauseAt = TestHook("TAVIX_SETUP_HOLD_AT");
+        link.holdOnly = true;
+    }
     delete g_host;
     g_host = new setup_win::WinHost(link);
     g_host->os = g_os;
@@ -492,6 +496,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
                 break;
             case setup::kPageLicence:
                 InitLicence(page);
+                ui::KeepDialogKeys(GetDlgItem(page, IDC_LICENCE_TEXT));
                 break;
             case setup::kPageInterface:
                 CheckRadioButton(page, IDC_PS2, IDC_USB,
@@ -508,6 +513,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
                                                   ui::Narrow(ui::LoadText(IDS_VERSION)),
                                                   ui::Narrow(ui::LoadText(IDS_INSTALL_DIR)),
                                                   ui::Narrow(ui::LoadText(IDS_PROGRAM_FOLDER))};
+                ui::KeepDialogKeys(GetDlgItem(page, IDC_SUMMARY));
                 SetDlgItemTextW(
                     page, IDC_SUMMARY,
                     W(setup::SummaryText(g_settings, labels, g_installDir, g_programFolder))
