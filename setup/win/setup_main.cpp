@@ -26,6 +26,7 @@
 #include "setup/win/win_profile.h"
 #include "ui/background.h"
 #include "ui/dialog.h"
+#include "ui/property_page.h"
 
 namespace {
 
@@ -529,6 +530,10 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     const int which = static_cast<int>(GetWindowLongPtrW(page, DWLP_USER));
+    if (msg == ui::FocusPageMessage()) {
+        ui::FocusPage(page);
+        return TRUE;
+    }
     switch (msg) {
         case WM_DRAWITEM: {
             const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -559,6 +564,8 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
             switch (nm->code) {
                 case PSN_SETACTIVE:
                     OnActivate(page, which);
+                    // After the buttons it set, which the sheet takes in turn.
+                    PostMessageW(page, ui::FocusPageMessage(), 0, 0);
                     SetMsgResult(page, 0);
                     return TRUE;
                 case PSN_WIZNEXT:

@@ -107,6 +107,19 @@ bool Within(HWND focus, HWND control) {
     return control != nullptr && (focus == control || IsChild(control, focus));
 }
 
+// The focus on `control` or, for a group of radio buttons, on any of them.
+bool InGroup(HWND focus, HWND control) {
+    if (Within(focus, control))
+        return true;
+    if (control == nullptr || !IsButtonOfType(control, BS_AUTORADIOBUTTON))
+        return false;
+    for (HWND c = GetWindow(control, GW_HWNDNEXT); c != nullptr && (Style(c) & WS_GROUP) == 0;
+         c = GetWindow(c, GW_HWNDNEXT))
+        if (c == focus)
+            return true;
+    return false;
+}
+
 HWND DefaultButton(HWND root) {
     const LRESULT def = SendMessageW(root, DM_GETDEFID, 0, 0);
     if (HIWORD(def) != DC_HASDEFID)
@@ -179,7 +192,7 @@ std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault) {
     WaitFor([&] { return (focus = FocusOf(root)) != nullptr && IsChild(root, focus); }, 2000);
     if (focus == nullptr || !IsChild(root, focus))
         faults.push_back("nothing in the window has the focus");
-    else if (!Within(focus, first) && !Within(focus, def))
+    else if (!InGroup(focus, first) && !Within(focus, def))
         faults.push_back("the focus is on " + Describe(focus) + ", not on the first input " +
                          Describe(first) + " or the default button " + Describe(def));
 
@@ -217,9 +230,8 @@ std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault) {
             continue;
         PostMessageW(at, WM_SYSCHAR, k, static_cast<LPARAM>(1) | (1 << 29));
         if (!WaitFor([&] { return Within(FocusOf(root), next); }, 2000))
-            faults.push_back("access key " + Ascii(std::wstring(1, k)) + " of " +
-                             Describe(own[i]) + " leads to " + Describe(FocusOf(root)) +
-                             ", not to " + Describe(next));
+            faults.push_back("access key " + Ascii(std::wstring(1, k)) + " of " + Describe(own[i]) +
+                             " leads to " + Describe(FocusOf(root)) + ", not to " + Describe(next));
     }
     // Give the focus back to where the window put it.
     if (focus != nullptr && FocusOf(root) != focus)
