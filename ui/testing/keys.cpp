@@ -122,9 +122,13 @@ bool InGroup(HWND focus, HWND control) {
 
 HWND DefaultButton(HWND root) {
     const LRESULT def = SendMessageW(root, DM_GETDEFID, 0, 0);
-    if (HIWORD(def) != DC_HASDEFID)
-        return nullptr;
-    return GetDlgItem(root, LOWORD(def));
+    if (HIWORD(def) == DC_HASDEFID)
+        return GetDlgItem(root, LOWORD(def));
+    // A message box marks its default by style alone.
+    for (HWND c = GetWindow(root, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c) && IsButtonOfType(c, BS_DEFPUSHBUTTON))
+            return c;
+    return nullptr;
 }
 
 // Tab order against the layout of one dialog or page: a later tab stop lies
