@@ -154,7 +154,9 @@ void CheckTabOrder(HWND container, std::vector<std::string>* faults) {
     }
 }
 
-const char* KeyName(UINT vk) {
+std::string KeyName(UINT vk) {
+    if (vk >= 'A' && vk <= 'Z')
+        return std::string("Alt+") + static_cast<char>(vk);
     return vk == VK_RETURN ? "Return" : vk == VK_ESCAPE ? "Escape" : "key";
 }
 
@@ -195,7 +197,11 @@ std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault) {
     HWND focus = nullptr;
     WaitFor([&] { return (focus = FocusOf(root)) != nullptr && IsChild(root, focus); }, 2000);
     if (focus == nullptr || !IsChild(root, focus))
-        faults.push_back("nothing in the window has the focus");
+        faults.push_back("nothing in the window has the focus (it is on " + Describe(focus) +
+                         (focus != nullptr
+                              ? " in \"" + Ascii(WindowText(GetAncestor(focus, GA_ROOT))) + "\""
+                              : std::string()) +
+                         ")");
     else if (!InGroup(focus, first) && !Within(focus, def))
         faults.push_back("the focus is on " + Describe(focus) + ", not on the first input " +
                          Describe(first) + " or the default button " + Describe(def));
@@ -252,31 +258,35 @@ bool PressKey(HWND window, UINT vk) {
     HWND focus = FocusOf(GetAncestor(window, GA_ROOT));
     if (focus == nullptr)
         return false;
+    if (vk >= 'A' && vk <= 'Z') {
+        PostMessageW(focus, WM_SYSCHAR, vk - 'A' + 'a', static_cast<LPARAM>(1) | (1 << 29));
+        return true;
+    }
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
     PostMessageW(focus, WM_KEYDOWN, vk, scan | 1);
     PostMessageW(focus, WM_KEYUP, vk, scan | 1 | (static_cast<LPARAM>(3) << 30));
     return true;
 }
 
-std::vector<std::string> WalkKeys(const std::vector<KeyStep>& steps, const KeyFinder& find,
-                                  DWORD ms,
-                                  const std::function<void(const KeyStep&, HWND)>& before) {
-    std::vector<std::string> faults;
+bool KeyWalk::Walk(const std::vector<KeyStep>& steps) {
     for (const auto& step : steps) {
         const std::string name = Ascii(step.name);
         HWND w = nullptr;
         if (!WaitFor([&] { return (w = find(step.name)) != nullptr && IsWindowVisible(w); }, ms)) {
             faults.push_back(name + ": not shown");
-            break;
+            return false;
         }
         if (before)
             before(step, w);
-        for (const auto& f : KeyboardFaults(w, step.wantDefault))
-            faults.push_back(name + ": " + f);
+        if (std::find(checked_.begin(), checked_.end(), w) == checked_.end()) {
+            checked_.push_back(w);
+            for (const auto& f : KeyboardFaults(w, step.wantDefault))
+                faults.push_back(name + ": " + f);
+        }
         if (!PressKey(w, step.key)) {
             faults.push_back(name + ": nothing has the focus, so " + KeyName(step.key) +
                              " goes nowhere");
-            break;
+            return false;
         }
         const std::wstring next = step.next;
         const bool led = WaitFor(
@@ -290,10 +300,17 @@ std::vector<std::string> WalkKeys(const std::vector<KeyStep>& steps, const KeyFi
         if (!led) {
             faults.push_back(name + ": " + KeyName(step.key) + " did not lead to " +
                              (next.empty() ? std::string("the end") : Ascii(next)));
-            break;
+            return false;
         }
     }
-    return faults;
+    return true;
+}
+
+std::string KeyWalk::Report() const {
+    std::string all;
+    for (const auto& f : faults)
+        all += f + "\n";
+    return all;
 }
 
 }  // namespace e2e

@@ -27,14 +27,16 @@ HWND FocusOf(HWND window);
 std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault = true);
 
 // Presses `vk` (down and up) on the window that has the focus in the thread
-// of `window`, as the keyboard would. False when nothing has the focus.
+// of `window`, as the keyboard would; a letter 'A' to 'Z' is that access key
+// (Alt and the letter). False when nothing has the focus.
 bool PressKey(HWND window, UINT vk);
 
 // One step of a walk through a program's windows by keyboard: the window
-// `name` is checked, `key` pressed, and `next` awaited. With `opens` the
-// key opens `next` over the window (which stays); otherwise the window goes
-// away (or the wizard leaves the page) and `next` follows. An empty `next`
-// means the program ends (the driver checks how).
+// `name` is checked (the first time the walk meets it: the focus is where a
+// window puts it on opening), `key` pressed, and `next` awaited. With `opens`
+// the key opens `next` over the window (which stays); otherwise the window
+// goes away (or the wizard leaves the page) and `next` follows. An empty
+// `next` means the program ends (the driver checks how).
 struct KeyStep {
     const wchar_t* name;
     UINT key;
@@ -42,14 +44,26 @@ struct KeyStep {
     bool opens = false;
     bool wantDefault = true;
 };
-// Finds a window by its name in the walk; nullptr while it is not shown.
-using KeyFinder = std::function<HWND(const std::wstring& name)>;
-// Walks `steps` in order: returns every fault as "name: fault"; stops at a
-// window that does not appear (`ms` each, scaled) or a key that leads
-// nowhere. `before` runs once a window is found, before its checks (to
-// prepare it, take a picture).
-std::vector<std::string> WalkKeys(const std::vector<KeyStep>& steps, const KeyFinder& find,
-                                  DWORD ms,
-                                  const std::function<void(const KeyStep&, HWND)>& before = {});
+
+// A walk: `find` names the windows (nullptr while one is not shown),
+// `before` runs once a window is found, before its checks (to fill it in,
+// take a picture). Faults gather as "name: fault".
+struct KeyWalk {
+    std::function<HWND(const std::wstring& name)> find;
+    DWORD ms = 10000;  // for each window to appear (scaled)
+    std::function<void(const KeyStep&, HWND)> before;
+    std::vector<std::string> faults;
+
+    // Walks `steps` in order; stops at a window that does not appear or a
+    // key that leads nowhere, and then returns false.
+    bool Walk(const std::vector<KeyStep>& steps);
+    // The faults, one a line.
+    std::string Report() const;
+    // How many windows were checked.
+    size_t Checked() const { return checked_.size(); }
+
+private:
+    std::vector<HWND> checked_;
+};
 
 }  // namespace e2e

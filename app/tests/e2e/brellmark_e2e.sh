@@ -20,6 +20,9 @@
 #         test network provider, $TAVIX_TESTNET_PROVIDER, lists its shares),
 #         "don't ask" stored in the registry and kept at the next start;
 #         screenshots of the prompt and the finish page
+#   keys  every window by keyboard alone against keys-servers.conf: the
+#         login, the wizard's pages, basic configuration (both
+#         variants), details, About, Find by Address, the discovery report
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -102,6 +105,10 @@ import)
 shell)
     harness_start_vnas "$here/shell-servers.conf" "$tmp/vnas.log"
     filter='ShellTest.*'
+    ;;
+keys)
+    harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log"
+    filter='KeysTest.*'
     ;;
 subnets)
     harness_start_vnas "$here/subnet-servers.conf" "$tmp/vnas.log"

@@ -183,11 +183,10 @@ TEST_P(LauncherKeys, WalksEveryPage) {
                 return w;
         return nullptr;
     };
-    const auto faults = WalkKeys(steps, find, 10000);
-    std::string all;
-    for (const auto& f : faults)
-        all += f + "\n";
-    EXPECT_TRUE(faults.empty()) << all;
+    KeyWalk walk;
+    walk.find = find;
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report();
     ExpectEnded(c.expectedStarts);
 }
 

@@ -452,17 +452,17 @@ TEST_F(SetupRun, KeyboardWalksEveryWindow) {
             }
         return FindTopLevel(prog_.pi.dwProcessId, name);
     };
-    const auto faults = WalkKeys(steps, find, 10000, [&](const KeyStep& step, HWND w) {
+    KeyWalk walk;
+    walk.find = find;
+    walk.before = [&](const KeyStep& step, HWND w) {
         if (std::wstring(step.name) == L"Interface")  // PS/2 asks for a restart at the end
             SendMessageW(GetDlgItem(w, IDC_PS2), BM_CLICK, 0, 0);
         if (std::wstring(step.name) == L"Copy") {
             EXPECT_TRUE(Shot(GetAncestor(w, GA_ROOT), L"setup-keys-copy"));
         }
-    });
-    std::string all;
-    for (const auto& f : faults)
-        all += f + "\n";
-    EXPECT_TRUE(faults.empty()) << all << Read(L"setup.log");
+    };
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report() << Read(L"setup.log");
     EXPECT_EQ(ExitCode(20000), 0u);
     EXPECT_EQ(Read(L"restart.txt"), "restart\n");
 }

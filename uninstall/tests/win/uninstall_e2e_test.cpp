@@ -425,11 +425,11 @@ TEST_F(UninstallRun, KeyboardWalksEveryWindow) {
             return nullptr;
         return w;
     };
-    const auto faults = WalkKeys(steps, find, 20000);
-    std::string all;
-    for (const auto& f : faults)
-        all += f + "\n";
-    EXPECT_TRUE(faults.empty()) << all << ReadAll(log_);
+    KeyWalk walk;
+    walk.find = find;
+    walk.ms = 20000;
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report() << ReadAll(log_);
     ASSERT_TRUE(CopyEnded()) << ReadAll(log_);
     CloseHandle(locked);
     EXPECT_FALSE(Exists(dir + "\\s.dll"));

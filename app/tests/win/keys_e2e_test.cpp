@@ -1,0 +1,146 @@
+// Every window of the real Brellmark.exe by keyboard alone, against the
+// servers of keys-servers.conf: the login, the wizard's pages, the basic configuration of a storage
+// server and of a router, the details, About, the discovery report and Find by Address, and the
+// main window itself. Each window gets the checks of ui/testing/keys.h when it opens; Return,
+// Escape and the access keys of the main window's buttons lead from one to the next.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/tests/win/session.h"
+#include "ui/testing/keys.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kWizard[] = L"Quick Configuration Wizard";
+
+struct Sheets {
+    DWORD pid;
+    HWND prompt, sheet;
+};
+
+BOOL CALLBACK CollectWizardWindows(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<Sheets*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w) && WindowText(w).rfind(kWizard, 0) == 0)
+        (GetDlgItem(w, IDC_PROMPT_DONT_ASK) != nullptr ? s->prompt : s->sheet) = w;
+    return TRUE;
+}
+
+class KeysTest : public BrellmarkSession {
+protected:
+    void SetUp() override {
+        BrellmarkSession::SetUp();
+        if (HasFatalFailure())
+            return;
+        WaitListed(2);
+        walk.find = [&](const std::wstring& name) { return Find(name); };
+        walk.ms = 15000;
+        walk.before = [&](const KeyStep& step, HWND w) {
+            const std::wstring name = step.name;
+            if (name == L"Administrator Login" && step.key == VK_RETURN) {
+                SetText(GetDlgItem(w, IDC_ADMIN_NAME), L"admin");
+                SetText(GetDlgItem(w, IDC_ADMIN_PASSWORD), L"secret");
+            }
+            if (name == L"Step 2")  // no new password: the original one stays
+                SendMessageW(GetDlgItem(w, IDC_WIZ_KEEP_PASSWORD), BM_CLICK, 0, 0);
+        };
+    }
+
+    // A window of the walk by its name: a caption, "Tavix" (the main window
+    // while nothing modal is over it), or a wizard page ("Welcome",
+    // "Step 1" to "Step 6", "Summary").
+    HWND Find(const std::wstring& name) {
+        Sheets s{pid(), nullptr, nullptr};
+        EnumWindows(CollectWizardWindows, reinterpret_cast<LPARAM>(&s));
+        if (name == L"Tavix")
+            return IsWindowEnabled(main) && s.prompt == nullptr && s.sheet == nullptr ? main
+                                                                                      : nullptr;
+        const bool page = name == L"Welcome" || name == L"Summary" || name.rfind(L"Step ", 0) == 0;
+        if (!page) {
+            HWND w = FindTopLevel(pid(), name);
+            return w != nullptr && IsWindowVisible(w) && IsWindowEnabled(w) ? w : nullptr;
+        }
+        if (s.sheet == nullptr)
+            return nullptr;
+        DWORD_PTR current = 0;
+        SendMessageTimeoutW(s.sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                            &current);
+        HWND p = reinterpret_cast<HWND>(current);
+        if (p == nullptr)
+            return nullptr;
+        if (name == L"Summary")
+            return GetDlgItem(p, IDC_WIZ_SUMMARY) != nullptr ? p : nullptr;
+        return WindowText(s.sheet) == std::wstring(kWizard) + L" - " + name ? p : nullptr;
+    }
+
+    void Select(const std::wstring& server) {
+        const int row = RowOf(server);
+        ASSERT_GE(row, 0);
+        ClickRow(row);
+        ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row; }, 5000));
+    }
+
+    KeyWalk walk;
+};
+
+TEST_F(KeysTest, EveryWindowByKeyboard) {
+    // The wizard from the list's menu: Return through the login and its
+    // pages, Escape on the summary.
+    Select(L"KEY-NAS");
+    PostMessageW(main, WM_COMMAND, ID_RUN_WIZARD, 0);
+    walk.Walk({
+        {L"Administrator Login", VK_RETURN, L"Welcome"},
+        {L"Welcome", VK_RETURN, L"Step 1"},
+        {L"Step 1", VK_RETURN, L"Step 2"},
+        {L"Step 2", VK_RETURN, L"Step 3"},
+        {L"Step 3", VK_RETURN, L"Step 4"},
+        {L"Step 4", VK_RETURN, L"Step 5"},
+        {L"Step 5", VK_RETURN, L"Step 6"},
+        {L"Step 6", VK_RETURN, L"Summary"},
+        {L"Summary", VK_ESCAPE, L"Tavix"},
+    });
+    // The main window's buttons by their access keys (the wizard's end
+    // starts a new discovery, which disables them until a row is chosen).
+    WaitListed(2);
+    Select(L"KEY-NAS");
+    walk.Walk({
+        {L"Tavix", 'D', L"Details", true},
+        {L"Details", VK_RETURN, L"Tavix"},
+        {L"Tavix", 'C', L"Administrator Login", true},
+        {L"Administrator Login", VK_ESCAPE, L"Tavix"},
+        {L"Tavix", 'C', L"Administrator Login", true},
+        {L"Administrator Login", VK_RETURN, L"Basic Configuration"},
+        {L"Basic Configuration", VK_ESCAPE, L"Tavix"},
+    });
+    Select(L"KEY-ROUTER");
+    walk.Walk({
+        {L"Tavix", 'C', L"Administrator Login", true},
+        {L"Administrator Login", VK_RETURN, L"Basic Configuration"},
+        {L"Basic Configuration", VK_ESCAPE, L"Tavix"},
+    });
+    // The system menu's windows.
+    PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    walk.Walk({{L"About Tavix", VK_ESCAPE, L"Tavix"}});
+    PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
+    walk.Walk({{L"Discovery Report", VK_RETURN, L"Tavix"}});
+    PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
+    walk.Walk({
+        {L"Discovery Report", 'F', L"Find by Address"},  // the report gives way to it
+        {L"Find by Address", VK_ESCAPE, L"Tavix"},
+        {L"Tavix", VK_ESCAPE, L""},  // the end, as Exit
+    });
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report();
+    EXPECT_EQ(walk.Checked(), 20u);  // every window above, each time it opened
+    EXPECT_TRUE(program.Exited(10000));
+    main = nullptr;
+}
+
+}  // namespace
