@@ -22,7 +22,8 @@
 #         screenshots of the prompt and the finish page
 #   keys  every window by keyboard alone against keys-servers.conf: the
 #         login, the wizard's pages, basic configuration (both
-#         variants), details, About, Find by Address, the discovery report
+#         variants), details, About, Find by Address, the discovery report,
+#         the import's status and result windows
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -107,7 +108,9 @@ shell)
     filter='ShellTest.*'
     ;;
 keys)
-    harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log"
+    harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
     filter='KeysTest.*'
     ;;
 subnets)

@@ -143,4 +143,35 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
     main = nullptr;
 }
 
+// The import's status and result windows: Escape is Cancel while the server
+// keeps the first line unanswered, Return closes the result. Expected to pass
+// once the modeless import windows get their keys (run it with
+// --gtest_also_run_disabled_tests): today the focus is in the hidden result
+// window while the status shows, and Return and Escape do not reach them
+// through the main window's loop.
+TEST_F(KeysTest, DISABLED_ImportWindowsByKeyboard) {
+    ASSERT_TRUE(VnasControl("import-reply KEY-NAS slow none"));
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"keys-accounts.txt";
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    const std::string text = std::string("\xFF") + "Kivo Brellmark\r\nslow pw\r\nuser1 pw\r\n";
+    DWORD n = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    CloseHandle(f);
+    Select(L"KEY-NAS");
+    PostMessageW(main, WM_COMMAND, ID_IMPORT_USERS, 0);
+    walk.Walk({{L"Administrator Login", VK_RETURN, L"Open"}});
+    HWND open = WaitDialog(L"Open");  // the system's open-file dialog
+    ASSERT_NE(open, nullptr);
+    SetText(GetDlgItem(open, 1148), path);  // its file name box
+    Press(open, IDOK);
+    walk.Walk({
+        {L"Import Users Status", VK_ESCAPE, L"Import Users Result", false, false},  // Cancel only
+        {L"Import Users Result", VK_RETURN, L"Tavix"},
+    });
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report();
+}
+
 }  // namespace
