@@ -23,7 +23,8 @@
 #   keys  every window by keyboard alone against keys-servers.conf: the
 #         login, the wizard's pages, basic configuration (both
 #         variants), details, About, Find by Address, the discovery report,
-#         the import's status and result windows
+#         the import's status and result windows, the drive mapping's
+#         (the test network provider, $TAVIX_TESTNET_PROVIDER)
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -111,6 +112,11 @@ keys)
     harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
     harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    provider=${TAVIX_TESTNET_PROVIDER:?the test network provider dll}
+    [ -f "$provider" ] || harness_die "missing $provider"
+    printf 'server KEY-NAS user=admin password=secret\nshare KEY-NAS docs Public\n' >"$tmp/testnet.conf"
+    : >"$tmp/testnet.log"
+    export TAVIX_TESTNET_CONF=$tmp/testnet.conf TAVIX_TESTNET_LOG=$tmp/testnet.log
     filter='KeysTest.*'
     ;;
 subnets)
@@ -126,7 +132,7 @@ subnets)
 esac
 
 harness_wine_client_prefix
-if [ "$scenario" = prompt ]; then
+if [ "$scenario" = prompt ] || [ "$scenario" = keys ]; then
     # The provider order and the provider's service key, as mpr reads them.
     winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
     reg_add() { harness_in_client wine reg add "$@" /f >/dev/null 2>&1 || harness_die "reg add $*"; }

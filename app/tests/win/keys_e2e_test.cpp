@@ -45,6 +45,12 @@ protected:
         walk.ms = 15000;
         walk.before = [&](const KeyStep& step, HWND w) {
             const std::wstring name = step.name;
+            if (name == L"Connect") {
+                SetText(GetDlgItem(w, IDC_CONNECT_USER), L"admin");
+                SetText(GetDlgItem(w, IDC_CONNECT_PASSWORD), L"secret");
+            }
+            if (name == L"Select Network Share" && step.key == VK_RETURN)  // as Down would
+                SendMessageW(GetDlgItem(w, IDC_SHARE_LIST), LB_SETCURSEL, 0, 0);
             if (name == L"Administrator Login" && step.key == VK_RETURN) {
                 SetText(GetDlgItem(w, IDC_ADMIN_NAME), L"admin");
                 SetText(GetDlgItem(w, IDC_ADMIN_PASSWORD), L"secret");
@@ -126,6 +132,16 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
         {L"Administrator Login", VK_RETURN, L"Basic Configuration"},
         {L"Basic Configuration", VK_ESCAPE, L"Tavix"},
     });
+    // Drive mapping: the server asks for an account before it lists shares.
+    Select(L"KEY-NAS");
+    walk.Walk({
+        {L"Tavix", 'M', L"Connect", true},
+        {L"Connect", VK_RETURN, L"Select Network Share"},
+        {L"Select Network Share", VK_RETURN, L"Map Network Drive", true},
+        {L"Map Network Drive", VK_ESCAPE, L"Tavix"},     // the selection ends with it
+        {L"Tavix", 'M', L"Select Network Share", true},  // connected now: no account asked
+        {L"Select Network Share", VK_ESCAPE, L"Tavix"},
+    });
     // The system menu's windows.
     PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     walk.Walk({{L"About Tavix", VK_ESCAPE, L"Tavix"}});
@@ -138,7 +154,7 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
         {L"Tavix", VK_ESCAPE, L""},  // the end, as Exit
     });
     EXPECT_TRUE(walk.faults.empty()) << walk.Report();
-    EXPECT_EQ(walk.Checked(), 20u);  // every window above, each time it opened
+    EXPECT_EQ(walk.Checked(), 24u);  // every window above, each time it opened
     EXPECT_TRUE(program.Exited(10000));
     main = nullptr;
 }
