@@ -52,6 +52,9 @@ struct KeyWalk {
     std::function<HWND(const std::wstring& name)> find;
     DWORD ms = 10000;  // for each window to appear (scaled)
     std::function<void(const KeyStep&, HWND)> before;
+    // Runs once the key is pressed, before `next` is awaited (to end a wait
+    // the program would time, by its timer message).
+    std::function<void(const KeyStep&, HWND)> after;
     std::vector<std::string> faults;
 
     // Walks `steps` in order; stops at a window that does not appear or a

@@ -19,6 +19,7 @@ using namespace e2e;
 namespace {
 
 const wchar_t kWizard[] = L"Quick Configuration Wizard";
+constexpr WPARAM kRestartWaitTimer = 6946;  // the wizard's wait for its restarted server
 
 struct Sheets {
     DWORD pid;
@@ -57,19 +58,22 @@ protected:
             }
             if (name == L"Step 2")  // no new password: the original one stays
                 SendMessageW(GetDlgItem(w, IDC_WIZ_KEEP_PASSWORD), BM_CLICK, 0, 0);
+            if (name == L"Finish")  // no drive mapping after it
+                SendMessageW(GetDlgItem(w, IDC_WIZ_MAP_DRIVE), BM_CLICK, 0, 0);
         };
     }
 
     // A window of the walk by its name: a caption, "Tavix" (the main window
     // while nothing modal is over it), or a wizard page ("Welcome",
-    // "Step 1" to "Step 6", "Summary").
+    // "Step 1" to "Step 6", "Summary", "Applying", "Applied", "Finish").
     HWND Find(const std::wstring& name) {
         Sheets s{pid(), nullptr, nullptr};
         EnumWindows(CollectWizardWindows, reinterpret_cast<LPARAM>(&s));
         if (name == L"Tavix")
             return IsWindowEnabled(main) && s.prompt == nullptr && s.sheet == nullptr ? main
                                                                                       : nullptr;
-        const bool page = name == L"Welcome" || name == L"Summary" || name.rfind(L"Step ", 0) == 0;
+        const bool page = name == L"Welcome" || name == L"Summary" || name == L"Applying" ||
+                          name == L"Applied" || name == L"Finish" || name.rfind(L"Step ", 0) == 0;
         if (!page) {
             HWND w = FindTopLevel(pid(), name);
             return w != nullptr && IsWindowVisible(w) && IsWindowEnabled(w) ? w : nullptr;
@@ -84,6 +88,13 @@ protected:
             return nullptr;
         if (name == L"Summary")
             return GetDlgItem(p, IDC_WIZ_SUMMARY) != nullptr ? p : nullptr;
+        if (name == L"Applying" || name == L"Applied") {  // at work, or at the end of its run
+            HWND complete = GetDlgItem(p, IDC_WIZ_COMPLETE);
+            return complete != nullptr &&
+                           (IsWindowVisible(complete) != FALSE) == (name == L"Applied")
+                       ? p
+                       : nullptr;
+        }
         return WindowText(s.sheet) == std::wstring(kWizard) + L" - " + name ? p : nullptr;
     }
 
@@ -113,8 +124,45 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
         {L"Step 6", VK_RETURN, L"Summary"},
         {L"Summary", VK_ESCAPE, L"Tavix"},
     });
+    // Again to its end: the applying page once its run is over (Next alone),
+    // the finish page (without the drive mapping it offers).
+    WaitListed(2);
+    Select(L"KEY-NAS");
+    PostMessageW(main, WM_COMMAND, ID_RUN_WIZARD, 0);
+    walk.Walk({
+        {L"Administrator Login", VK_RETURN, L"Welcome"},
+        {L"Welcome", VK_RETURN, L"Step 1"},
+        {L"Step 1", VK_RETURN, L"Step 2"},
+        {L"Step 2", VK_RETURN, L"Step 3"},
+        {L"Step 3", VK_RETURN, L"Step 4"},
+        {L"Step 4", VK_RETURN, L"Step 5"},
+        {L"Step 5", VK_RETURN, L"Step 6"},
+        {L"Step 6", VK_RETURN, L"Summary"},
+    });
+    // While the run waits for the restarted server every button is off and
+    // Escape does nothing; the wait's end comes by its timer message.
+    walk.before = [&, fill = walk.before](const KeyStep& step, HWND w) {
+        fill(step, w);
+        if (std::wstring(step.name) == L"Applying")
+            WaitLine(0, [](const std::string& l) {
+                return l.rfind("event restart-begin server=\"KEY-NAS\"", 0) == 0;
+            });
+    };
+    walk.after = [](const KeyStep& step, HWND w) {
+        if (std::wstring(step.name) == L"Applying")
+            PostMessageW(w, WM_TIMER, kRestartWaitTimer, 0);
+    };
+    walk.Walk({
+        {L"Summary", VK_RETURN, L"Applying"},
+        {L"Applying", VK_ESCAPE, L"Applied", false, false},
+        {L"Applied", VK_RETURN, L"Finish"},
+        {L"Finish", VK_RETURN, L"Tavix"},
+    });
     // The main window's buttons by their access keys (the wizard's end
-    // starts a new discovery, which disables them until a row is chosen).
+    // started a discovery while the server was still restarting: again).
+    WaitLine(0,
+             [](const std::string& l) { return l.rfind("event done server=\"KEY-NAS\"", 0) == 0; });
+    Press(main, IDC_REFRESH);
     WaitListed(2);
     Select(L"KEY-NAS");
     walk.Walk({
@@ -154,7 +202,7 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
         {L"Tavix", VK_ESCAPE, L""},  // the end, as Exit
     });
     EXPECT_TRUE(walk.faults.empty()) << walk.Report();
-    EXPECT_EQ(walk.Checked(), 24u);  // every window above, each time it opened
+    EXPECT_EQ(walk.Checked(), 35u);  // every window above, each time it opened
     EXPECT_TRUE(program.Exited(10000));
     main = nullptr;
 }
