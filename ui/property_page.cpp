@@ -48,8 +48,6 @@ void FocusPage(HWND page) {
     }
     if (target != nullptr)
         SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
-    else  // every button disabled (a wizard at work): the sheet takes the keys itself
-        SetFocus(sheet);
 }
 
 HPROPSHEETPAGE PropertyPage::Create(DWORD extraFlags) {

@@ -13,10 +13,9 @@ namespace ui {
 // often on a button that the new page disables, and then no key reaches the
 // sheet. FocusPage puts it on the page's first input (the checked button of a
 // radio group), else on the sheet's default button, else on the first button
-// that can be pressed (Cancel while a wizard works), else on the sheet. A
-// page posts
+// that can be pressed (Cancel while a wizard works). A page posts
 // FocusPageMessage() to itself when it becomes active and calls FocusPage on
-// it, once the sheet has shown the page.
+// it once the sheet has shown the page.
 UINT FocusPageMessage();
 void FocusPage(HWND page);
 

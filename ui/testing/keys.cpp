@@ -198,11 +198,12 @@ std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault) {
     const bool holder = first == nullptr && !usable;
     HWND focus = nullptr;
     const auto inside = [&](HWND f) {
-        return f != nullptr && (IsChild(root, f) || (holder && (f == root || f == window)));
+        return f != nullptr && IsWindowVisible(f) && IsWindowEnabled(f) &&
+               (IsChild(root, f) || (holder && (f == root || f == window)));
     };
     WaitFor([&] { return inside(focus = FocusOf(root)); }, 2000);
     if (!inside(focus))
-        faults.push_back("nothing in the window has the focus (it is on " + Describe(focus) +
+        faults.push_back("nothing shown in the window has the focus (it is on " + Describe(focus) +
                          (focus != nullptr
                               ? " in \"" + Ascii(WindowText(GetAncestor(focus, GA_ROOT))) + "\""
                               : std::string()) +
