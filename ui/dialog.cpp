@@ -60,6 +60,26 @@ std::wstring FillText(const std::wstring& format, std::initializer_list<std::wst
     return text;
 }
 
+namespace {
+LRESULT CALLBACK DialogKeysProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+    if (msg == WM_GETDLGCODE) {
+        const auto* m = reinterpret_cast<const MSG*>(lParam);
+        if (m != nullptr && m->message == WM_KEYDOWN &&
+            (m->wParam == VK_RETURN || m->wParam == VK_ESCAPE || m->wParam == VK_TAB))
+            return 0;
+        return DefSubclassProc(w, msg, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    }
+    if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(w, DialogKeysProc, 0);
+    return DefSubclassProc(w, msg, wParam, lParam);
+}
+}  // namespace
+
+void KeepDialogKeys(HWND edit) {
+    SetWindowSubclass(edit, DialogKeysProc, 0, 0);
+}
+
 std::wstring Widen(const std::string& bytes) {
     if (bytes.empty())
         return {};

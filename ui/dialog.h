@@ -27,6 +27,13 @@ int AppendListRow(HWND list, std::initializer_list<std::wstring> cells);
 // beyond them stays as it is).
 std::wstring FillText(const std::wstring& format, std::initializer_list<std::wstring> args);
 
+// A read-only text box of several lines that the user scrolls by keyboard
+// (PAGE DOWN and the arrows): Return, Escape and Tab still act on the dialog
+// (its default button, Cancel, the next control), as in a one-line box. A
+// multi-line box would keep them, and inside a wizard page it cannot reach
+// the sheet's buttons.
+void KeepDialogKeys(HWND edit);
+
 // Message box with texts from the string table.
 int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
 

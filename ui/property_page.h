@@ -9,6 +9,16 @@
 
 namespace ui {
 
+// After a page change the sheet leaves the focus where the last page had it,
+// often on a button that the new page disables, and then no key reaches the
+// sheet. FocusPage puts it on the page's first input (the checked button of a
+// radio group), else on the sheet's default button, else on the first button
+// that can be pressed (Cancel while a wizard works). A page posts
+// FocusPageMessage() to itself when it becomes active and calls FocusPage on
+// it once the sheet has shown the page.
+UINT FocusPageMessage();
+void FocusPage(HWND page);
+
 class PropertyPage {
 public:
     explicit PropertyPage(UINT templateId) : templateId_(templateId) {}

@@ -26,6 +26,7 @@
 #include "setup/win/win_profile.h"
 #include "ui/background.h"
 #include "ui/dialog.h"
+#include "ui/property_page.h"
 
 namespace {
 
@@ -532,6 +533,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
                 break;
             case setup::kPageLicence:
                 InitLicence(page);
+                ui::KeepDialogKeys(GetDlgItem(page, IDC_LICENCE_TEXT));
                 break;
             case setup::kPageInterface:
                 CheckRadioButton(page, IDC_PS2, IDC_USB,
@@ -548,6 +550,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
                                                   ui::Narrow(ui::LoadText(IDS_VERSION)),
                                                   ui::Narrow(ui::LoadText(IDS_INSTALL_DIR)),
                                                   ui::Narrow(ui::LoadText(IDS_PROGRAM_FOLDER))};
+                ui::KeepDialogKeys(GetDlgItem(page, IDC_SUMMARY));
                 SetDlgItemTextW(
                     page, IDC_SUMMARY,
                     W(setup::SummaryText(g_settings, labels, g_installDir, g_programFolder))
@@ -563,6 +566,10 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     const int which = static_cast<int>(GetWindowLongPtrW(page, DWLP_USER));
+    if (msg == ui::FocusPageMessage()) {
+        ui::FocusPage(page);
+        return TRUE;
+    }
     switch (msg) {
         case WM_DRAWITEM: {
             const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -593,6 +600,8 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
             switch (nm->code) {
                 case PSN_SETACTIVE:
                     OnActivate(page, which);
+                    // After the buttons it set, which the sheet takes in turn.
+                    PostMessageW(page, ui::FocusPageMessage(), 0, 0);
                     SetMsgResult(page, 0);
                     return TRUE;
                 case PSN_WIZNEXT:

@@ -226,6 +226,8 @@ private:
         }
         SetItemText(IDC_DONE_TEXT, ui::LoadText(IDS_COMPLETED));
         EnableItem(IDOK, true);
+        // Nothing could have the focus while the steps ran; Return presses OK.
+        SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
         SetTimer(hwnd(), kCloseTimer, 2000, nullptr);
     }
 

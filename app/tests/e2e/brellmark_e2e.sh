@@ -26,6 +26,11 @@
 #         Exit and the main window's close, a silent server, a rebuilt list,
 #         late and look-alike replies (the test network provider lists the
 #         shares)
+#   keys  every window by keyboard alone against keys-servers.conf: the
+#         login, the wizard's pages, basic configuration (both
+#         variants), details, About, Find by Address, the discovery report,
+#         the import's status and result windows, the drive mapping's
+#         (the test network provider, $TAVIX_TESTNET_PROVIDER)
 #   subnets  a client with two adapters on two subnets, a virtual NAS on each,
 #         and a server in a third subnet reachable only by routing (its name
 #         in the client's hosts file): every adapter asked, Find by Address,
@@ -129,6 +134,13 @@ import)
 shell)
     harness_start_vnas "$here/shell-servers.conf" "$tmp/vnas.log"
     filter='ShellTest.*'
+    ;;
+keys)
+    harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
+    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    use_testnet 'server KEY-NAS user=admin password=secret\nshare KEY-NAS docs Public\n'
+    filter='KeysTest.*'
     ;;
 subnets)
     harness_start_vnas "$here/subnet-servers.conf" "$tmp/vnas.log"

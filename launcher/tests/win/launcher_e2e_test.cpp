@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "resources/launcher/resource.h"
+#include "ui/testing/keys.h"
 #include "ui/testing/remote.h"
 
 using namespace e2e;
@@ -86,6 +87,22 @@ protected:
         return page;
     }
 
+    // Every way ends the launcher with exit code 0 and nothing left on screen,
+    // having started the installer `starts` times.
+    void ExpectEnded(int starts) {
+        ASSERT_TRUE(program_.Exited(10000)) << "the launcher did not end";
+        DWORD code = 1;
+        GetExitCodeProcess(program_.pi.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        WaitFor([&] { return ReadLines(probe_).size() >= static_cast<size_t>(starts); },
+                starts > 0 ? 10000 : 1000);
+        std::vector<std::string> lines = ReadLines(probe_);
+        ASSERT_EQ(lines.size(), static_cast<size_t>(starts));
+        if (!lines.empty()) {
+            EXPECT_EQ(lines[0].substr(0, lines[0].find('|')), "setup.exe");
+        }
+    }
+
     std::wstring dir_, probe_;
     Program program_;
 };
@@ -137,18 +154,7 @@ TEST_P(LauncherRun, PagesThenInstaller) {
             Press(page, IDOK);
     }
 
-    // Every way ends the launcher within a few seconds with exit code 0.
-    ASSERT_TRUE(program_.Exited(5000)) << "the launcher did not end";
-    DWORD code = 1;
-    GetExitCodeProcess(program_.pi.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    WaitFor([&] { return ReadLines(probe_).size() >= static_cast<size_t>(c.expectedStarts); },
-            c.expectedStarts > 0 ? 10000 : 1000);
-    std::vector<std::string> starts = ReadLines(probe_);
-    ASSERT_EQ(starts.size(), static_cast<size_t>(c.expectedStarts));
-    if (!starts.empty()) {
-        EXPECT_EQ(starts[0].substr(0, starts[0].find('|')), "setup.exe");
-    }
+    ExpectEnded(c.expectedStarts);
 }
 
 const Case kCases[] = {
@@ -163,6 +169,40 @@ const Case kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Launcher, LauncherRun, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The three pages by keyboard alone: Return is Next on each (the third
+// starts the installer), or Escape is Cancel on the third; the checks of
+// ui/testing/keys.h on every page.
+class LauncherKeys : public LauncherRun {};
+
+TEST_P(LauncherKeys, WalksEveryPage) {
+    const Case& c = GetParam();
+    ASSERT_TRUE(program_.Start(dir_ + L"\\KDZ_INIT.exe"));
+    const std::vector<KeyStep> steps = {
+        {L"1", VK_RETURN, L"2"},
+        {L"2", VK_RETURN, L"3"},
+        {L"3", c.cancelOnPage == 3 ? static_cast<UINT>(VK_ESCAPE) : VK_RETURN, L""},
+    };
+    // Page n is on top while n pages are open.
+    const auto find = [&](const std::wstring& name) -> HWND {
+        const auto pages = TopLevelWindows(program_.pi.dwProcessId, kCaption);
+        if (pages.size() != std::wcstoul(name.c_str(), nullptr, 10))
+            return nullptr;
+        for (HWND w : pages)
+            if (IsWindowEnabled(w))
+                return w;
+        return nullptr;
+    };
+    KeyWalk walk;
+    walk.find = find;
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report();
+    ExpectEnded(c.expectedStarts);
+}
+
+const Case kKeyCases[] = {{"ReturnThrice", true, 0, 1}, {"EscapeOnPage3", true, 3, 0}};
+INSTANTIATE_TEST_SUITE_P(Keyboard, LauncherKeys, ::testing::ValuesIn(kKeyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

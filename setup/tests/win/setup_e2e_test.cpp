@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "resources/setup/resource.h"
+#include "ui/testing/keys.h"
 #include "ui/testing/remote.h"
 
 using namespace e2e;
@@ -63,11 +64,12 @@ protected:
         SetEnvironmentVariableW(L"TAVIX_SETUP_RESTART_FILE", (dir_ + L"\\restart.txt").c_str());
         SetEnvironmentVariableW(L"TAVIX_PROBE_FILE", (dir_ + L"\\probe.txt").c_str());
         SetEnvironmentVariableW(L"TAVIX_TEST_DXVERSION", L"0x00090000");
+        SetEnvironmentVariableW(L"TAVIX_SETUP_PAUSE_AT", nullptr);
     }
     void TearDown() override {
         prog_.Kill();
         // Remove what the run left (flat tree of two levels).
-        for (const wchar_t* sub : {L"\\tools", L"\\DirectX", L"\\lic", L""}) {
+        for (const wchar_t* sub : {L"\\tools", L"\\DirectX", L"\\lic", L"\\copied", L""}) {
             WIN32_FIND_DATAW fd;
             const std::wstring d = dir_ + sub;
             HANDLE h = FindFirstFileW((d + L"\\*").c_str(), &fd);
@@ -492,6 +494,60 @@ TEST_F(SetupRun, AbsurdSetupFileEndsSilentRunsWithTheReason) {
         EXPECT_EQ(Wizard(), nullptr);
         prog_.Kill();
     }
+}
+
+// Every window of the installer by keyboard alone: the language dialog,
+// each page, the Exit dialog from Welcome and from the copying page (held at
+// its first file), the result with its restart choice. Return presses the
+// default button, Escape is Cancel; the checks of ui/testing/keys.h on each.
+TEST_F(SetupRun, KeyboardWalksEveryWindow) {
+    Write(L"SelLang.INI",
+          "[0x00000409]\r\nsupport=1\r\nWinXP Profile=keys.ini\r\nWin2K Profile=keys.ini\r\n"
+          "WinNT Profile=keys.ini\r\n[0x00000407]\r\nsupport=1\r\nWinXP Profile=keys.ini\r\n"
+          "Win2K Profile=keys.ini\r\nWinNT Profile=keys.ini\r\n");
+    Write(L"keys.ini",
+          "[Setup]\r\nProductName=Tavix\r\nAskLicense=TRUE\r\nLicenseFolder=lic\r\n"
+          "AskPath=TRUE\r\nAskProgramFolder=TRUE\r\nRestart=TRUE\r\n"
+          "[Copy Files]\r\nlic\\LICENENG.TXT=%1%\\copied\r\n");
+    CreateDirectoryW((dir_ + L"\\lic").c_str(), nullptr);
+    Write(L"lic\\LICENENG.TXT", "TAVIX LICENCE\n");
+    SetEnvironmentVariableW(L"TAVIX_SETUP_PAUSE_AT", L"0h");  // held, not cancelled
+    ASSERT_TRUE(Start(L""));
+    const std::vector<KeyStep> steps = {
+        {L"Select Language", VK_RETURN, L"Welcome"},
+        {L"Welcome", VK_ESCAPE, L"Exit Setup", true},
+        {L"Exit Setup", VK_ESCAPE, L"Welcome"},  // Resume
+        {L"Welcome", VK_RETURN, L"Licence"},
+        {L"Licence", VK_RETURN, L"Interface"},
+        {L"Interface", VK_RETURN, L"Destination"},
+        {L"Destination", VK_RETURN, L"Folder"},
+        {L"Folder", VK_RETURN, L"Start"},
+        {L"Start", VK_RETURN, L"Copy"},
+        {L"Copy", VK_ESCAPE, L"Exit Setup", true, false},  // Next waits for the copying
+        {L"Exit Setup", VK_RETURN, L"Result"},             // Resume, the default
+        {L"Result", VK_RETURN, L""},                       // Finish: restart now
+    };
+    const auto find = [&](const std::wstring& name) -> HWND {
+        for (const auto& p : kPages)
+            if (name == std::wstring(p.name, p.name + strlen(p.name))) {
+                HWND page = CurrentPage();
+                return page != nullptr && PageName(page) == p.name ? page : nullptr;
+            }
+        return FindTopLevel(prog_.pi.dwProcessId, name);
+    };
+    KeyWalk walk;
+    walk.find = find;
+    walk.before = [&](const KeyStep& step, HWND w) {
+        if (std::wstring(step.name) == L"Interface")  // PS/2 asks for a restart at the end
+            SendMessageW(GetDlgItem(w, IDC_PS2), BM_CLICK, 0, 0);
+        if (std::wstring(step.name) == L"Copy") {
+            EXPECT_TRUE(Shot(GetAncestor(w, GA_ROOT), L"setup-keys-copy"));
+        }
+    };
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report() << Read(L"setup.log");
+    EXPECT_EQ(ExitCode(20000), 0u);
+    EXPECT_EQ(Read(L"restart.txt"), "restart\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 # hostile on purpose, so everything runs in a closed prefix (closed_prefix.sh)
 # with the programs copied into its C: drive. Nothing here uses the network.
 # Usage: uninstall_e2e.sh E2E_EXE UNINSTALL_EXE BUILD_DIR [STANDIN_DIR]
+# TAVIX_GTEST_FILTER picks the runs (default: every UninstallRun).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -21,7 +22,7 @@ if [ -n "$standins" ] && [ -f "$standins/kivosetup.dll" ]; then
     cp "$standins/kivosetup.dll" "$bin/"
 fi
 status=0
-(cd "$bin" && wine 'C:\tavix-test\uninstall_e2e.exe' --gtest_filter='UninstallRun.*') || status=$?
+(cd "$bin" && wine 'C:\tavix-test\uninstall_e2e.exe' --gtest_filter="${TAVIX_GTEST_FILTER:-UninstallRun.*}") || status=$?
 closed_prefix_check || status=1
 out="$build/uninstall-shots"
 mkdir -p "$out"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "resources/uninstall/resource.h"
+#include "ui/testing/keys.h"
 #include "ui/testing/remote.h"
 
 using namespace e2e;
@@ -476,6 +477,54 @@ TEST_F(UninstallRun, UnknownProductEndsWithoutAWindow) {
     EXPECT_EQ(LauncherExit(), 1u);  // the copy ended: the launcher does not wait for ever
     EXPECT_TRUE(Logged("no registration"));
     EXPECT_EQ(FindWindowW(L"KivoUninstall", nullptr), nullptr);
+}
+
+// Every window of the uninstaller by keyboard alone: the confirmation, the
+// shared-file question, the progress once done and the result with its
+// restart choice, each answered by Return (the default button) after the
+// checks of ui/testing/keys.h. A locked file makes the restart due.
+TEST_F(UninstallRun, KeyboardWalksEveryWindow) {
+    const std::string dir = "C:\\Program Files\\TavixKeys";
+    for (const char* f : {"s.dll", "locked.dll"})
+        WriteFile(dir + "\\" + f);
+    for (const char* key : {"TavixK1", "TavixK2"}) {
+        SetText(HKEY_LOCAL_MACHINE, kU + key, "UninstallString",
+                kBin + "\\kivouninstall.exe " + key);
+        SetText(HKEY_LOCAL_MACHINE, kU + key + "\\DeleteFiles", "s.dll", dir);
+        SetText(HKEY_LOCAL_MACHINE, kShared + "s.dll", key, dir);
+    }
+    SetText(HKEY_LOCAL_MACHINE, kU + "TavixK1", "DisplayName", "Tavix K");
+    SetText(HKEY_LOCAL_MACHINE, kU + "TavixK1\\DeleteFiles", "locked.dll", dir);
+    HANDLE locked = CreateFileA((dir + "\\locked.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(Start(kBin + "\\kivouninstall.exe TavixK1"));
+    const std::vector<KeyStep> steps = {
+        // The system's message box shows its default by the focus alone. Yes.
+        {L"Tavix K Uninstallation", VK_RETURN, L"Remove Shared File", false, false},
+        {L"Remove Shared File", VK_RETURN, L"Remove Programs From Your Computer"},  // Yes
+        {L"Remove Programs From Your Computer", VK_RETURN, L"Uninstall Result"},    // OK
+        {L"Uninstall Result", VK_RETURN, L""},  // Finish: restart now
+    };
+    const auto find = [](const std::wstring& caption) -> HWND {
+        HWND w = FindWindowW(L"#32770", caption.c_str());
+        if (w == nullptr || !IsWindowVisible(w) || !IsWindowEnabled(w))
+            return nullptr;
+        // The progress counts once its work is done and OK can be pressed.
+        if (caption == L"Remove Programs From Your Computer" &&
+            !IsWindowEnabled(GetDlgItem(w, IDOK)))
+            return nullptr;
+        return w;
+    };
+    KeyWalk walk;
+    walk.find = find;
+    walk.ms = 20000;
+    walk.Walk(steps);
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report() << ReadAll(log_);
+    ASSERT_TRUE(CopyEnded()) << ReadAll(log_);
+    CloseHandle(locked);
+    EXPECT_FALSE(Exists(dir + "\\s.dll"));
+    EXPECT_EQ(ReadAll(kBin + "\\restart.txt"), "restart\n");
 }
 
 }  // namespace
