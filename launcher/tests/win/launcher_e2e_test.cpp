@@ -201,7 +201,8 @@ TEST_P(LauncherKeys, WalksEveryPage) {
     ExpectEnded(c.expectedStarts);
 }
 
-const Case kKeyCases[] = {{"ReturnThrice", true, 0, 1}, {"EscapeOnPage3", true, 3, 0}};
+const Case kKeyCases[] = {{"ReturnThrice", true, 0, Way::kReturn, 1},
+                          {"EscapeOnPage3", true, 3, Way::kEscape, 0}};
 INSTANTIATE_TEST_SUITE_P(Keyboard, LauncherKeys, ::testing::ValuesIn(kKeyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
