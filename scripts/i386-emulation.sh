@@ -154,6 +154,11 @@ up() {
         log "this machine runs 32-bit programs already: nothing to register"
         return 0
     fi
+    # Forced on a machine that runs 32-bit programs itself: a machine-wide
+    # entry would hand every other 32-bit program here to the emulator too.
+    [ "${TAVIX_EMULATE_I386:-0}" != 1 ] || ! can_run ||
+        die "forced emulation (TAVIX_EMULATE_I386=1) runs only in a private binfmt_misc" \
+            "(\`$0 private\` fails here): no machine-wide entry on a machine that runs 32-bit programs"
     [ "$(id -u)" -eq 0 ] || die "registering a binfmt_misc entry needs root"
     [ -x "$QEMU" ] || die "$QEMU is missing: run scripts/install-deps.sh (package qemu-user-static)"
     lock
