@@ -7,10 +7,10 @@
 #
 # Where the kernel cannot run 32-bit programs, 32-bit Wine runs under
 # qemu-i386-static (scripts/i386-emulation.sh): on kernels that give each user
-# namespace a binfmt_misc of its own, every Wine run of the tests gets one
-# with the entry, and nothing changes outside them; elsewhere a machine-wide
-# entry is registered for this run only and removed when the run ends, fails
-# or is killed.
+# namespace a binfmt_misc of its own, every Wine run of the tests joins one
+# user namespace made for this run, whose binfmt_misc holds the entry, and
+# nothing changes outside it; elsewhere a machine-wide entry is registered
+# for this run only and removed when the run ends, fails or is killed.
 # Everything is then several times slower: the run's time limits grow by
 # $TAVIX_TIME_SCALE (6 unless set). The 32-bit template prefix is made once per
 # build directory (about 4 minutes under emulation) before the tests start.
@@ -39,9 +39,15 @@ TAVIX_TIME_SCALE=1 harness_init 2400
 trap 'harness_cleanup; "$emu" down $$' EXIT
 harness_sweep_stale
 if [ "$emulated" = 1 ] && "$emu" private; then
-    export TAVIX_I386_PRIVATE=1
+    # One user namespace for every Wine process of the run (see `hold`).
+    ready=$(harness_tmpdir)/userns
+    "$emu" hold $$ >"$ready" &
+    harness_wait_for 20 grep -qs '^userns ' "$ready" ||
+        harness_die "the user namespace for the emulation did not come up"
+    TAVIX_I386_USERNS=$(awk '/^userns / {print $2}' "$ready")
+    export TAVIX_I386_USERNS TAVIX_I386_PRIVATE=1
     harness_log "32-bit Wine runs under qemu-i386-static, registered in a user namespace of" \
-        "its own for each Wine run (nothing machine-wide); time limits x$scale"
+        "this run (nothing machine-wide); time limits x$scale"
 elif [ "$emulated" = 1 ]; then
     "$emu" up $$ || exit 1
     harness_log "32-bit programs run under qemu-i386-static (machine-wide binfmt_misc entry" \
