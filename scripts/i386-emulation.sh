@@ -34,9 +34,9 @@
 #                                  no other live process uses it, and unmounts
 #                                  binfmt_misc when it was mounted for it
 #
-# Prefer `exec` where `private` holds: a machine-wide entry also hands other
-# users' 32-bit programs to the emulator (the 32-bit parts of their win64
-# prefixes, say) and slows them down.
+# Prefer `hold` and `enter` where `private` holds: a machine-wide entry also
+# hands other users' 32-bit programs to the emulator (the 32-bit parts of
+# their win64 prefixes, say) and slows them down.
 #
 # The machine-wide entry is counted in $TAVIX_I386_STATE/owners
 # (one file per process, with its start time so that a reused process id does

@@ -13,7 +13,7 @@
 # for this run only and removed when the run ends, fails or is killed.
 # Everything is then several times slower: the run's time limits grow by
 # $TAVIX_TIME_SCALE (6 unless set). The 32-bit template prefix is made once per
-# build directory (about 4 minutes under emulation) before the tests start.
+# build directory (under a minute under emulation) before the tests start.
 #
 # Prints "timing: prefix N s" and "timing: 32-bit suite N s"; exits non-zero
 # when any part failed.
@@ -35,7 +35,7 @@ export TAVIX_TIME_SCALE=$scale
 
 # The limit of the whole 32-bit part; the clean-up (and with it the removal
 # of the emulation entry) runs on every way out.
-TAVIX_TIME_SCALE=1 harness_init 2400
+TAVIX_TIME_SCALE=1 harness_init $((emulated ? 4200 : 2400))
 trap 'harness_cleanup; "$emu" down $$' EXIT
 harness_sweep_stale
 if [ "$emulated" = 1 ] && "$emu" private; then

@@ -258,7 +258,7 @@ harness_wine_dir() {
 }
 
 # Builds the template prefix of $WINEARCH once per build directory (about
-# 15 s natively, 4 to 5 minutes under emulation). Runs wineboot in a network
+# 15 s natively, under a minute under emulation). Runs wineboot in a network
 # namespace of its own, so that creating it cannot reach any network.
 # Serialised with flock: parallel tests wait for the first one, as long as
 # the whole creation may take.
