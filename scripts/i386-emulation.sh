@@ -12,6 +12,19 @@
 #                                  whose binfmt_misc holds the entry: nothing
 #                                  outside it sees the entry, and it goes with
 #                                  the last process of CMD
+#   i386-emulation.sh hold PID     makes such a user namespace (with the entry)
+#                                  for a whole run and keeps it while process
+#                                  PID lives; prints "userns FILE" once it is
+#                                  ready. `enter FILE CMD...` runs CMD in it.
+#                                  Every Wine process of a prefix must share
+#                                  one user namespace: the wineserver reads
+#                                  and writes its clients' memory (one program
+#                                  reading another's list view, say), which
+#                                  the kernel refuses across sibling user
+#                                  namespaces
+#   i386-emulation.sh enter FILE CMD...
+#                                  runs CMD in the user namespace FILE
+#                                  (/proc/PID/ns/user of a `hold`)
 #   i386-emulation.sh up PID       make 32-bit programs run for process PID
 #                                  with a machine-wide entry (kernels without
 #                                  private binfmt_misc): registers it when
@@ -21,9 +34,9 @@
 #                                  no other live process uses it, and unmounts
 #                                  binfmt_misc when it was mounted for it
 #
-# Prefer `exec` where `private` holds: a machine-wide entry also hands other
-# users' 32-bit programs to the emulator (the 32-bit parts of their win64
-# prefixes, say) and slows them down.
+# Prefer `hold` and `enter` where `private` holds: a machine-wide entry also
+# hands other users' 32-bit programs to the emulator (the 32-bit parts of
+# their win64 prefixes, say) and slows them down.
 #
 # The machine-wide entry is counted in $TAVIX_I386_STATE/owners
 # (one file per process, with its start time so that a reused process id does
@@ -94,6 +107,31 @@ inside() {
     exec "$@"
 }
 
+# The holder of a run's user namespace: its binfmt_misc instance (and with it
+# the entry) lives as long as this process, which lives as long as `owner`.
+hold() {
+    local owner=$1
+    [ -x "$QEMU" ] || die "$QEMU is missing: run scripts/install-deps.sh (package qemu-user-static)"
+    kill -0 "$owner" 2>/dev/null || die "no process $owner"
+    exec unshare --user --map-root-user --mount -- "$0" _hold "$owner"
+}
+holding() {
+    local owner=$1
+    mount -t binfmt_misc binfmt_misc "$BINFMT" || die "no binfmt_misc of our own in this user namespace"
+    register_in "$BINFMT" || die "cannot register $NAME in the private binfmt_misc"
+    echo "userns /proc/$$/ns/user"
+    exec >/dev/null 2>&1 </dev/null
+    while kill -0 "$owner" 2>/dev/null; do
+        sleep 2
+    done
+}
+enter() {
+    local ns=$1
+    shift
+    [ -e "$ns" ] || die "no user namespace $ns (its holder has ended)"
+    exec nsenter --user="$ns" -- "$@"
+}
+
 # "pid starttime" of a live process, or nothing.
 identity() {
     local stat
@@ -154,6 +192,11 @@ up() {
         log "this machine runs 32-bit programs already: nothing to register"
         return 0
     fi
+    # Forced on a machine that runs 32-bit programs itself: a machine-wide
+    # entry would hand every other 32-bit program here to the emulator too.
+    [ "${TAVIX_EMULATE_I386:-0}" != 1 ] || ! can_run ||
+        die "forced emulation (TAVIX_EMULATE_I386=1) runs only in a private binfmt_misc" \
+            "(\`$0 private\` fails here): no machine-wide entry on a machine that runs 32-bit programs"
     [ "$(id -u)" -eq 0 ] || die "registering a binfmt_misc entry needs root"
     [ -x "$QEMU" ] || die "$QEMU is missing: run scripts/install-deps.sh (package qemu-user-static)"
     lock
@@ -218,11 +261,17 @@ _inside)
     shift
     inside "$@"
     ;;
+hold) hold "${2:?usage: $0 hold PID}" ;;
+_hold) holding "$2" ;;
+enter)
+    shift
+    enter "$@"
+    ;;
 up) up "${2:?usage: $0 up PID}" ;;
 down) down "${2:?usage: $0 down PID}" ;;
 watch) watch "${2:?usage: $0 watch PID}" ;;
 *)
-    sed -n '2,40p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,49p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
     ;;
 esac

@@ -635,6 +635,8 @@ void Simulator::WizardSet(int index, const uint8_t* data, std::size_t length,
 int Simulator::FormatPercent(ServerState& s) {
     if (!s.formatting)
         return 100;
+    if (s.formatHeld)
+        return *s.formatHeld;
     const int64_t total = int64_t{s.cfg.formatSeconds} * 1000;
     const int64_t done = clock_->MonotonicMs() - s.formatStartMs;
     if (done >= total) {
@@ -653,6 +655,7 @@ void Simulator::InitDisk(int index, const uint8_t* data, std::size_t length, con
     if (init == 1 && !s.formatting) {
         s.formatting = true;
         s.formatStartMs = clock_->MonotonicMs();
+        s.formatHeld.reset();
         s.cfg.diskStatus = "0";
         fx->events.push_back("format-begin " + Label(index) +
                              " seconds=" + std::to_string(s.cfg.formatSeconds));
@@ -901,7 +904,7 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
     }
     const bool known = w[0] == "rediscover" || w[0] == "set-config-reply" || w[0] == "restart" ||
                        w[0] == "reply" || w[0] == "import-reply" || w[0] == "drop-reply" ||
-                       w[0] == "wizard-fail" || w[0] == "sleep";
+                       w[0] == "wizard-fail" || w[0] == "sleep" || w[0] == "format";
     if (!known) {
         error("unknown command '" + w[0] + "'");
         return fx;
@@ -974,6 +977,40 @@ Effects Simulator::Control(const std::string& line, bool allowBroadcast) {
             else
                 failures[cmd] = static_cast<int16_t>(status);
             fx.events.push_back("wizard-fail " + Label(i) + " cmd=" + w[2] + " " + w[3]);
+        }
+        return fx;
+    }
+
+    if (w[0] == "format") {
+        // format SERVER PERCENT | run: a disk initialisation under way holds
+        // at PERCENT (100 ends it) or goes on from where it stands.
+        long percent = 0;
+        if (w.size() != 3 || (w[2] != "run" && !ParseNumber(w[2], 0, 100, &percent))) {
+            error("format needs a percentage (0 to 100) or run");
+            return fx;
+        }
+        for (int i : targets) {
+            ServerState& s = servers_[static_cast<std::size_t>(i)];
+            if (!s.formatting) {
+                fx.events.push_back("format " + Label(i) + " skipped=no-format");
+                continue;
+            }
+            if (w[2] == "run") {
+                if (s.formatHeld)
+                    s.formatStartMs =
+                        clock_->MonotonicMs() - int64_t{s.cfg.formatSeconds} * 10 * *s.formatHeld;
+                s.formatHeld.reset();
+                fx.events.push_back("format " + Label(i) + " run");
+                continue;
+            }
+            fx.events.push_back("format " + Label(i) + " percent=" + w[2]);
+            s.formatHeld = static_cast<int>(percent);
+            if (percent == 100) {
+                s.formatting = false;
+                s.formatHeld.reset();
+                s.cfg.diskStatus = "1";
+                fx.events.push_back("format-end " + Label(i));
+            }
         }
         return fx;
     }

@@ -95,6 +95,7 @@ struct ServerState {
     uint16_t lastSeq = 0;     // seq of its last reply
     bool formatting = false;  // a disk initialisation runs
     int64_t formatStartMs = 0;
+    std::optional<int> formatHeld;      // the percentage a control line holds it at
     bool doneAfterRestart = false;      // CMD_FINISH: send CMD_DONE when back
     std::vector<uint16_t> dropReplies;  // commands whose next reply is dropped
     // Wizard commands (18 to 25) that fail from now on: no reply at all

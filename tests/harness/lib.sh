@@ -215,7 +215,7 @@ harness_wine_select() {
     command -v wine >/dev/null || harness_die "Wine is not installed"
     case "$arch" in
     win32)
-        [ -n "${TAVIX_I386_PRIVATE:-}" ] || harness_can_run_32bit ||
+        [ -n "${TAVIX_I386_USERNS:-}${TAVIX_I386_PRIVATE:-}" ] || harness_can_run_32bit ||
             harness_die "this machine cannot run 32-bit programs, so 32-bit Wine does not" \
                 "work here; run the 32-bit tests through scripts/test-32bit.sh (it makes them" \
                 "run under qemu-i386-static) or the x86_64 twin (HARNESS_WINEARCH=win64)"
@@ -230,15 +230,16 @@ harness_wine_select() {
     esac
     export WINEARCH=$arch
     # `wine` on PATH runs this architecture's loader, whatever an inherited
-    # PATH or the distribution's wrapper would choose. With
-    # $TAVIX_I386_PRIVATE set (scripts/test-32bit.sh), each run of it gets a
-    # user namespace whose own binfmt_misc hands 32-bit programs to
-    # qemu-i386-static; nothing outside that run sees it.
+    # PATH or the distribution's wrapper would choose. Under
+    # scripts/test-32bit.sh's emulation every run of it joins the run's user
+    # namespace ($TAVIX_I386_USERNS), whose own binfmt_misc hands 32-bit
+    # programs to qemu-i386-static; nothing outside it sees that. (With
+    # $TAVIX_I386_PRIVATE alone, each run gets a user namespace of its own.)
     shim="$(harness_wine_dir)/bin"
     mkdir -p "$shim"
-    local text
-    text=$(printf '#!/bin/sh\n[ -z "${TAVIX_I386_PRIVATE:-}" ] || exec %s exec %s "$@"\nexec %s "$@"' \
-        "$HARNESS_ROOT/scripts/i386-emulation.sh" "$loader" "$loader")
+    local text emu="$HARNESS_ROOT/scripts/i386-emulation.sh"
+    text=$(printf '#!/bin/sh\n[ -z "${TAVIX_I386_USERNS:-}" ] || exec %s enter "$TAVIX_I386_USERNS" %s "$@"\n[ -z "${TAVIX_I386_PRIVATE:-}" ] || exec %s exec %s "$@"\nexec %s "$@"' \
+        "$emu" "$loader" "$emu" "$loader" "$loader")
     if [ "$(cat "$shim/wine" 2>/dev/null)" != "$text" ]; then
         echo "$text" >"$shim/wine.$$"
         chmod +x "$shim/wine.$$"
@@ -257,7 +258,7 @@ harness_wine_dir() {
 }
 
 # Builds the template prefix of $WINEARCH once per build directory (about
-# 15 s natively, 4 to 5 minutes under emulation). Runs wineboot in a network
+# 15 s natively, under a minute under emulation). Runs wineboot in a network
 # namespace of its own, so that creating it cannot reach any network.
 # Serialised with flock: parallel tests wait for the first one, as long as
 # the whole creation may take.

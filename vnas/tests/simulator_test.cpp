@@ -652,6 +652,46 @@ TEST_F(SimulatorTest, WizardFailAnswersEachWizardRequestAsToldUntilSwitchedOff) 
         EXPECT_EQ(sim_->Control(bad).events.back().rfind("control-error", 0), 0u) << bad;
 }
 
+TEST_F(SimulatorTest, FormatControlHoldsRunsAndEndsTheDiskInitialisation) {
+    ServerConfig s = Storage(1);
+    s.formatSeconds = 100;
+    Make({s});
+    EXPECT_EQ(sim_->Control("format NAS-1 40").events.back(),
+              "format server=\"NAS-1\" skipped=no-format");
+    CommandBuffer b;
+    b.AddByte(TAG_DISK_INIT, 1);
+    Send(Request(MacOf(1), 10, CMD_INIT_DISK, b));
+    // Each step: a control line (or none), then the clock, then a poll.
+    struct Step {
+        const char* line;
+        const char* event;
+        int64_t advanceMs;
+        int percent;
+    } steps[] = {
+        {nullptr, nullptr, 10000, 10},
+        {"format NAS-1 40", "format server=\"NAS-1\" percent=40", 30000, 40},
+        {nullptr, nullptr, 50000, 40},
+        {"format #1 run", "format server=\"NAS-1\" run", 20000, 60},
+        {"format NAS-1 100", "format-end server=\"NAS-1\"", 0, 100},
+        {"format NAS-1 run", "format server=\"NAS-1\" skipped=no-format", 0, 100},
+    };
+    uint16_t seq = 12;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.line ? step.line : "(time only)");
+        if (step.line != nullptr) {
+            EXPECT_EQ(sim_->Control(step.line).events.back(), step.event);
+        }
+        clock_.Advance(step.advanceMs);
+        const Effects fx = Send(Request(MacOf(1), seq, CMD_DISK_PROGRESS));
+        seq += 2;
+        ASSERT_EQ(fx.out.size(), 1u);
+        EXPECT_EQ(PacketHeader::Decode(fx.out[0].bytes.data()).status, step.percent);
+    }
+    EXPECT_EQ(sim_->servers()[0].cfg.diskStatus, std::optional<std::string>("1"));
+    for (const char* bad : {"format NAS-1", "format NAS-1 101", "format NAS-1 later"})
+        EXPECT_EQ(sim_->Control(bad).events.back().rfind("control-error", 0), 0u) << bad;
+}
+
 }  // namespace
 }  // namespace vnas
 

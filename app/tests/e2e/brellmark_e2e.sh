@@ -212,8 +212,10 @@ if [ "$scenario" = prompt ]; then
     harness_log "registry: $(harness_in_client wine reg query 'HKCU\Software\Kivo\Configured' /v Fastrig 2>/dev/null | tr -d '\r' | grep Fastrig || echo none)"
 fi
 if [ "$rc" -ne 0 ]; then
-    cp "$tmp/vnas.log" "$outdir/vnas-$scenario.log" 2>/dev/null &&
-        harness_log "whole vnas log: $outdir/vnas-$scenario.log"
+    # The whole log stays for a look afterwards (the tail below may miss the
+    # failed test's lines).
+    cp "$tmp/vnas.log" "$outdir/vnas-$scenario-failed.log" 2>/dev/null &&
+        harness_log "the virtual NAS's log: $outdir/vnas-$scenario-failed.log"
     harness_log "vnas log (last 60 lines):"
     tail -n 60 "$tmp/vnas.log" | sed 's/^/  /' >&2 || true
 fi

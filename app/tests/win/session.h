@@ -156,7 +156,12 @@ protected:
                                    [](const Row& r) { return !r[4].empty(); });
             },
             ms))
-            << RowCount(list) << " rows";
+            << RowCount(list) << " rows:" << [&] {
+                   std::string shown;
+                   for (const Row& r : Rows(list))
+                       shown += " [" + Narrow(r[0]) + " | " + Narrow(r[4]) + "]";
+                   return shown;
+               }();
     }
     void ClickHeader(int column) {
         const RECT r = HeaderRect(list, column);

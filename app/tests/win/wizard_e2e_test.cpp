@@ -325,6 +325,15 @@ protected:
             15000);
     }
     void PostTimer(int id) { PostMessageW(Page(), WM_TIMER, static_cast<WPARAM>(id), 0); }
+    // Holds the server's disk initialisation at `percent` ("100" ends it),
+    // once the server has taken the line.
+    bool Format(const Server& s, const std::string& percent) {
+        const size_t from = Log().size();
+        return VnasControl("format " + s.mac + " " + percent) &&
+               WaitLine(from, [&](const std::string& l) {
+                   return l.rfind("event format ", 0) == 0 && Has(l, "percent=" + percent);
+               }) >= 0;
+    }
 };
 
 }  // namespace
@@ -390,32 +399,31 @@ TEST_F(WizardTest, FullRunSendsSevenRequestsFollowsTheFormatAndFindsTheServerAga
     Settle(300);
     EXPECT_TRUE(IsWindow(sheet) && IsWindowVisible(sheet));
 
-    // Disk polls by the timer; the bar follows the percentage.
-    Settle(1200);
+    // Disk polls by the timer; the bar follows the percentage. The format
+    // moves only when the test says so (the server holds it), whatever the
+    // program's own poll timer reads meanwhile.
+    ASSERT_TRUE(Format(kFull, "40"));
     size_t pollFrom = Log().size();
     PostTimer(TIMER_DISK_POLL);
     const long progress = WaitLine(
         pollFrom, [&](const std::string& l) { return l.rfind("tx ", 0) == 0 && Has(l, "cmd=18"); });
     ASSERT_GE(progress, 0);
-    const int percent = std::stoi(Field(Log()[static_cast<size_t>(progress)], "status"));
-    EXPECT_GT(percent, 0);
-    EXPECT_LT(percent, 100);
-    ASSERT_TRUE(WaitFor([&] { return Bar() == percent; }, 3000)) << Bar() << " vs " << percent;
+    EXPECT_EQ(Field(Log()[static_cast<size_t>(progress)], "status"), "40");
+    ASSERT_TRUE(WaitFor([&] { return Bar() == 40; }, 3000)) << Bar() << " vs 40";
     // Mid-run: rows 1-5 checked, row 6's clip playing, the bar part way.
     SaveScreenshot(sheet, WinePath(Env(L"TAVIX_OUT")) + L"\\wizard-applying.bmp");
 
-    // Poll until the format is done; CMD_FINISH follows after two seconds.
-    bool done = false;
-    for (int i = 0; i < 12 && !done; ++i) {
-        Settle(600);
-        pollFrom = Log().size();
-        PostTimer(TIMER_DISK_POLL);
-        const long l = WaitLine(pollFrom, [&](const std::string& line) {
-            return line.rfind("tx ", 0) == 0 && Has(line, "cmd=18");
-        });
-        done = l >= 0 && Field(Log()[static_cast<size_t>(l)], "status") == "100";
-    }
-    ASSERT_TRUE(done) << "the format never reached 100";
+    // The format ends: the next poll reads 100; CMD_FINISH follows after two seconds.
+    pollFrom = Log().size();
+    ASSERT_TRUE(Format(kFull, "100"));
+    PostTimer(TIMER_DISK_POLL);
+    ASSERT_GE(WaitLine(pollFrom,
+                       [&](const std::string& l) {
+                           return l.rfind("tx ", 0) == 0 && Has(l, "cmd=18") &&
+                                  Has(l, "status=100");
+                       }),
+              0)
+        << "the format never reached 100";
     ASSERT_GE(WaitRequest(kFull, 25, applyFrom), 0) << "no CMD_FINISH";
     EXPECT_TRUE(WaitFor([&] { return Checked(6) && Playing(7); }, 3000));
     ASSERT_GE(
