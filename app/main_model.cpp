@@ -323,11 +323,19 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
         RunWizard(block, server);
 }
 
-bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_t command) {
+ServerInfo* MainModel::WizardServer() {
+    if (ServerInfo* s = servers_.Find(wizardServer_))
+        return s;
+    // The list was rebuilt under the wizard: its server, if listed again.
+    wizardServer_ = servers_.FindById(wizardServerId_);
+    return servers_.Find(wizardServer_);
+}
+
+bool MainModel::SendToWizardServer(CommandBuffer& buffer, uint16_t command) {
     uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* target = servers_.Find(server);
+        ServerInfo* target = WizardServer();
         if (target == nullptr)
             return false;
         target->flow = FLOW_WIZARD;
@@ -342,9 +350,17 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
     if (wizard_ != nullptr)
         return;  // one wizard at a time
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* s = servers_.Find(server);
+        if (s == nullptr)
+            return;
+        wizardServer_ = server;
+        std::memcpy(wizardServerId_, s->id, sizeof wizardServerId_);
+    }
     wiz::WizardFlow flow(block.data, DecodeConfigReply(block.data, length), block.sourceIp,
-                         [this, server](uint16_t command, CommandBuffer& items) {
-                             return SendToServer(server, items, command);
+                         [this](uint16_t command, CommandBuffer& items) {
+                             return SendToWizardServer(items, command);
                          });
     wizard_ = &flow;
     // One server at a time: an open prompt about another one goes away.
@@ -352,9 +368,9 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
         prompt_.Closed();
         view_.CloseSetupPrompt();
     }
-    flow.SetServerAccess([this, server](const std::string& name, uint32_t* ip) {
+    flow.SetServerAccess([this](const std::string& name, uint32_t* ip) {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* s = servers_.Find(server);
+        ServerInfo* s = WizardServer();
         if (s == nullptr)
             return false;
         // The list entry carries the name just given.
@@ -367,8 +383,9 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
     wizard_ = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.SelectedHandle() == server)
+        if (servers_.SelectedHandle() == server || servers_.SelectedHandle() == wizardServer_)
             servers_.ClearSelection();
+        wizardServer_ = kNoServer;
     }
     if (shown)
         StartDiscovery();

@@ -198,8 +198,12 @@ private:
     // A CMD_IMPORT_USER reply: to the import's mailbox, not by the selection.
     void OnImportReply(const proto::PacketHeader& h);
     void RunWizard(const proto::ReplyBlock& block, ServerHandle server);
-    // A wizard request to `server`, or nothing when it has left the list.
-    bool SendToServer(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command);
+    // The running wizard's server: its record while listed, else the record
+    // that a new discovery made for it (same id), else none. The caller
+    // holds the list lock.
+    proto::ServerInfo* WizardServer();
+    // A wizard request to its server, or nothing while it is not listed.
+    bool SendToWizardServer(proto::CommandBuffer& buffer, uint16_t command);
     void LoginAndStart(int flow);
     // Sets `server`'s flow and sends it the login; false when it has left
     // the list.
@@ -226,7 +230,9 @@ private:
     uint8_t writeServerId_[6] = {};          // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;
-    wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs
+    wiz::WizardFlow* wizard_ = nullptr;      // while the wizard runs
+    ServerHandle wizardServer_ = kNoServer;  // its server's record, under the lock
+    uint8_t wizardServerId_[8] = {};
     rules::SetupPromptGate prompt_;
     proto::DiscoveryReport report_;
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace app {
 
@@ -59,6 +60,16 @@ proto::ServerInfo* ServerList::FindByIp(uint32_t ip) {
 
 proto::ServerInfo* ServerList::Find(ServerHandle handle) {
     return At(IndexOf(handle));
+}
+
+ServerHandle ServerList::FindById(const uint8_t id[8]) const {
+    int first = -1;
+    auto [from, to] = byId_.equal_range(IdKey(id));
+    for (auto it = from; it != to; ++it)
+        if ((first < 0 || it->second < first) &&
+            std::memcmp(entries_[static_cast<size_t>(it->second)]->info.id, id, 8) == 0)
+            first = it->second;
+    return HandleAt(first);
 }
 
 int ServerList::IndexOf(ServerHandle handle) const {

@@ -53,6 +53,9 @@ public:
 
     proto::ServerInfo* FindByIp(uint32_t ip);
     proto::ServerInfo* Find(ServerHandle handle);
+    // The first record with this whole 8-byte id (hardware address and
+    // origin), or kNoServer.
+    ServerHandle FindById(const uint8_t id[8]) const;
     int IndexOf(ServerHandle handle) const;
     // The first record whose selected flag is 1, or none.
     proto::ServerInfo* FindSelected();

@@ -313,7 +313,12 @@ TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
     const auto& d = view.sent.back();
     EXPECT_EQ(d[16 + 18], TAG_DATE);
     EXPECT_EQ(std::string(d.begin() + 36, d.begin() + 44), "03152030");
+    const uint16_t seq = LastSent().seq;
     model.OnTimer(app::TIMER_CONFIG_REPLY);
+    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    // The answer after the time limit, and its repeat, tell nothing more.
+    for (uint16_t n : {1, 2})
+        model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, seq + n, 2), {}));
     EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
 }
 

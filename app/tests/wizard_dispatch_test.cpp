@@ -1,6 +1,6 @@
 // The dispatcher's side of the wizard: the configuration reply of a wizard
 // login opens it, its replies reach it only while it runs, and a wizard whose
-// server has left the list sends nothing.
+// server has left the list sends nothing until the server is listed again.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,13 +28,16 @@ public:
     void CheckRow(int) override {}
     void ShowComplete() override {}
     void Pause(unsigned) override {}
-    bool AskRetry() override { return false; }
+    bool AskRetry() override { return retry; }
     void ShowFailure() override {}
     wiz::WizardFlow* flow = nullptr;
     std::vector<bool> sendResults;
+    bool retry = false;
 };
 
 const uint8_t kMac[6] = {0, 0x11, 0x32, 0xee, 0, 1};
+const uint8_t kTwinMac[6] = {0, 0x11, 0x32, 0xee, 0, 2};
+const std::vector<uint8_t> kListed = {1, 3, 'N', 'A', 'S', 9, 2, 'W', 'G'};
 constexpr uint32_t kIp = 0x0A4D0501;
 
 ReplyBlock Reply(uint16_t command, uint16_t seq, std::vector<uint8_t> items = {},
@@ -55,7 +58,7 @@ protected:
     // request (numbered 6; its reply carries 7).
     void LogIn() {
         model.Initialize();
-        model.OnServerReply(Reply(CMD_DISCOVER, 0, {1, 3, 'N', 'A', 'S', 9, 2, 'W', 'G'}));
+        model.OnServerReply(Reply(CMD_DISCOVER, 0, kListed));
         model.OnListClick(0, 0);
         model.OnRunWizard();
         model.OnServerReply(Reply(CMD_LOGIN, 5));
@@ -68,7 +71,7 @@ protected:
 TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
     LogIn();
     NullApplyView apply;
-    view.wizard = [&](wiz::WizardFlow& flow) {
+    view.wizard = [&](wiz::WizardFlow& flow) -> bool {
         EXPECT_EQ(flow.settings().m_serverName, "NAS");
         apply.flow = &flow;
         flow.AttachProgress(apply);
@@ -81,13 +84,33 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         EXPECT_EQ(flow.machine()->stage(), 1);
         EXPECT_EQ(CommandOf(view.sent.back()), CMD_SET_PASSWORD);
         EXPECT_EQ(model.servers().At(0)->flow, app::FLOW_WIZARD);
-        // The list is rebuilt: the server is gone, nothing more is sent.
+        // The list is rebuilt: nothing goes out until the server is listed
+        // again, behind a server of the same name.
         model.StartDiscovery();
-        const size_t sent = view.sent.size();
+        size_t sent = view.sent.size();
         model.OnServerReply(Reply(CMD_SET_PASSWORD, 11));
         EXPECT_EQ(flow.machine()->stage(), 2);
         EXPECT_EQ(view.sent.size(), sent);
         EXPECT_FALSE(apply.sendResults.back());
+        model.OnServerReply(ServerReply(kIp + 1, kTwinMac, CMD_DISCOVER, 0, kListed));
+        model.OnServerReply(Reply(CMD_DISCOVER, 0, kListed));
+        // Found again by its id: Retry sends it the request awaited, and its
+        // answer moves the run on.
+        sent = view.sent.size();
+        apply.retry = true;
+        flow.machine()->OnTimer(wiz::TIMER_NO_REPLY);
+        EXPECT_EQ(view.sent.size(), sent + 1);
+        if (view.sent.size() != sent + 1)
+            return true;
+        PacketHeader h = PacketHeader::Decode(view.sent.back().data());
+        EXPECT_EQ(h.command, CMD_SET_DATETIME);
+        EXPECT_EQ(std::memcmp(h.serverId, kMac, 6), 0);
+        EXPECT_EQ(model.servers().At(1)->flow, app::FLOW_WIZARD);
+        model.OnServerReply(Reply(CMD_SET_DATETIME, static_cast<uint16_t>(h.seq + 1)));
+        EXPECT_EQ(flow.machine()->stage(), 3);
+        h = PacketHeader::Decode(view.sent.back().data());
+        EXPECT_EQ(h.command, CMD_SET_ENCODING);
+        EXPECT_EQ(std::memcmp(h.serverId, kMac, 6), 0);
         return true;
     };
     model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {1, 3, 'N', 'A', 'S'}));

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -523,6 +524,9 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
         {"applying", Out::CloseBox, {}, true},
         {"applying", Out::AltF4, {}, true},
         {"applying", Out::Exit, {}},
+        // A server's call for a new discovery under the run: the wizard
+        // keeps its server, listed anew, and goes on with it.
+        {"applying, list rebuilt", Out::Exit, {}},
         {"retry question", Out::CloseMain, {}},
         {"failure page", Out::Escape, {}, true},
         {"failure page", Out::CloseBox, {}, true},
@@ -595,9 +599,32 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
             EXPECT_TRUE(next()) << "step " << step;
         }
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        p.ok = p.ok && WaitRequest(kWiz, 19, from) >= 0;
+        const long asked = WaitRequest(kWiz, 19, from);
+        p.ok = p.ok && asked >= 0;
         EXPECT_TRUE(
             WaitFor([&] { return GetDlgItem(Page(sheet), IDC_WIZ_PROGRESS) != nullptr; }, 5000));
+        if (flow == "applying, list rebuilt" && asked >= 0) {
+            // Numbered as the answer to the request out, so that it is taken.
+            const std::string line = Log()[static_cast<size_t>(asked)];
+            const int seq = std::atoi(line.c_str() + line.find(" seq=") + 5);
+            const size_t at = Log().size();
+            EXPECT_TRUE(VnasControl("rediscover " + kWiz.mac + " " + std::to_string(seq + 1)));
+            EXPECT_GE(WaitLine(at,
+                               [](const std::string& l) {
+                                   return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1");
+                               }),
+                      0);
+            WaitListed(kServers);
+            // Retry asks the server again, and its answer moves the run on
+            // (to a request that gets no answer, so that the server stays).
+            EXPECT_TRUE(VnasControl("wizard-fail " + kWiz.mac + " 20 none"));
+            EXPECT_TRUE(VnasControl("wizard-fail " + kWiz.mac + " 19 off"));
+            const size_t again = Log().size();
+            PostTimers(Page(sheet), {TIMER_NO_REPLY});
+            EXPECT_TRUE(Answer(L"Warning", kNoResponse, IDRETRY));
+            EXPECT_GE(WaitRequest(kWiz, 19, again), 0) << "not asked again";
+            EXPECT_GE(WaitRequest(kWiz, 20, again), 0) << "the run did not go on";
+        }
         if (flow == "retry question") {
             PostTimers(Page(sheet), {TIMER_NO_REPLY});
             p.window = WaitDialog(L"Warning");
@@ -621,4 +648,5 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
         return p;
     });
     EXPECT_TRUE(VnasControl("wizard-fail " + kWiz.mac + " 19 off"));
+    EXPECT_TRUE(VnasControl("wizard-fail " + kWiz.mac + " 20 off"));
 }
