@@ -238,8 +238,9 @@ protected:
         // The flow's time limits, and the replies that come too late, twice,
         // or from the look-alike server.
         PostTimers(main, {TIMER_CONFIG_REPLY, TIMER_FIND});
+        // Status 2 would tell of a refused login or a failed write if taken.
         for (int cmd : c.stays ? std::vector<int>{} : p.late) {
-            VnasControl("reply " + p.server->mac + " " + std::to_string(cmd) + " 0 2");
+            VnasControl("reply " + p.server->mac + " " + std::to_string(cmd) + " 2 2");
             VnasControl("reply " + kTwin.mac + " " + std::to_string(cmd));
         }
         Settle(1500);
