@@ -268,9 +268,7 @@ bool PressKey(HWND window, UINT vk) {
         PostMessageW(focus, WM_SYSCHAR, vk - 'A' + 'a', static_cast<LPARAM>(1) | (1 << 29));
         return true;
     }
-    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-    PostMessageW(focus, WM_KEYDOWN, vk, scan | 1);
-    PostMessageW(focus, WM_KEYUP, vk, scan | 1 | (static_cast<LPARAM>(3) << 30));
+    PostKey(focus, vk);
     return true;
 }
 

@@ -252,24 +252,26 @@ const char* WayName(Way way) {
     }
 }
 
+void PostKey(HWND target, UINT vk, bool alt) {
+    const LPARAM bits = 1 | (static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16) |
+                        (alt ? LPARAM{1} << 29 : 0);
+    PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, bits);
+    PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, bits | (LPARAM{3} << 30));
+}
+
 void Leave(HWND window, Way way, int button) {
-    const auto key = [&](UINT down, UINT vk, UINT scan, LPARAM alt) {
-        PostMessageW(window, down, vk, 1 | (static_cast<LPARAM>(scan) << 16) | alt);
-        PostMessageW(window, down + 1, vk,
-                     1 | (static_cast<LPARAM>(scan) << 16) | alt | (LPARAM{3} << 30));
-    };
     switch (way) {
         case Way::kButton:
             Press(window, button);
             break;
         case Way::kReturn:
-            key(WM_KEYDOWN, VK_RETURN, 0x1C, 0);
+            PostKey(window, VK_RETURN);
             break;
         case Way::kEscape:
-            key(WM_KEYDOWN, VK_ESCAPE, 0x01, 0);
+            PostKey(window, VK_ESCAPE);
             break;
         case Way::kAltF4:
-            key(WM_SYSKEYDOWN, VK_F4, 0x3E, LPARAM{1} << 29);
+            PostKey(window, VK_F4, true);
             break;
         case Way::kCloseBox:
             PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -56,6 +56,11 @@ std::vector<std::wstring> StaticTexts(HWND dialog);
 // Presses a button of a dialog without waiting for what it starts.
 void Press(HWND dialog, int id);
 
+// A key pressed and released, posted to `target` as the keyboard posts it
+// (its scan code; with `alt` the context bit, so that the message loop's
+// translation makes a system key of it).
+void PostKey(HWND target, UINT vk, bool alt = false);
+
 // The ways a user leaves a window: one of its buttons, Return (the default
 // button), Escape, Alt+F4 and the close box. Each is posted as the keyboard
 // or the mouse would post it, so that the program's own message loop (and

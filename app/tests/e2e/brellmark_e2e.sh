@@ -73,11 +73,19 @@ use_testnet() {
     testnet=1
 }
 
-case "$scenario" in
-four)
-    harness_start_vnas "$here/four-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
+# The virtual NAS of a configuration, told what to do through its control
+# FIFO ($TAVIX_VNAS_CONTROL); further arguments go to it.
+controlled_vnas() {
+    local conf=$1
+    shift
+    harness_start_vnas "$conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl" "$@"
     harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
     export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+}
+
+case "$scenario" in
+four)
+    controlled_vnas "$here/four-servers.conf"
     filter='BrellmarkTest.*-*NoServers*:*FiveHundred*'
     ;;
 none)
@@ -100,35 +108,25 @@ CONF
     filter='BrellmarkTest.FiveHundred*'
     ;;
 configure)
-    harness_start_vnas "$here/configure-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/configure-servers.conf"
     filter='ConfigureTest.*'
     ;;
 wizard)
-    harness_start_vnas "$here/wizard-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/wizard-servers.conf"
     filter='WizardTest.*'
     ;;
 prompt)
-    harness_start_vnas "$here/prompt-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/prompt-servers.conf"
     use_testnet 'server PR-DONE open\nshare PR-DONE docs Public\n'
     filter='PromptTest.*'
     ;;
 flows)
-    harness_start_vnas "$here/flows-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/flows-servers.conf"
     use_testnet 'server FL-STORE open\nshare FL-STORE docs Public\n'
     filter='FlowsTest.*'
     ;;
 import)
-    harness_start_vnas "$here/import-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/import-servers.conf"
     filter='ImportTest.*:Ways/ImportWayOutTest.*'
     ;;
 shell)
@@ -136,9 +134,7 @@ shell)
     filter='ShellTest.*'
     ;;
 keys)
-    harness_start_vnas "$here/keys-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl"
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/keys-servers.conf"
     use_testnet 'server KEY-NAS user=admin password=secret\nshare KEY-NAS docs Public\n'
     filter='KeysTest.*'
     ;;
@@ -152,10 +148,7 @@ subnets)
     filter='DiscoveryTest.*'
     ;;
 wake)
-    harness_start_vnas "$here/wake-servers.conf" "$tmp/vnas.log" --control "$tmp/vnas.ctl" \
-        --wake-port 9
-    harness_wait_for 5 test -p "$tmp/vnas.ctl" || harness_die "no control FIFO at $tmp/vnas.ctl"
-    export TAVIX_VNAS_CONTROL=$tmp/vnas.ctl
+    controlled_vnas "$here/wake-servers.conf" --wake-port 9
     filter='WakeTest.*'
     ;;
 *) harness_die "unknown scenario $scenario" ;;

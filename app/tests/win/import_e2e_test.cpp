@@ -66,10 +66,7 @@ protected:
         const DWORD thread = GetWindowThreadProcessId(window, nullptr);
         SetForegroundWindow(window);
         WaitFor([&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndActive == window; }, 2000);
-        HWND target = gui.hwndFocus != nullptr ? gui.hwndFocus : window;
-        const LPARAM context = alt ? (1 << 29) : 0;
-        PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1 | context);
-        PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, 1 | context | (3u << 30));
+        PostKey(gui.hwndFocus != nullptr ? gui.hwndFocus : window, vk, alt);
     }
     // "&Import Users..." from the system menu, by its keys (Alt+Space, I).
     void SystemMenuImport() {

@@ -193,12 +193,8 @@ protected:
             return info.hwndFocus;
         return w;
     }
-    static void Key(HWND w, UINT vk) {
-        HWND focus = FocusIn(w);
-        PostMessageW(focus, WM_KEYDOWN, vk, 1);
-        PostMessageW(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
-    }
-    static void AltF4(HWND w) { PostMessageW(FocusIn(w), WM_SYSKEYDOWN, VK_F4, 0x20000001); }
+    static void Key(HWND w, UINT vk, bool alt = false) { PostKey(FocusIn(w), vk, alt); }
+    static void AltF4(HWND w) { Key(w, VK_F4, true); }
     static void CloseBox(HWND w) { PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); }
     // The program's visible top-level windows other than the main window.
     std::vector<HWND> OtherWindows() {

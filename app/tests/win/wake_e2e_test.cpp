@@ -41,10 +41,6 @@ protected:
             PostMessageW(main, WM_SYSCOMMAND, IDM_WAKE_UP, 0);
         return WaitDialog(kWakeCaption);
     }
-    static void Key(HWND w, WPARAM key) {
-        PostMessageW(w, WM_KEYDOWN, key, 0);
-        PostMessageW(w, WM_KEYUP, key, 0xC0000000);
-    }
     void SleepAndRefresh(const char* name, int remaining) {
         ASSERT_TRUE(VnasControl(std::string("sleep ") + name));
         ASSERT_GE(WaitLine(0,
