@@ -13,6 +13,18 @@ namespace {
 // To the result window: lParam points to a Row to append (sent, so the row
 // is added on the window's thread while the sender waits).
 constexpr UINT WM_IMPORT_ADD_ROW = WM_APP + 0x104;
+// To the result window: show yourself and take the keyboard (sent, so that
+// the window comes forward on its own thread).
+constexpr UINT WM_IMPORT_SHOW = WM_APP + 0x105;
+
+// Brings `dialog` forward with the focus on `control`, as the dialog manager
+// would put it when the window opens.
+void TakeKeyboard(HWND dialog, HWND control) {
+    SetForegroundWindow(dialog);
+    SetActiveWindow(dialog);
+    if (control != nullptr)
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
 
 struct Row {
     std::wstring type, text;
@@ -131,6 +143,12 @@ INT_PTR CImportResult::OnMessage(UINT msg, WPARAM, LPARAM lParam, bool* handled)
         *handled = true;
         return TRUE;
     }
+    if (msg == WM_IMPORT_SHOW) {
+        ShowWindow(hwnd(), SW_SHOW);
+        TakeKeyboard(hwnd(), GetNextDlgTabItem(hwnd(), nullptr, FALSE));
+        *handled = true;
+        return TRUE;
+    }
     if (msg == WM_IMPORT_ADD_ROW) {
         const Row* row = reinterpret_cast<const Row*>(lParam);
         AddRow(row->type, row->text);
@@ -229,10 +247,15 @@ void ImportSession::Start(accounts::ImportServer server) {
     EnableWindow(GetDlgItem(main_, IDC_HELP_BUTTON), FALSE);
     server_ = server;
     path_ = path;
-    status_ = std::make_unique<CImportStatus>(main_, path_);
-    statusHwnd_ = status_->CreateModeless();
+    // The hidden result window first: the dialog manager puts the focus in
+    // each window as it is made, and the status window, shown at once, keeps
+    // the keyboard (its Cancel button) while the import runs.
     result_ = std::make_unique<CImportResult>(main_, main_);
     resultHwnd_ = result_->CreateModeless();
+    status_ = std::make_unique<CImportStatus>(main_, path_);
+    statusHwnd_ = status_->CreateModeless();
+    if (statusHwnd_ != nullptr)
+        TakeKeyboard(statusHwnd_, GetDlgItem(statusHwnd_, IDCANCEL));
     g_keyWindows[0] = statusHwnd_;
     g_keyWindows[1] = resultHwnd_;
     quitting_ = false;
@@ -270,7 +293,7 @@ void ImportSession::Finish() {
         MessageBoxW(main_, ui::LoadText(IDS_IMPORT_SUCCESS).c_str(), caption,
                     MB_OK | MB_ICONINFORMATION);
     } else {
-        ShowWindow(resultHwnd_, SW_SHOW);
+        SendMessageW(resultHwnd_, WM_IMPORT_SHOW, 0, 0);
     }
 }
 
