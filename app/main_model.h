@@ -150,6 +150,20 @@ public:
     // gone (`cancelled` for Cancel, Escape or its close).
     void OnSetupDontAsk(bool ticked);
     void OnSetupAnswer(bool cancelled);
+    // A dialog of a flow, modal over the list, for as long as this lives: no
+    // prompt is offered meanwhile, and an open one goes away. The flows here
+    // take one around each of their dialogs; the window's own dialogs
+    // (About, the discovery report, the drive mapping) take one too.
+    class FlowDialog {
+    public:
+        explicit FlowDialog(MainModel& model);
+        ~FlowDialog();
+        FlowDialog(const FlowDialog&) = delete;
+        FlowDialog& operator=(const FlowDialog&) = delete;
+
+    private:
+        MainModel& model_;
+    };
     // accounts::LineSender
     bool SendImportLine(ServerHandle server, const std::string& line,
                         accounts::ReplyMailbox& mailbox) override;
