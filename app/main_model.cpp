@@ -321,7 +321,10 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
         RunConfigure(block, server);
     else if (flow == FLOW_IMPORT) {
         FlowDialog dialog(*this);  // the file choice
-        view_.StartImport(server);
+        if (view_.StartImport(server) && !importOpen_) {
+            importOpen_ = true;
+            DialogOpened();
+        }
     } else if (flow == FLOW_WIZARD)
         RunWizard(block, server);
 }
@@ -572,13 +575,21 @@ void MainModel::OnSetupAnswer(bool cancelled) {
     SendLogin(server, FLOW_WIZARD, password, adminName);
 }
 
+void MainModel::DialogOpened() {
+    if (prompt_.DialogOpened())
+        view_.CloseSetupPrompt();
+}
+
+void MainModel::DialogClosed() {
+    prompt_.DialogClosed();
+}
+
 MainModel::FlowDialog::FlowDialog(MainModel& model) : model_(model) {
-    if (model_.prompt_.DialogOpened())
-        model_.view_.CloseSetupPrompt();
+    model_.DialogOpened();
 }
 
 MainModel::FlowDialog::~FlowDialog() {
-    model_.prompt_.DialogClosed();
+    model_.DialogClosed();
 }
 
 void MainModel::OnConfigure() {
@@ -705,6 +716,10 @@ void MainModel::OnColumnClick(int column) {
 }
 
 void MainModel::OnImportDone(int selectedRow) {
+    if (importOpen_) {
+        importOpen_ = false;
+        DialogClosed();
+    }
     if (selectedRow < 0 || selectedRow >= view_.RowCount())
         return;
     view_.EnableHelp(HelpEnabledForVersion(view_.RowText(selectedRow, COL_VERSION)));

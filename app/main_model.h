@@ -85,8 +85,9 @@ public:
     // without a disk, its message. Returns whether the wizard was shown.
     virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }
     // The account import for `server`: file choice, windows, worker. Its
-    // worker sends through MainModel::SendImportLine.
-    virtual void StartImport(ServerHandle server) = 0;
+    // worker sends through MainModel::SendImportLine. Returns whether its
+    // windows opened (OnImportDone tells when they are gone).
+    virtual bool StartImport(ServerHandle server) = 0;
     // A row of the import's result window, if it is open.
     virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
 
@@ -225,6 +226,9 @@ private:
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);
+    // A flow's dialog opens or closes (see FlowDialog).
+    void DialogOpened();
+    void DialogClosed();
 
     MainView& view_;
     ServerList servers_;
@@ -242,6 +246,7 @@ private:
     int sortAscending_ = 1;
     wiz::WizardFlow* wizard_ = nullptr;  // while the wizard runs
     rules::SetupPromptGate prompt_;
+    bool importOpen_ = false;  // the import's windows count as a flow's dialog
     proto::DiscoveryReport report_;
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet

@@ -229,6 +229,15 @@ TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
              view.duringQuestion = inside;
              model.OnListClick(0, 0);
          }},
+        {"the import's windows",
+         [&](const Inside& inside) {
+             model.OnListClick(2, 2);
+             model.OnImportUsers();
+             model.OnServerReply(Reply(kC, CMD_LOGIN, 5));
+             model.OnServerReply(Reply(kC, CMD_GET_CONFIG, 7, Named("DONE")));
+             inside();
+             model.OnImportDone(-1);
+         }},
         {"a dialog of the main window",
          [&](const Inside& inside) {
              app::MainModel::FlowDialog about(model);

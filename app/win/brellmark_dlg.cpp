@@ -383,9 +383,8 @@ bool CBrellmarkDlg::RunWizard(wiz::WizardFlow& flow) {
     return true;
 }
 
-void CBrellmarkDlg::StartImport(app::ServerHandle server) {
-    if (import_)
-        import_->Start(server);
+bool CBrellmarkDlg::StartImport(app::ServerHandle server) {
+    return import_ && import_->Start(server);
 }
 
 void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& text) {

@@ -207,10 +207,10 @@ std::wstring Filter(const std::wstring& text) {
 
 }  // namespace
 
-void ImportSession::Start(accounts::ImportServer server) {
+bool ImportSession::Start(accounts::ImportServer server) {
     if (Busy()) {
         Raise();  // one import at a time: the open one comes forward
-        return;
+        return false;
     }
     wchar_t path[MAX_PATH] = L"*.txt";
     const std::wstring filter = Filter(ui::LoadText(IDS_IMPORT_FILTER));
@@ -223,7 +223,7 @@ void ImportSession::Start(accounts::ImportServer server) {
     ofn.lpstrDefExt = L"txt";
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     if (!GetOpenFileNameW(&ofn))
-        return;
+        return false;
 
     HANDLE f =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -231,7 +231,7 @@ void ImportSession::Start(accounts::ImportServer server) {
     if (f == INVALID_HANDLE_VALUE) {
         ui::MessageBoxIds(main_, IDS_IMPORT_FILE_ERROR, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
     uint8_t head[accounts::kSignatureBytes] = {};
     DWORD got = 0;
@@ -241,7 +241,7 @@ void ImportSession::Start(accounts::ImportServer server) {
         // Not an account file (or another program's): nothing is sent.
         ui::MessageBoxIds(main_, IDS_IMPORT_BAD_FORMAT, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
 
     EnableWindow(GetDlgItem(main_, IDC_HELP_BUTTON), FALSE);
@@ -264,6 +264,8 @@ void ImportSession::Start(accounts::ImportServer server) {
         DestroyWindow(statusHwnd_);
         DestroyWindow(resultHwnd_);
     }
+    // WM_IMPORT_DONE follows when the result window goes.
+    return thread_ != nullptr && resultHwnd_ != nullptr;
 }
 
 DWORD WINAPI ImportSession::ThreadMain(LPVOID param) {
