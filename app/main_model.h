@@ -153,8 +153,9 @@ public:
     void OnSetupAnswer(bool cancelled);
     // A dialog of a flow, modal over the list, for as long as this lives: no
     // prompt is offered meanwhile, and an open one goes away. The flows here
-    // take one around each of their dialogs; the window's own dialogs
-    // (About, the discovery report, the drive mapping) take one too.
+    // take one around each of their dialogs, and the import's windows count
+    // as one until they are gone; the window's own dialogs (About, the
+    // discovery report, the drive mapping) take one too.
     class FlowDialog {
     public:
         explicit FlowDialog(MainModel& model);

@@ -41,7 +41,6 @@ public:
     void DialogClosed();
 
     bool open() const { return open_; }
-    bool dialogOpen() const { return dialogs_ > 0; }
     int askSetup() const { return askSetup_; }
     int firstPrompt() const { return firstPrompt_; }
     const PromptTarget& target() const { return target_; }
