@@ -138,16 +138,11 @@ void CBrellmarkDlg::LayoutList() {
     }
     SetWindowPos(list_, nullptr, 15, 100, width, height, SWP_NOZORDER);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (int i = 0; i < 5; ++i) {
-        std::wstring text = ui::LoadText(kColumns[i].textId);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = kColumns[i].format;
-        col.cx = wide ? kColumns[i].wideWidth : kColumns[i].width;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    const auto column = [&](int i) {
+        return ui::ListColumn{kColumns[i].textId, wide ? kColumns[i].wideWidth : kColumns[i].width,
+                              kColumns[i].format};
+    };
+    ui::AddListColumns(list_, {column(0), column(1), column(2), column(3), column(4)});
 }
 
 int CBrellmarkDlg::RowCount() {

@@ -105,23 +105,13 @@ BOOL CImportResult::OnInitDialog() {
     HWND list = Item(IDC_IMPORT_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     ListView_SetTextColor(list, RGB(255, 0, 0));
-    const struct {
-        UINT text;
-        int width, format;
-    } columns[] = {{IDS_IMPORT_COL_TYPE, 90, LVCFMT_CENTER},
-                   {IDS_IMPORT_COL_COMMAND, 400, LVCFMT_LEFT}};
-    for (int i = 0; i < 2; ++i) {
-        std::wstring text = ui::LoadText(columns[i].text);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = columns[i].format;
-        RECT units = {0, 0, columns[i].width, 8};  // widths in dialog units
-        MapDialogRect(hwnd(), &units);
-        col.cx = units.right;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    const auto pixels = [&](int units) {  // widths in dialog units
+        RECT r = {0, 0, units, 8};
+        MapDialogRect(hwnd(), &r);
+        return static_cast<int>(r.right);
+    };
+    ui::AddListColumns(list, {{IDS_IMPORT_COL_TYPE, pixels(90), LVCFMT_CENTER},
+                              {IDS_IMPORT_COL_COMMAND, pixels(400)}});
     return TRUE;
 }
 
