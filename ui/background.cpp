@@ -1,6 +1,15 @@
 #include "ui/background.h"
 
+#include <utility>
+
+#include "ui/dialog.h"
+
 namespace ui {
+
+namespace {
+// Posted by WM_CREATE: the dialogs run once the message loop does.
+constexpr UINT WM_RUN_DIALOGS = WM_APP + 100;
+}  // namespace
 
 std::vector<std::wstring> TitleLines(HDC dc, const std::wstring& title, int width) {
     SIZE size;
@@ -55,6 +64,83 @@ int PaintTitleBackground(HWND hwnd, const std::wstring& title, HBITMAP logo) {
     EndPaint(hwnd, &ps);
     const int band = tm.tmHeight * static_cast<int>(lines.size()) + 10;
     return band < logoHeight ? logoHeight : band;
+}
+
+BackgroundWindow::BackgroundWindow(Look look, std::function<void(HWND)> run,
+                                   std::function<void()> destroyed)
+    : look_(std::move(look)), run_(std::move(run)), destroyed_(std::move(destroyed)) {}
+
+bool BackgroundWindow::Create() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = Instance();
+    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(look_.iconId));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = look_.className;
+    RegisterClassW(&wc);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    hwnd_ = CreateWindowExW(0, look_.className, look_.caption.c_str(), look_.style, work.left,
+                            work.top, work.right - work.left, work.bottom - work.top, nullptr,
+                            nullptr, wc.hInstance, this);
+    if (hwnd_ == nullptr)
+        return false;
+    if (look_.show) {
+        ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
+        UpdateWindow(hwnd_);
+    }
+    return true;
+}
+
+void BackgroundWindow::RunMessageLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+LRESULT CALLBACK BackgroundWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<BackgroundWindow*>(
+            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<BackgroundWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    const LRESULT r = self->Handle(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return r;
+}
+
+LRESULT BackgroundWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            PostMessageW(hwnd_, WM_RUN_DIALOGS, 0, 0);
+            return 0;
+        case WM_RUN_DIALOGS:
+            run_(hwnd_);
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_PAINT:
+            bandBottom_ = PaintTitleBackground(hwnd_, look_.title, look_.logo) +
+                          GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_DESTROY:
+            if (destroyed_)
+                destroyed_();
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    }
 }
 
 }  // namespace ui

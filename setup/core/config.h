@@ -12,26 +12,14 @@
 #include <vector>
 
 #include "setup/core/profile.h"
+#include "shared/system_rules.h"
 
 namespace setup {
 
 // Receives one plain-text line per decision (the /LOG file); may be empty.
 using LogFn = std::function<void(const std::string&)>;
 
-struct OsVersion {
-    unsigned platform = 2;  // 1 Windows (9x family), 2 NT
-    unsigned major = 5;
-    unsigned minor = 1;
-
-    bool Is9x() const { return platform == 1; }
-    bool Is98() const { return platform == 1 && major == 4 && minor >= 10; }
-    bool IsME() const { return platform == 1 && major == 4 && minor >= 90; }
-    bool IsNT() const { return platform == 2; }
-    bool Is2000() const { return platform == 2 && major >= 5; }
-    bool IsXP() const { return platform == 2 && major >= 5 && minor != 0; }
-    // The Windows 95 class: the 9x family below the 98 class.
-    bool Is95() const { return Is9x() && !Is98(); }
-};
+using OsVersion = shared::OsVersion;
 
 // Joins a directory and a relative name with one backslash.
 std::string JoinPath(const std::string& dir, const std::string& name);

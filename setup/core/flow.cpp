@@ -149,41 +149,4 @@ FinishAction DecideFinish(ResultKind kind, bool restartNowChosen, bool directX, 
     return reenumerate ? kFinishReenumerate : kFinishNothing;
 }
 
-std::string FormatProduct(const std::string& text, const std::string& name) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
-            out += name;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::string AddRenameLine(const std::string& wininit, const std::string& target,
-                          const std::string& temporary) {
-    const std::string line = target + "=" + temporary + "\r\n";
-    size_t pos = 0;
-    while (pos < wininit.size()) {
-        size_t end = wininit.find('\n', pos);
-        const size_t next = end == std::string::npos ? wininit.size() : end + 1;
-        std::string_view l(wininit.data() + pos, next - pos);
-        while (!l.empty() && (l.back() == '\n' || l.back() == '\r'))
-            l.remove_suffix(1);
-        if (EqualNoCase(l, "[Rename]")) {
-            std::string out = wininit.substr(0, next);
-            if (end == std::string::npos)
-                out += "\r\n";
-            return out + line + wininit.substr(next);
-        }
-        pos = next;
-    }
-    std::string out = wininit;
-    if (!out.empty() && out.back() != '\n')
-        out += "\r\n";
-    return out + "[Rename]\r\n" + line;
-}
-
 }  // namespace setup

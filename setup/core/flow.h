@@ -79,11 +79,8 @@ enum FinishAction {
 FinishAction DecideFinish(ResultKind kind, bool restartNowChosen, bool directX, bool programAfter,
                           bool reenumerate);
 
-// "%s" replaced by `name`, each occurrence.
-std::string FormatProduct(const std::string& text, const std::string& name);
-
-// The wininit.ini text with target=temporary added below "[Rename]".
-std::string AddRenameLine(const std::string& wininit, const std::string& target,
-                          const std::string& temporary);
+// The product name in a text and the wininit.ini rename line.
+using shared::AddRenameLine;
+using shared::FormatProduct;
 
 }  // namespace setup

@@ -56,12 +56,6 @@ TEST(SetupFlow, SummaryAndTexts) {
         SummaryText(s, l, "C:\\W\\S", "F"),
         "Product:\r\n          Tavix\r\n\r\nVersion:\r\n          1.0\r\n\r\n"
         "Installation Directory:\r\n          C:\\W\\S\r\n\r\nProgram Folder:\r\n          F");
-    EXPECT_EQ(FormatProduct("Welcome to %s, %s.", "T"), "Welcome to T, T.");
-    EXPECT_EQ(FormatProduct("100%", "T"), "100%");
-    EXPECT_EQ(AddRenameLine("", "C:\\a.dll", "C:\\a.0"), "[Rename]\r\nC:\\a.dll=C:\\a.0\r\n");
-    EXPECT_EQ(AddRenameLine("[x]\r\n[rename]\r\nb=c\r\n", "t", "u"),
-              "[x]\r\n[rename]\r\nt=u\r\nb=c\r\n");
-    EXPECT_EQ(AddRenameLine("[x]", "t", "u"), "[x]\r\n[Rename]\r\nt=u\r\n");
 }
 
 TEST(SetupFlow, ProgramsBeforeAndAfter) {

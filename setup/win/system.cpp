@@ -2,26 +2,13 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "setup/core/flow.h"
+#include "ui/kivosetup.h"
 
 namespace setup_sys {
 
 namespace {
-FILE* g_log = nullptr;
-
-std::string Env(const char* name) {
-    char buf[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA(name, buf, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::string(buf, n) : std::string();
-}
-
 std::string Folder(int csidl) {
     char buf[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, buf)) && buf[0] != '\0')
@@ -41,29 +28,6 @@ std::string RegText(HKEY root, const char* subkey, const char* name) {
     return r == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : std::string();
 }
 }  // namespace
-
-setup::OsVersion QueryOs() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    setup::OsVersion os;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (GetVersionExA(&info)) {
-#pragma GCC diagnostic pop
-        os.platform = info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? 1 : 2;
-        os.major = info.dwMajorVersion;
-        os.minor = info.dwMinorVersion;
-    }
-    return os;
-}
-
-std::string ModuleDirectory() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
-    const size_t slash = dir.find_last_of('\\');
-    return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
-}
 
 setup::Directories QueryDirectories(const std::string& setupDir) {
     setup::Directories d;
@@ -102,69 +66,14 @@ unsigned long InstalledDirectXVersion() {
 }
 
 void ReenumerateDevices() {
-    HMODULE lib = LoadLibraryA("kivosetup.dll");
+    HMODULE lib = LoadLibraryA(kivosetup::kLibrary);
     if (lib == nullptr)
         return;
-    using Fn = void(WINAPI*)();
-    auto fn = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(lib, "ReenumerateDeviceWithoutDelay")));
+    auto fn = reinterpret_cast<kivosetup::ReenumerateDeviceWithoutDelayFn>(
+        reinterpret_cast<void*>(GetProcAddress(lib, kivosetup::kReenumerateDeviceWithoutDelay)));
     if (fn != nullptr)
         fn();
     FreeLibrary(lib);
-}
-
-bool RunCommand(const std::string& commandLine, const std::string& directory, bool wait,
-                unsigned long waitMs) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = commandLine;
-    const DWORD a = GetFileAttributesA(directory.c_str());
-    const char* dir =
-        !directory.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0
-            ? directory.c_str()
-            : nullptr;
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) {
-        Log("cannot start " + commandLine);
-        return false;
-    }
-    Log("started " + commandLine + (wait ? " (waiting)" : ""));
-    if (wait)
-        WaitForSingleObject(pi.hProcess, waitMs);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
-}
-
-bool ShellRun(const std::string& file, const std::string& arguments, const std::string& directory) {
-    const INT_PTR r = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        nullptr, "open", file.c_str(), arguments.empty() ? nullptr : arguments.c_str(),
-        directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL));
-    Log("shell opens " + file + " " + arguments + (r > 32 ? "" : " (failed)"));
-    return r > 32;
-}
-
-bool RestartComputer(const setup::OsVersion& os) {
-    const std::string record = Env("TAVIX_SETUP_RESTART_FILE");
-    if (!record.empty()) {
-        Log("restart recorded in " + record + " instead of restarting");
-        std::ofstream out(record, std::ios::app | std::ios::binary);
-        out << "restart\n";
-        return true;
-    }
-    Log("restarting the computer");
-    if (os.IsNT()) {
-        HANDLE token;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-            TOKEN_PRIVILEGES tp = {};
-            LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid);
-            tp.PrivilegeCount = 1;
-            tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-            CloseHandle(token);
-        }
-    }
-    return ExitWindowsEx(EWX_REBOOT, 0) != 0;
 }
 
 bool FloppyInDriveA() {
@@ -182,32 +91,7 @@ bool ScheduleRename(const setup::OsVersion& os, const std::string& windowsDir,
     if (!os.Is95())
         return MoveFileExA(temporary.c_str(), target.c_str(),
                            MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
-    const std::string path = windowsDir + "\\wininit.ini";
-    std::string text;
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream all;
-        all << in.rdbuf();
-        text = all.str();
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << setup::AddRenameLine(text, target, temporary);
-    return static_cast<bool>(out);
-}
-
-void OpenLog(const std::string& path) {
-    if (g_log == nullptr && !path.empty())
-        g_log = std::fopen(path.c_str(), "ab");
-}
-
-void Log(const std::string& line) {
-    if (g_log == nullptr)
-        return;
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    std::fprintf(g_log, "%02u:%02u:%02u.%03u %s\r\n", t.wHour, t.wMinute, t.wSecond,
-                 t.wMilliseconds, line.c_str());
-    std::fflush(g_log);
+    return ui::sys::AddToWininit(windowsDir, target, temporary);
 }
 
 }  // namespace setup_sys

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "setup/core/flow.h"
+#include "shared/system_rules.h"
 #include "uninstall/core/command_line.h"
 
 namespace uninst {
@@ -540,7 +540,7 @@ bool OwnFileDeletable(const std::string& ownFile, const std::string& systemDir,
 }
 
 std::string AddDeleteLine(const std::string& wininit, const std::string& path) {
-    return setup::AddRenameLine(wininit, "NUL", path);
+    return shared::AddRenameLine(wininit, "NUL", path);
 }
 
 }  // namespace uninst

@@ -14,17 +14,15 @@
 #include <string>
 
 #include "resources/uninstall/resource.h"
-#include "setup/core/flow.h"
-#include "setup/win/system.h"
 #include "ui/background.h"
 #include "ui/dialog.h"
+#include "ui/system.h"
 #include "uninstall/core/command_line.h"
 #include "uninstall/core/engine.h"
 #include "uninstall/win/win_seams.h"
 
 namespace {
 
-constexpr UINT WM_CONFIRM = WM_APP + 200;
 constexpr UINT WM_STEP_DONE = WM_APP + 200;  // + step 1 to 6 (32969 to 32974)
 constexpr wchar_t kClassName[] = L"KivoUninstall";
 constexpr char kEventName[] = "DeleteSelfEvent";
@@ -33,7 +31,7 @@ constexpr int kExitOk = 0, kExitNoRegistration = 1, kExitDeclined = 2, kExitFail
 
 // ---- Uninstaller state (process-wide) -------------------------------------------
 
-setup::OsVersion g_os;
+shared::OsVersion g_os;
 std::string g_key;
 std::string g_home;
 std::optional<uninst::Registration> g_reg;
@@ -46,12 +44,12 @@ std::wstring g_caption;
 int g_exitCode = kExitOk;
 
 void Log(const std::string& line) {
-    setup_sys::Log(line);
+    ui::sys::Log(line);
 }
 
 std::wstring Product(UINT id) {
     return ui::Widen(
-        setup::FormatProduct(ui::Narrow(ui::LoadText(id)), g_reg ? g_reg->displayName : ""));
+        shared::FormatProduct(ui::Narrow(ui::LoadText(id)), g_reg ? g_reg->displayName : ""));
 }
 
 void SignalLauncher() {
@@ -128,7 +126,7 @@ public:
         Log("step " + std::to_string(step) + " finished");
         PostMessageW(progress_, WM_STEP_DONE + static_cast<UINT>(step), 0, 0);
     }
-    void Log(const std::string& line) override { setup_sys::Log(line); }
+    void Log(const std::string& line) override { ui::sys::Log(line); }
 
 private:
     HWND progress_;
@@ -284,7 +282,7 @@ protected:
                                 : r.kind == uninst::Refusal::kFile ? IDS_REFUSED_FILE
                                                                    : IDS_REFUSED_KEY;
                 text += L"\r\n" +
-                        ui::Widen(setup::FormatProduct(ui::Narrow(ui::LoadText(id)), r.target));
+                        ui::Widen(shared::FormatProduct(ui::Narrow(ui::LoadText(id)), r.target));
             }
             SetItemText(IDC_REFUSED, text);
             if (!g_outcome.failed && !g_outcome.RestartOffered()) {
@@ -322,7 +320,7 @@ private:
             const bool later = IsDlgButtonChecked(hwnd(), IDC_RESTART_LATER) == BST_CHECKED;
             DeleteOwnFile();
             if (g_outcome.RestartOffered() && !later && mayRestart)
-                setup_sys::RestartComputer(g_os);
+                ui::sys::RestartComputer(g_os);
             else
                 Log(mayRestart ? "finish without restart" : "result closed without restart");
         }
@@ -354,33 +352,10 @@ void Confirm(HWND owner) {
 void RunExecuteFile() {
     const auto& e = g_reg->executeFile;
     if (!e.file.empty())
-        setup_sys::ShellRun(e.file, e.parameters, e.path);
+        ui::sys::ShellRun(e.file, e.parameters, e.path);
 }
 
-LRESULT CALLBACK BackgroundProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_CREATE:
-            PostMessageW(hwnd, WM_CONFIRM, 0, 0);
-            return 0;
-        case WM_CONFIRM:
-            Confirm(hwnd);
-            DestroyWindow(hwnd);
-            return 0;
-        case WM_PAINT:
-            ui::PaintTitleBackground(hwnd, ui::Widen(g_reg->displayName), nullptr);
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_DESTROY:
-            RunExecuteFile();
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-}
-
-int RunUninstallation(HINSTANCE instance) {
+int RunUninstallation() {
     g_reg = uninst::ReadRegistration(g_registry, g_key);
     if (!g_reg) {
         Log("no registration for \"" + g_key + "\": the program ends");
@@ -394,27 +369,12 @@ int RunUninstallation(HINSTANCE instance) {
         own = "kivouninstall.exe";
     g_places = uninst_win::QueryPlaces(g_home, own);
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = BackgroundProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_UNINSTALL_ICON));
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kClassName;
-    RegisterClassW(&wc);
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    HWND bg = CreateWindowExW(0, kClassName, g_caption.c_str(), WS_OVERLAPPEDWINDOW, work.left,
-                              work.top, work.right - work.left, work.bottom - work.top, nullptr,
-                              nullptr, instance, nullptr);
-    if (bg == nullptr)
+    ui::BackgroundWindow background(
+        {kClassName, IDR_UNINSTALL_ICON, g_caption, ui::Widen(g_reg->displayName)}, Confirm,
+        RunExecuteFile);
+    if (!background.Create())
         return kExitNoRegistration;
-    ShowWindow(bg, SW_SHOWMAXIMIZED);
-    UpdateWindow(bg);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    background.RunMessageLoop();
     return g_exitCode;
 }
 
@@ -425,7 +385,7 @@ int RunUninstallation(HINSTANCE instance) {
 int LaunchCopy() {
     char tempDir[MAX_PATH] = {}, copy[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, tempDir);
-    const std::string self = uninst_win::ModulePath();
+    const std::string self = ui::sys::ModulePath();
     if (GetTempFileNameA(tempDir, "www", 0, copy) == 0 || !CopyFileA(self.c_str(), copy, FALSE)) {
         Log("cannot make the temporary copy");
         return kExitNoRegistration;
@@ -467,12 +427,12 @@ int Run(HINSTANCE instance) {
     InitCommonControlsEx(&icc);
     char log[MAX_PATH] = {};
     if (GetEnvironmentVariableA("TAVIX_UNINSTALL_LOG", log, MAX_PATH) > 0)
-        setup_sys::OpenLog(log);
-    const std::string self = uninst_win::ModulePath();
+        ui::sys::OpenLog(log);
+    const std::string self = ui::sys::ModulePath();
     const uninst::Arguments args =
         uninst::ParseArguments(uninst::SkipProgramName(GetCommandLineA(), self));
     Log(std::string("kivouninstall starts: ") + GetCommandLineA());
-    g_os = setup_sys::QueryOs();
+    g_os = ui::sys::QueryOs();
     g_caption = ui::LoadText(IDS_UNINSTALL);
     g_home = uninst::DirectoryOf(self);
     g_key = args.key;
@@ -497,7 +457,7 @@ int Run(HINSTANCE instance) {
     }
     // Without the confirmation the launcher learns of the end from the
     // copy's process handle, with its exit code.
-    const int code = RunUninstallation(instance);
+    const int code = RunUninstallation();
     if (g_deleteSelfEvent != nullptr)
         CloseHandle(g_deleteSelfEvent);
     Log("kivouninstall ends (" + std::to_string(code) + ")");

@@ -3,11 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "setup/win/system.h"
 #include "ui/kivosetup.h"
+#include "ui/system.h"
 
 namespace uninst_win {
 
@@ -217,12 +214,6 @@ std::vector<uninst::DirEntry> WinFiles::List(const std::string& dir) {
     return out;
 }
 
-std::string ModulePath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
 uninst::Places QueryPlaces(const std::string& home, const std::string& ownFileName) {
     uninst::Places p;
     char buf[MAX_PATH] = {};
@@ -279,7 +270,7 @@ std::string UninstallKeyFromIni(const std::string& dir) {
 void RestoreDeviceDriver(const std::string& name, const std::string& data, bool configMg) {
     HMODULE lib = Companion();
     if (lib == nullptr) {
-        setup_sys::Log("kivosetup.dll not loaded: RestoreDeviceDriver skipped");
+        ui::sys::Log("kivosetup.dll not loaded: RestoreDeviceDriver skipped");
         return;
     }
     if (auto fn = Export<kivosetup::RestoreDeviceDriverFn>(lib, kivosetup::kRestoreDeviceDriver))
@@ -290,7 +281,7 @@ void RestoreDeviceDriver(const std::string& name, const std::string& data, bool 
 int RemoveDeviceDriver(const std::string& name, const std::string& data) {
     HMODULE lib = Companion();
     if (lib == nullptr) {
-        setup_sys::Log("kivosetup.dll not loaded: RemoveDeviceDriver skipped");
+        ui::sys::Log("kivosetup.dll not loaded: RemoveDeviceDriver skipped");
         return 0;
     }
     int n = 0;
@@ -309,7 +300,7 @@ void CloseProgram(const uninst::WindowToClose& window, bool nt) {
     GetWindowThreadProcessId(w, &pid);
     if (pid == GetCurrentProcessId())
         return;
-    setup_sys::Log("closing the program of window " + window.windowClass + "|" + window.caption);
+    ui::sys::Log("closing the program of window " + window.windowClass + "|" + window.caption);
     if (nt) {
         HANDLE proc =
             OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
@@ -341,28 +332,18 @@ void CloseProgram(const uninst::WindowToClose& window, bool nt) {
 void Unregister(const std::string& path) {
     const std::string params = "/s /u \"" + path + "\"";
     ShellExecuteA(nullptr, "open", "Regsvr32.exe", params.c_str(), nullptr, SW_HIDE);
-    setup_sys::Log("Regsvr32.exe " + params);
+    ui::sys::Log("Regsvr32.exe " + params);
 }
 
 void RunAndWait(const std::string& commandLine, DWORD ms) {
-    setup_sys::RunCommand(commandLine, std::string(), true, ms);
+    ui::sys::RunCommand(commandLine, std::string(), true, ms);
 }
 
 bool DeleteAtRestart(const std::string& path, bool nt, const std::string& windowsDir) {
-    setup_sys::Log("deleted at the next restart: " + path);
+    ui::sys::Log("deleted at the next restart: " + path);
     if (nt)
         return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-    const std::string ini = windowsDir + "\\wininit.ini";
-    std::string text;
-    {
-        std::ifstream in(ini, std::ios::binary);
-        std::ostringstream all;
-        all << in.rdbuf();
-        text = all.str();
-    }
-    std::ofstream out(ini, std::ios::binary | std::ios::trunc);
-    out << uninst::AddDeleteLine(text, path);
-    return static_cast<bool>(out);
+    return ui::sys::AddToWininit(windowsDir, "NUL", path);
 }
 
 }  // namespace uninst_win

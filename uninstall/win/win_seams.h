@@ -32,7 +32,6 @@ public:
     std::vector<uninst::DirEntry> List(const std::string& dir) override;
 };
 
-std::string ModulePath();
 // The Windows and system directories, the home directory, Uninstal.ini's
 // [Strings] and the protected folders (roots, Windows, system, Program Files,
 // the profiles and the shell's folders).

@@ -1,0 +1,30 @@
+// The product name in texts and the wininit.ini line, as both programs use
+// them.
+#include <gtest/gtest.h>
+
+#include "shared/system_rules.h"
+
+namespace {
+
+TEST(SharedRules, FormatProduct) {
+    EXPECT_EQ(shared::FormatProduct("Welcome to %s, %s.", "T"), "Welcome to T, T.");
+    EXPECT_EQ(shared::FormatProduct("100%", "T"), "100%");
+}
+
+TEST(SharedRules, AddRenameLine) {
+    struct Case {
+        const char *wininit, *target, *temporary, *want;
+    } cases[] = {
+        {"", "C:\\a.dll", "C:\\a.0", "[Rename]\r\nC:\\a.dll=C:\\a.0\r\n"},
+        {"[x]\r\n[rename]\r\nb=c\r\n", "t", "u", "[x]\r\n[rename]\r\nt=u\r\nb=c\r\n"},
+        {"[x]", "t", "u", "[x]\r\n[Rename]\r\nt=u\r\n"},
+        // The section as the last line, without its line end.
+        {"[x]\r\n[RENAME]", "NUL", "C:\\a.0", "[x]\r\n[RENAME]\r\nNUL=C:\\a.0\r\n"},
+        // Only a whole line names the section.
+        {"[Renamed]\n", "NUL", "C:\\a.0", "[Renamed]\n[Rename]\r\nNUL=C:\\a.0\r\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shared::AddRenameLine(c.wininit, c.target, c.temporary), c.want) << c.wininit;
+}
+
+}  // namespace
