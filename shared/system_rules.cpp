@@ -17,6 +17,20 @@ bool IsSection(std::string_view line, std::string_view name) {
 }
 }  // namespace
 
+bool WindowsFolder(const std::string& windowsDir, const std::string& id, std::string* folder) {
+    static const struct {
+        const char* id;
+        const char* below;
+    } kFolders[] = {{"10", ""}, {"12", "\\System32\\Drivers"}, {"17", "\\Inf"}, {"18", "\\Help"}};
+    for (const auto& f : kFolders) {
+        if (id == f.id) {
+            *folder = windowsDir + f.below;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string FormatProduct(const std::string& text, const std::string& name) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {

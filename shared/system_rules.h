@@ -1,7 +1,7 @@
 // What the installer and the uninstaller both know of the system, without a
-// window: the operating-system classes, the product name in a text, and the
-// wininit.ini line that renames or deletes a file at the next restart on the
-// 9x family. Plain rules; ui/system.h asks the real system.
+// window: the operating-system classes, the folders below Windows that
+// directory ids name, the product name in a text, and the wininit.ini line that renames or deletes
+// a file at the next restart on the 9x family. Plain rules; ui/system.h asks the real system.
 #pragma once
 
 #include <string>
@@ -22,6 +22,11 @@ struct OsVersion {
     // The Windows 95 class: the 9x family below the 98 class.
     bool Is95() const { return Is9x() && !Is98(); }
 };
+
+// The folders that a setup file's directory ids 10 (Windows), 12 (drivers),
+// 17 (Inf) and 18 (Help) name below the Windows directory. False for any
+// other id.
+bool WindowsFolder(const std::string& windowsDir, const std::string& id, std::string* folder);
 
 // "%s" replaced by `name`, each occurrence.
 std::string FormatProduct(const std::string& text, const std::string& name);

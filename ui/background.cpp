@@ -101,20 +101,19 @@ void BackgroundWindow::RunMessageLoop() {
 }
 
 LRESULT CALLBACK BackgroundWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<BackgroundWindow*>(
-            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
+    // The object comes with WM_NCCREATE; the few messages before it get the
+    // default processing.
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(
+                              reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<BackgroundWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
+    self->hwnd_ = hwnd;
     const LRESULT r = self->Handle(msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
+    if (msg == WM_NCDESTROY)
+        self->hwnd_ = nullptr;  // the last message the window gets
     return r;
 }
 

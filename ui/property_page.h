@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 namespace ui {
 
 // After a page change the sheet leaves the focus where the last page had it,
@@ -65,5 +67,22 @@ private:
     UINT templateId_;
     HWND hwnd_ = nullptr;
 };
+
+// The sheet's pages, in order; none when one of them cannot be made (the
+// ones made are destroyed then).
+template <typename Pages>
+std::vector<HPROPSHEETPAGE> CreatePages(const Pages& pages) {
+    std::vector<HPROPSHEETPAGE> made;
+    for (const auto& page : pages) {
+        made.push_back(page->Create());
+        if (made.back() != nullptr)
+            continue;
+        made.pop_back();
+        for (HPROPSHEETPAGE h : made)
+            DestroyPropertySheetPage(h);
+        return {};
+    }
+    return made;
+}
 
 }  // namespace ui

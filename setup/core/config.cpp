@@ -150,16 +150,11 @@ std::string DirectoryOf(const Directories& d, const std::string& id, bool* known
     *known = true;
     if (id == "1")
         return d.setup;
-    if (id == "10")
-        return d.windows;
     if (id == "11" || id == "99")
         return d.system;
-    if (id == "12")
-        return d.windows + "\\System32\\Drivers";
-    if (id == "17")
-        return d.windows + "\\Inf";
-    if (id == "18")
-        return d.windows + "\\Help";
+    std::string folder;
+    if (shared::WindowsFolder(d.windows, id, &folder))
+        return folder;
     if (id == "13")
         return d.programsMenu;
     if (id == "20") {

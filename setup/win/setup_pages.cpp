@@ -196,25 +196,19 @@ protected:
     }
 };
 
-class CDestinationPage : public CSetupPage {
+// The destination and the program folder: one text each, as the start set it.
+class CPathPage : public CSetupPage {
 public:
-    explicit CDestinationPage(CSetupWizard& w)
-        : CSetupPage(w, IDD_DESTINATION, setup::kPageDestination) {}
+    CPathPage(CSetupWizard& w, UINT templateId, setup::Page page, int control,
+              std::string SetupState::*path)
+        : CSetupPage(w, templateId, page), control_(control), path_(path) {}
 
 protected:
-    void OnInitDialog() override {
-        SetDlgItemTextW(hwnd(), IDC_DEST_PATH, W(state().installDir).c_str());
-    }
-};
+    void OnInitDialog() override { SetDlgItemTextW(hwnd(), control_, W(state().*path_).c_str()); }
 
-class CFolderPage : public CSetupPage {
-public:
-    explicit CFolderPage(CSetupWizard& w) : CSetupPage(w, IDD_FOLDER, setup::kPageFolder) {}
-
-protected:
-    void OnInitDialog() override {
-        SetDlgItemTextW(hwnd(), IDC_FOLDER_NAME, W(state().programFolder).c_str());
-    }
+private:
+    int control_;
+    std::string SetupState::*path_;
 };
 
 class CStartPage : public CSetupPage {
@@ -585,8 +579,10 @@ CSetupWizard::CSetupWizard(HWND owner, SetupState& state, std::function<int()> b
     pages_.push_back(std::make_unique<CWelcomePage>(*this));
     pages_.push_back(std::make_unique<CLicencePage>(*this));
     pages_.push_back(std::make_unique<CInterfacePage>(*this));
-    pages_.push_back(std::make_unique<CDestinationPage>(*this));
-    pages_.push_back(std::make_unique<CFolderPage>(*this));
+    pages_.push_back(std::make_unique<CPathPage>(*this, IDD_DESTINATION, setup::kPageDestination,
+                                                 IDC_DEST_PATH, &SetupState::installDir));
+    pages_.push_back(std::make_unique<CPathPage>(*this, IDD_FOLDER, setup::kPageFolder,
+                                                 IDC_FOLDER_NAME, &SetupState::programFolder));
     pages_.push_back(std::make_unique<CStartPage>(*this));
     pages_.push_back(std::make_unique<CCopyPage>(*this));
     pages_.push_back(std::make_unique<CResultPage>(*this));
@@ -595,16 +591,9 @@ CSetupWizard::CSetupWizard(HWND owner, SetupState& state, std::function<int()> b
 CSetupWizard::~CSetupWizard() = default;
 
 INT_PTR CSetupWizard::DoModal() {
-    std::vector<HPROPSHEETPAGE> handles;
-    for (const auto& page : pages_) {
-        HPROPSHEETPAGE h = page->Create();
-        if (h == nullptr) {
-            for (HPROPSHEETPAGE made : handles)
-                DestroyPropertySheetPage(made);
-            return -1;
-        }
-        handles.push_back(h);
-    }
+    std::vector<HPROPSHEETPAGE> handles = ui::CreatePages(pages_);
+    if (handles.empty())
+        return -1;
     PROPSHEETHEADERW h = {};
     h.dwSize = sizeof h;
     h.dwFlags = PSH_WIZARD | PSH_NOAPPLYNOW | PSH_USECALLBACK;

@@ -1,5 +1,5 @@
-// The product name in texts and the wininit.ini line, as both programs use
-// them.
+// The folders of directory ids, the product name in texts and the
+// wininit.ini line, as both programs use them.
 #include <gtest/gtest.h>
 
 #include "shared/system_rules.h"
@@ -9,6 +9,20 @@ namespace {
 TEST(SharedRules, FormatProduct) {
     EXPECT_EQ(shared::FormatProduct("Welcome to %s, %s.", "T"), "Welcome to T, T.");
     EXPECT_EQ(shared::FormatProduct("100%", "T"), "100%");
+}
+
+TEST(SharedRules, WindowsFolder) {
+    const struct {
+        const char *id, *want;  // want null: no folder of Windows
+    } cases[] = {{"10", "C:\\W"},      {"12", "C:\\W\\System32\\Drivers"},
+                 {"17", "C:\\W\\Inf"}, {"18", "C:\\W\\Help"},
+                 {"11", nullptr},      {"%10%", nullptr},
+                 {"", nullptr},        {"100", nullptr}};
+    for (const auto& c : cases) {
+        std::string folder = "unchanged";
+        EXPECT_EQ(shared::WindowsFolder("C:\\W", c.id, &folder), c.want != nullptr) << c.id;
+        EXPECT_EQ(folder, c.want != nullptr ? c.want : "unchanged") << c.id;
+    }
 }
 
 TEST(SharedRules, AddRenameLine) {

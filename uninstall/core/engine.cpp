@@ -44,16 +44,12 @@ bool PlainFileName(const std::string& name) {
 std::string ResolveDirectory(const Places& places, const std::string& where) {
     if (where.empty() || where == "%11%")
         return places.system;
-    if (where == "%10%")
-        return places.windows;
     if (where == "%99%")
         return places.home;
-    if (where == "%12%")
-        return places.windows + "\\System32\\Drivers";
-    if (where == "%17%")
-        return places.windows + "\\Inf";
-    if (where == "%18%")
-        return places.windows + "\\Help";
+    std::string folder;
+    if (where.size() > 2 && where.front() == '%' && where.back() == '%' &&
+        shared::WindowsFolder(places.windows, where.substr(1, where.size() - 2), &folder))
+        return folder;
     if (places.strings) {
         const std::string s = places.strings(where);
         if (!s.empty())

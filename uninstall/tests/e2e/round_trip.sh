@@ -35,12 +35,11 @@ mkdir -p "$medium2"
 cp "$setup" "$medium2/setup.exe"
 cp "$uninstall" "$medium2/kivouninstall.exe"
 cp "$medium/common.dll" "$medium2/common.dll"
-ini='[Setup]
-ProductName=Tavix Round Trip
-UninstallKey=TavixRT
-AskType=FALSE
-USBType=FALSE
-Restart=FALSE
+# The [Setup] section of both products: name and uninstall key.
+setup_section() {
+    printf '[Setup]\nProductName=%s\nUninstallKey=%s\nAskType=FALSE\nUSBType=FALSE\nRestart=FALSE\n' "$1" "$2"
+}
+ini="$(setup_section 'Tavix Round Trip' TavixRT)"'
 [Copy Files]
 kivouninstall.exe=%20%\TavixRT
 app.exe=%20%\TavixRT
@@ -54,12 +53,7 @@ common.dll=%20%\TavixCommon
 2=1,HKCU,Software\TavixRT\Settings,Size,1,0A
 3=1,HKCR,.tavixrt,,0,TavixRT.File
 '
-ini2='[Setup]
-ProductName=Tavix Round Trip Two
-UninstallKey=TavixRT2
-AskType=FALSE
-USBType=FALSE
-Restart=FALSE
+ini2="$(setup_section 'Tavix Round Trip Two' TavixRT2)"'
 [Copy Files]
 kivouninstall.exe=%20%\TavixRT2
 common.dll=%20%\TavixCommon
