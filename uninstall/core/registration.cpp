@@ -1,30 +1,27 @@
 #include "uninstall/core/registration.h"
 
+#include <iterator>
+
 #include "uninstall/core/paths.h"
 
 namespace uninst {
 
+namespace {
+// The roots' names in the order of Root; any other name is the users root.
+const char* const kRootNames[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
+                                  "HKEY_USERS"};
+}  // namespace
+
 Root RootFromName(const std::string& name) {
-    if (EqualNoCase(name, "HKEY_LOCAL_MACHINE"))
-        return Root::kLocalMachine;
-    if (EqualNoCase(name, "HKEY_CURRENT_USER"))
-        return Root::kCurrentUser;
-    if (EqualNoCase(name, "HKEY_CLASSES_ROOT"))
-        return Root::kClassesRoot;
+    for (size_t i = 0; i + 1 < std::size(kRootNames); ++i)
+        if (EqualNoCase(name, kRootNames[i]))
+            return static_cast<Root>(i);
     return Root::kUsers;
 }
 
 const char* RootName(Root root) {
-    switch (root) {
-        case Root::kLocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case Root::kCurrentUser:
-            return "HKEY_CURRENT_USER";
-        case Root::kClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        default:
-            return "HKEY_USERS";
-    }
+    const auto i = static_cast<size_t>(root);
+    return kRootNames[i < std::size(kRootNames) ? i : std::size(kRootNames) - 1];
 }
 
 bool ReadText(Registry& reg, Root root, const std::string& path, const std::string& name,

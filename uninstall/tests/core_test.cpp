@@ -99,6 +99,25 @@ TEST(Paths, NormalFormAndProtection) {
         EXPECT_EQ(p.Protects(c.path), c.protects) << c.path;
 }
 
+TEST(Registry, RootNames) {
+    const struct {
+        const char* name;
+        Root root;
+        const char* shown;
+    } cases[] = {
+        {"HKEY_LOCAL_MACHINE", Root::kLocalMachine, "HKEY_LOCAL_MACHINE"},
+        {"hkey_current_user", Root::kCurrentUser, "HKEY_CURRENT_USER"},
+        {"HKEY_Classes_Root", Root::kClassesRoot, "HKEY_CLASSES_ROOT"},
+        {"HKEY_USERS", Root::kUsers, "HKEY_USERS"},
+        {"HKLM", Root::kUsers, "HKEY_USERS"},  // any other name is the users root
+        {"", Root::kUsers, "HKEY_USERS"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RootFromName(c.name), c.root) << c.name;
+        EXPECT_STREQ(RootName(RootFromName(c.name)), c.shown) << c.name;
+    }
+}
+
 TEST(Registry, RecordsAndProtectedKeys) {
     struct Case {
         RegRecord rec;

@@ -13,16 +13,10 @@ using uninst::Root;
 namespace {
 
 HKEY RootKey(Root root) {
-    switch (root) {
-        case Root::kLocalMachine:
-            return HKEY_LOCAL_MACHINE;
-        case Root::kCurrentUser:
-            return HKEY_CURRENT_USER;
-        case Root::kClassesRoot:
-            return HKEY_CLASSES_ROOT;
-        default:
-            return HKEY_USERS;
-    }
+    // In the order of uninst::Root; any other value is the users root.
+    static const HKEY kRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT};
+    const auto i = static_cast<size_t>(root);
+    return i < sizeof kRoots / sizeof kRoots[0] ? kRoots[i] : HKEY_USERS;
 }
 
 class Key {

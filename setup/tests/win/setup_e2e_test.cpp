@@ -159,6 +159,11 @@ protected:
         }
         return out;
     }
+    // The run ended with exit code 0 within `ms`, the restart asked for or not.
+    void ExpectEndedWell(DWORD ms, bool restart) {
+        EXPECT_EQ(ExitCode(ms), 0u);
+        EXPECT_EQ(Read(L"restart.txt"), restart ? "restart\n" : "");
+    }
     bool LogHas(const std::string& text) {
         for (const auto& l : ReadLines(dir_ + L"\\setup.log"))
             if (l.find(text) != std::string::npos)
@@ -281,8 +286,7 @@ TEST_F(SetupRun, EveryPageWithInterfaceChoiceExitDialogAndRestartLater) {
     EXPECT_TRUE(Shot(Wizard(), (L"setup-8-result-restart")));
     SendMessageW(GetDlgItem(page, IDC_RESTART_LATER), BM_CLICK, 0, 0);
     PressFinish();
-    EXPECT_EQ(ExitCode(10000), 0u);
-    EXPECT_EQ(Read(L"restart.txt"), "");
+    ExpectEndedWell(10000, false);
     EXPECT_TRUE(LogHas("unknown switch /unknown ignored"));
     EXPECT_TRUE(LogHas("interface chosen: PS/2"));
 }
@@ -290,8 +294,7 @@ TEST_F(SetupRun, EveryPageWithInterfaceChoiceExitDialogAndRestartLater) {
 TEST_F(SetupRun, SilentCompletesAndRestartsThroughTheSeam) {
     WriteSetupFiles("[Setup]\r\nProductName=Tavix\r\nAskLicense=TRUE\r\nAskPath=TRUE\r\n");
     ASSERT_TRUE(Start(L"/S"));
-    EXPECT_EQ(ExitCode(20000), 0u);
-    EXPECT_EQ(Read(L"restart.txt"), "restart\n");  // the interface page's default keeps restart
+    ExpectEndedWell(20000, true);  // the interface page's default keeps restart
     EXPECT_EQ(LoggedPages(), (std::vector<std::string>{"Welcome", "Start Installation",
                                                        "Installation Procedures", "Setup Result"}));
 }
@@ -307,8 +310,7 @@ TEST_F(SetupRun, HiddenShowsNoWindowAndNoRestartNeverOffersOne) {
         Sleep(10);
     }
     EXPECT_FALSE(seen);
-    EXPECT_EQ(ExitCode(1000), 0u);
-    EXPECT_EQ(Read(L"restart.txt"), "");
+    ExpectEndedWell(1000, false);
     EXPECT_TRUE(LogHas("restart not offered: /NR"));
     EXPECT_TRUE(LogHas("switch /H: hidden and silent"));
 }
@@ -326,8 +328,7 @@ TEST_F(SetupRun, NoRestartSwitchShowsFinishWhereRestartWasDue) {
     EXPECT_NE(WindowText(GetDlgItem(page, IDC_RESULT_TEXT)).find(L"Click Finish"),
               std::wstring::npos);
     PressFinish();
-    EXPECT_EQ(ExitCode(10000), 0u);
-    EXPECT_EQ(Read(L"restart.txt"), "");
+    ExpectEndedWell(10000, false);
 }
 
 TEST_F(SetupRun, MissingSetupFileShowsNotSupported) {
@@ -546,8 +547,7 @@ TEST_F(SetupRun, KeyboardWalksEveryWindow) {
     };
     walk.Walk(steps);
     EXPECT_TRUE(walk.faults.empty()) << walk.Report() << Read(L"setup.log");
-    EXPECT_EQ(ExitCode(20000), 0u);
-    EXPECT_EQ(Read(L"restart.txt"), "restart\n");
+    ExpectEndedWell(20000, true);
 }
 
 }  // namespace
