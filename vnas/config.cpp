@@ -24,16 +24,6 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Decodes a value: plain text is taken as is (already trimmed); a value in
 // double quotes may hold \\ \" \n \r \t and \xNN. Returns false with `err`.
 bool DecodeValue(std::string_view raw, std::string* out, std::string* err) {
@@ -68,8 +58,8 @@ bool DecodeValue(std::string_view raw, std::string* out, std::string* err) {
                 out->push_back('\t');
                 break;
             case 'x': {
-                const int hi = i + 1 < raw.size() ? HexDigit(raw[i + 1]) : -1;
-                const int lo = i + 2 < raw.size() ? HexDigit(raw[i + 2]) : -1;
+                const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
+                const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
                 if (hi < 0 || lo < 0) {
                     *err = "bad \\x escape (two hex digits expected)";
                     return false;
@@ -105,7 +95,7 @@ bool ParseHexBytes(std::string_view s, std::vector<uint8_t>* out) {
                 return false;  // separators only between byte pairs
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = proto::HexDigit(c);
         if (d < 0)
             return false;
         if (pending < 0) {
