@@ -77,6 +77,13 @@ ConfigValidation ConfigFailure(int messageId, ConfigBox box, std::vector<BoxText
     return r;
 }
 
+ConfigValidation ConfigPassed(std::vector<BoxText> done) {
+    ConfigValidation r;
+    r.ok = true;
+    r.reformatted = std::move(done);
+    return r;
+}
+
 bool NameCharsOk(const std::string& name) {
     return name.find_first_not_of(kNameChars) == std::string::npos;
 }
@@ -94,10 +101,7 @@ ConfigValidation CheckDateAndTime(BasicConfigFields& fields, const BasicConfigFi
         text = Padded(value, nb.width);
         done.push_back({nb.box, text});
     }
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 BasicConfigFields FieldsFromConfigReply(const proto::ConfigReply& reply) {
@@ -165,10 +169,7 @@ ConfigValidation BasicConfigRules::Validate(const BasicConfigFields& controls) {
                      fields_.netmask != opening_.netmask || fields_.gateway != opening_.gateway ||
                      fields_.serverName != opening_.serverName;
 
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 int AddSetConfigItems(const BasicConfigFields& f, bool dateTimeChanged, uint8_t restart,

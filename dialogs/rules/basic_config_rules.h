@@ -79,6 +79,8 @@ struct ConfigValidation {
 // A failed check: its message, the control to show, the texts to write back.
 ConfigValidation ConfigFailure(int messageId, ConfigBox box, std::vector<BoxText> done = {},
                                bool undoLastEdit = false);
+// Every check passed; the texts to write back.
+ConfigValidation ConfigPassed(std::vector<BoxText> done);
 
 // The checks of the dialog. One instance per dialog life: Open when the
 // dialog opens, Validate on every OK.

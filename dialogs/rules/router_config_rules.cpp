@@ -125,10 +125,7 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
     if (f.wanMode == 4)
         same = same && f.pptpUser == o.pptpUser && f.pptpPassword == o.pptpPassword;
     configChanged_ = !same;
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 int AddRouterSetConfigItems(const RouterConfigFields& f, bool settingsChanged, uint8_t restart,
