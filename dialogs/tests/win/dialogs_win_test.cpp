@@ -46,7 +46,7 @@ public:
             ui_,
             [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 auto* st = reinterpret_cast<State*>(lp);
-                if (IsWindowVisible(w) && Text(w) == st->caption) {
+                if (IsWindowVisible(w) && e2e::WindowText(w) == st->caption) {
                     st->found = w;
                     return FALSE;
                 }
@@ -71,32 +71,6 @@ public:
         }
         return false;
     }
-    static std::wstring Text(HWND w) {
-        wchar_t buf[512] = {};
-        DWORD_PTR n = 0;
-        if (!SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf),
-                                 SMTO_ABORTIFHUNG, 2000, &n))
-            return L"<no answer>";
-        return buf;
-    }
-    static void Set(HWND w, const std::wstring& text) {
-        DWORD_PTR r = 0;
-        SendMessageTimeoutW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                            SMTO_ABORTIFHUNG, 2000, &r);
-    }
-    // As typed: over all of the old text, or behind it.
-    static void Type(HWND w, const std::wstring& text, bool replace) {
-        DWORD_PTR r = 0;
-        const LPARAM end = replace ? -1 : static_cast<LPARAM>(Text(w).size());
-        SendMessageTimeoutW(w, EM_SETSEL, replace ? 0 : static_cast<WPARAM>(end), end,
-                            SMTO_ABORTIFHUNG, 2000, &r);
-        for (wchar_t c : text)
-            SendMessageTimeoutW(w, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 2000, &r);
-    }
-    static void Press(HWND dialog, int id) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-    }
     // The text of a message box (its non-empty static control).
     static std::wstring MessageText(HWND box) {
         std::wstring text;
@@ -105,7 +79,7 @@ public:
             [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 wchar_t cls[32] = {};
                 GetClassNameW(w, cls, 32);
-                const std::wstring t = Text(w);
+                const std::wstring t = e2e::WindowText(w);
                 if (lstrcmpiW(cls, L"Static") == 0 && !t.empty()) {
                     *reinterpret_cast<std::wstring*>(lp) = t;
                     return FALSE;
@@ -121,7 +95,7 @@ public:
         if (box == nullptr)
             return L"<no message box>";
         const std::wstring text = MessageText(box);
-        Press(box, IDOK);
+        e2e::Press(box, IDOK);
         Gone(box);
         return text;
     }
@@ -145,8 +119,8 @@ INT_PTR RunDriven(const std::function<INT_PTR()>& show, const std::wstring& capt
                 break;
             for (const wchar_t* box : {L"Error", L"Warning"})
                 if (HWND b = driver.Find(box))
-                    Driver::Press(b, IDOK);
-            Driver::Press(left, IDCANCEL);
+                    e2e::Press(b, IDOK);
+            e2e::Press(left, IDCANCEL);
             Sleep(100);
         }
     });
@@ -208,13 +182,13 @@ void Apply(HWND dialog, const Input& in) {
     HWND box = GetDlgItem(dialog, in.id);
     switch (in.kind) {
         case Input::Set:
-            Driver::Set(box, in.text);
+            e2e::SetText(box, in.text);
             break;
         case Input::TypeOver:
-            Driver::Type(box, in.text, true);
+            e2e::Type(box, in.text, true);
             break;
         case Input::TypeAfter:
-            Driver::Type(box, in.text, false);
+            e2e::Type(box, in.text, false);
             break;
         case Input::Address: {
             DWORD_PTR r = 0;
@@ -252,7 +226,7 @@ std::wstring BoxValue(HWND dialog, int id) {
                             2000, &r);
         return Dotted(a);
     }
-    return Driver::Text(box);
+    return e2e::WindowText(box);
 }
 
 // Opens the basic configuration with `opening`, makes the `inputs` and presses
@@ -269,7 +243,7 @@ INT_PTR TypeAndPressOk(rules::BasicConfigRules& rules, const rules::BasicConfigF
         [&](Driver& d, HWND dialog) {
             for (const Input& in : inputs)
                 Apply(dialog, in);
-            Driver::Press(dialog, IDOK);
+            e2e::Press(dialog, IDOK);
             then(d, dialog);
         });
 }
@@ -309,7 +283,7 @@ TEST_P(BasicConfigRefusals, ShowTheMessageAndKeepTheInput) {
         stillOpen = IsWindowVisible(dialog) != 0;
         for (const Expected& e : c.kept)
             seen.push_back(BoxValue(dialog, e.id));
-        Driver::Press(dialog, IDCANCEL);
+        e2e::Press(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(shown, c.message);
@@ -524,7 +498,7 @@ TEST_F(DialogsWinTest, BasicConfigOpensWithTheReplyValues) {
             dhcpChecked =
                 SendMessageW(GetDlgItem(dialog, IDC_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
             addressEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_IP_ADDRESS)) != 0;
-            Driver::Press(dialog, IDCANCEL);
+            e2e::Press(dialog, IDCANCEL);
         });
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"NAS-1", L"03", L"15", L"2005", L"12", L"00", L"00",
                                                L"0.0.0.0"}));
@@ -561,13 +535,13 @@ TEST_F(DialogsWinTest, LoginReadsBothBoxesWithoutChecksAndCancelReadsNothing) {
             },
             L"Administrator Login",
             [&](Driver&, HWND dialog) {
-                openedName = Driver::Text(GetDlgItem(dialog, IDC_ADMIN_NAME));
-                openedPassword = Driver::Text(GetDlgItem(dialog, IDC_ADMIN_PASSWORD));
+                openedName = e2e::WindowText(GetDlgItem(dialog, IDC_ADMIN_NAME));
+                openedPassword = e2e::WindowText(GetDlgItem(dialog, IDC_ADMIN_PASSWORD));
                 if (c.name)
-                    Driver::Set(GetDlgItem(dialog, IDC_ADMIN_NAME), c.name);
+                    e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_NAME), c.name);
                 if (c.password)
-                    Driver::Set(GetDlgItem(dialog, IDC_ADMIN_PASSWORD), c.password);
-                Driver::Press(dialog, IDOK);
+                    e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_PASSWORD), c.password);
+                e2e::Press(dialog, IDOK);
             });
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(openedName, L"Administrator");
@@ -585,8 +559,8 @@ TEST_F(DialogsWinTest, LoginReadsBothBoxesWithoutChecksAndCancelReadsNothing) {
         },
         L"Administrator Login",
         [&](Driver&, HWND dialog) {
-            Driver::Set(GetDlgItem(dialog, IDC_ADMIN_NAME), L"someone");
-            Driver::Press(dialog, IDCANCEL);
+            e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_NAME), L"someone");
+            e2e::Press(dialog, IDCANCEL);
         });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(readName, "untouched");
@@ -635,7 +609,7 @@ DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
                 SendMessageW(list, LVM_GETCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
                 v.headers[c] = buf;
             }
-            Driver::Press(dialog, IDOK);
+            e2e::Press(dialog, IDOK);
         });
     return v;
 }
