@@ -147,8 +147,12 @@ int FindText(const uint8_t* d, std::size_t n, uint8_t tag, std::size_t maxChars,
     return 1;
 }
 
-int32_t FindInt32(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
-    uint8_t b[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+namespace {
+
+// The item's bytes over a preset value (`fill` in every byte), little-endian.
+int32_t FindLittleEndian32(const uint8_t* d, std::size_t n, uint8_t tag, int* present,
+                           uint8_t fill) {
+    uint8_t b[4] = {fill, fill, fill, fill};
     std::size_t len = 0;
     const int found = FindItem(d, n, tag, b, sizeof b, &len);
     if (present != nullptr)
@@ -158,15 +162,14 @@ int32_t FindInt32(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
                                 (static_cast<uint32_t>(b[3]) << 24));
 }
 
+}  // namespace
+
+int32_t FindInt32(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
+    return FindLittleEndian32(d, n, tag, present, 0xFF);
+}
+
 int32_t FindInt32Zero(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
-    uint8_t b[4] = {};
-    std::size_t len = 0;
-    const int found = FindItem(d, n, tag, b, sizeof b, &len);
-    if (present != nullptr)
-        *present = found;
-    return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                                (static_cast<uint32_t>(b[2]) << 16) |
-                                (static_cast<uint32_t>(b[3]) << 24));
+    return FindLittleEndian32(d, n, tag, present, 0);
 }
 
 uint32_t FindIPv4(const uint8_t* d, std::size_t n, uint8_t tag, int* present) {
@@ -217,6 +220,16 @@ std::string FormatIPv4(uint32_t a) {
     std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (a >> 24) & 0xFFu, (a >> 16) & 0xFFu,
                   (a >> 8) & 0xFFu, a & 0xFFu);
     return buf;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 namespace {

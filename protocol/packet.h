@@ -160,6 +160,9 @@ std::string VersionText(const uint8_t* value, std::size_t length, bool wForm = f
 // "%d.%d.%d.%d" of a host-order address, first octet first.
 std::string FormatIPv4(uint32_t hostOrder);
 
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigit(char c);
+
 // Date (mmddyyyy) and time (hhmmss) values: the first 2, 2 and 4 (or 2, 2 and
 // 2) characters of each part; a shorter part is padded with zero bytes.
 std::string DateValue(const std::string& month, const std::string& day, const std::string& year);

@@ -178,26 +178,6 @@ void Dialog::SetItemText(int id, const std::wstring& text) {
     SetDlgItemTextW(hwnd_, id, text.c_str());
 }
 
-INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    Dialog* self;
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<Dialog*>(lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    } else {
-        self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    }
-    if (self == nullptr)
-        return FALSE;
-    const INT_PTR r = self->Handle(msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-        self->hwnd_ = nullptr;
-        self->OnDestroyed();
-    }
-    return r;
-}
-
 INT_PTR Dialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_INITDIALOG:

@@ -10,6 +10,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "ui/bound_window.h"
+
 namespace ui {
 
 HINSTANCE Instance();
@@ -56,21 +58,18 @@ int MessageBoxIds(HWND owner, UINT textId, UINT captionId, UINT flags);
 void EndModalWindows(HWND keep);
 bool Closing();
 
-class Dialog {
+class Dialog : public BoundWindow<Dialog> {
 public:
-    Dialog(UINT templateId, HWND parent) : parent_(parent), templateId_(templateId) {}
+    Dialog(UINT templateId, HWND parent) : BoundWindow(templateId), parent_(parent) {}
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
 
     INT_PTR DoModal();
     HWND CreateModeless();
-    HWND hwnd() const { return hwnd_; }
-    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
 
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text);
-    void EnableItem(int id, bool enable) { EnableWindow(Item(id), enable ? TRUE : FALSE); }
 
 protected:
     virtual BOOL OnInitDialog() { return TRUE; }
@@ -89,11 +88,10 @@ protected:
     HWND parent_;
 
 private:
-    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BoundWindow<Dialog>;
+    static LPARAM ObjectOf(LPARAM param) { return param; }
     INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-
-    UINT templateId_;
-    HWND hwnd_ = nullptr;
+    void Unbound() { OnDestroyed(); }
 };
 
 }  // namespace ui

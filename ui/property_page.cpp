@@ -61,26 +61,6 @@ HPROPSHEETPAGE PropertyPage::Create(DWORD extraFlags) {
     return CreatePropertySheetPageW(&page);
 }
 
-INT_PTR CALLBACK PropertyPage::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    PropertyPage* self;
-    if (msg == WM_INITDIALOG) {
-        const auto* page = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-        self = reinterpret_cast<PropertyPage*>(page->lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, DWLP_USER, page->lParam);
-    } else {
-        self = reinterpret_cast<PropertyPage*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    }
-    if (self == nullptr)
-        return FALSE;
-    const INT_PTR r = self->Handle(msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-        self->hwnd_ = nullptr;
-    }
-    return r;
-}
-
 INT_PTR PropertyPage::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_INITDIALOG:

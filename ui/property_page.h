@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "ui/bound_window.h"
+
 namespace ui {
 
 // After a page change the sheet leaves the focus where the last page had it,
@@ -21,19 +23,16 @@ namespace ui {
 UINT FocusPageMessage();
 void FocusPage(HWND page);
 
-class PropertyPage {
+class PropertyPage : public BoundWindow<PropertyPage> {
 public:
-    explicit PropertyPage(UINT templateId) : templateId_(templateId) {}
+    explicit PropertyPage(UINT templateId) : BoundWindow(templateId) {}
     virtual ~PropertyPage() = default;
     PropertyPage(const PropertyPage&) = delete;
     PropertyPage& operator=(const PropertyPage&) = delete;
 
     // The page for PropertySheetW; the sheet destroys it.
     HPROPSHEETPAGE Create(DWORD extraFlags = 0);
-    HWND hwnd() const { return hwnd_; }
     HWND sheet() const { return hwnd_ ? GetParent(hwnd_) : nullptr; }
-    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-    void EnableItem(int id, bool enable) { EnableWindow(Item(id), enable ? TRUE : FALSE); }
     bool IsChecked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
     void Check(int id, bool checked) {
         CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
@@ -61,11 +60,13 @@ protected:
     virtual void OnDestroy() {}
 
 private:
-    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BoundWindow<PropertyPage>;
+    // WM_INITDIALOG of a page brings its PROPSHEETPAGEW, whose lParam is the object.
+    static LPARAM ObjectOf(LPARAM param) {
+        return reinterpret_cast<const PROPSHEETPAGEW*>(param)->lParam;
+    }
     INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-
-    UINT templateId_;
-    HWND hwnd_ = nullptr;
+    void Unbound() {}
 };
 
 // The sheet's pages, in order; none when one of them cannot be made (the

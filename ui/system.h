@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "shared/system_rules.h"
+#include "ui/rules/system_rules.h"
 
 namespace ui::sys {
 

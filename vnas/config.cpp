@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <type_traits>
 
 #include "protocol/packet.h"
 
@@ -22,16 +23,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
         s.remove_suffix(1);
     return s;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Decodes a value: plain text is taken as is (already trimmed); a value in
@@ -68,8 +59,8 @@ bool DecodeValue(std::string_view raw, std::string* out, std::string* err) {
                 out->push_back('\t');
                 break;
             case 'x': {
-                const int hi = i + 1 < raw.size() ? HexDigit(raw[i + 1]) : -1;
-                const int lo = i + 2 < raw.size() ? HexDigit(raw[i + 2]) : -1;
+                const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
+                const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
                 if (hi < 0 || lo < 0) {
                     *err = "bad \\x escape (two hex digits expected)";
                     return false;
@@ -105,7 +96,7 @@ bool ParseHexBytes(std::string_view s, std::vector<uint8_t>* out) {
                 return false;  // separators only between byte pairs
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = proto::HexDigit(c);
         if (d < 0)
             return false;
         if (pending < 0) {
@@ -169,20 +160,9 @@ Mac MacPlus(Mac mac, uint64_t n) {
 // One key of a server: its setter returns an error text or "".
 using Setter = std::function<std::string(ServerConfig&, const std::string&)>;
 
-std::string TextSetter(std::string* field, const std::string& v) {
-    if (v.size() > kMaxText)
-        return "text longer than 255 bytes";
-    *field = v;
-    return "";
-}
-
+// A text, or an optional text that a given key sets.
 template <typename Member>
 Setter Text(Member member) {
-    return [member](ServerConfig& s, const std::string& v) { return TextSetter(&(s.*member), v); };
-}
-
-template <typename Member>
-Setter OptText(Member member) {
     return [member](ServerConfig& s, const std::string& v) {
         if (v.size() > kMaxText)
             return std::string("text longer than 255 bytes");
@@ -202,13 +182,43 @@ Setter Address(Member member) {
     };
 }
 
+// A whole number from `low` to `high`.
 template <typename Member>
-Setter Byte(Member member) {
-    return [member](ServerConfig& s, const std::string& v) {
+Setter Number(Member member, long low, long high) {
+    return [member, low, high](ServerConfig& s, const std::string& v) {
         long n = 0;
-        if (!ParseInt(v, 0, 255, &n))
-            return "bad number '" + v + "' (expected 0 to 255)";
-        s.*member = static_cast<uint8_t>(n);
+        if (!ParseInt(v, low, high, &n))
+            return "bad number '" + v + "' (expected " + std::to_string(low) + " to " +
+                   std::to_string(high) + ")";
+        s.*member = static_cast<std::remove_reference_t<decltype(s.*member)>>(n);
+        return std::string();
+    };
+}
+
+// A number from `low` to `high` or "none" (the item is left out); `what`
+// names the value in the message.
+template <typename Member>
+Setter NumberOrNone(Member member, long low, long high, const char* what) {
+    return [member, low, high, what](ServerConfig& s, const std::string& v) {
+        long n = 0;
+        if (v == "none") {
+            (s.*member).reset();
+        } else if (ParseInt(v, low, high, &n)) {
+            s.*member =
+                static_cast<typename std::remove_reference_t<decltype(s.*member)>::value_type>(n);
+        } else {
+            return "bad " + std::string(what) + " '" + v + "' (a number or none)";
+        }
+        return std::string();
+    };
+}
+
+template <typename Member>
+Setter YesNo(Member member) {
+    return [member](ServerConfig& s, const std::string& v) {
+        if (v != "yes" && v != "no")
+            return "expected yes or no, not '" + v + "'";
+        s.*member = v == "yes";
         return std::string();
     };
 }
@@ -237,7 +247,7 @@ const std::map<std::string, Setter>& ServerKeys() {
              return std::string();
          }},
         {"name", Text(&ServerConfig::name)},
-        {"alias", OptText(&ServerConfig::alias)},
+        {"alias", Text(&ServerConfig::alias)},
         {"alias_tag",
          [](ServerConfig& s, const std::string& v) {
              long n = 0;
@@ -246,22 +256,9 @@ const std::map<std::string, Setter>& ServerKeys() {
              s.aliasTag = static_cast<uint8_t>(n);
              return std::string();
          }},
-        {"discovery_name",
-         [](ServerConfig& s, const std::string& v) {
-             if (v != "yes" && v != "no")
-                 return "expected yes or no, not '" + v + "'";
-             s.discoveryName = v == "yes";
-             return std::string();
-         }},
+        {"discovery_name", YesNo(&ServerConfig::discoveryName)},
         {"workgroup", Text(&ServerConfig::workgroup)},
-        {"kind",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, -32768, 32767, &n))
-                 return "bad number '" + v + "' (expected -32768 to 32767)";
-             s.kind = static_cast<int16_t>(n);
-             return std::string();
-         }},
+        {"kind", Number(&ServerConfig::kind, -32768, 32767)},
         {"version",
          [](ServerConfig& s, const std::string& v) {
              std::vector<uint8_t> b;
@@ -304,18 +301,7 @@ const std::map<std::string, Setter>& ServerKeys() {
              s.time = v;
              return std::string();
          }},
-        {"router",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (v == "none") {
-                 s.router.reset();
-             } else if (ParseInt(v, 0, 0x7FFFFFFF, &n)) {
-                 s.router = static_cast<uint32_t>(n);
-             } else {
-                 return "bad router value '" + v + "' (a number or none)";
-             }
-             return std::string();
-         }},
+        {"router", NumberOrNone(&ServerConfig::router, 0, 0x7FFFFFFF, "router value")},
         {"router_size",
          [](ServerConfig& s, const std::string& v) {
              long n = 0;
@@ -337,7 +323,7 @@ const std::map<std::string, Setter>& ServerKeys() {
              s.lanMac = m;
              return std::string();
          }},
-        {"dhcp_server", Byte(&ServerConfig::dhcpServer)},
+        {"dhcp_server", Number(&ServerConfig::dhcpServer, 0, 255)},
         {"dhcp_start", Address(&ServerConfig::dhcpStart)},
         {"dhcp_end", Address(&ServerConfig::dhcpEnd)},
         {"pppoe_user", Text(&ServerConfig::pppoeUser)},
@@ -345,55 +331,18 @@ const std::map<std::string, Setter>& ServerKeys() {
         {"pptp_server", Address(&ServerConfig::pptpServer)},
         {"pptp_user", Text(&ServerConfig::pptpUser)},
         {"pptp_password", Text(&ServerConfig::pptpPassword)},
-        {"disk_status", OptText(&ServerConfig::diskStatus)},
-        {"disk_model", OptText(&ServerConfig::diskModel)},
-        {"disk_capacity", OptText(&ServerConfig::diskCapacity)},
-        {"time_zone", Byte(&ServerConfig::timeZone)},
-        {"ntp", OptText(&ServerConfig::ntp)},
-        {"disk_init", Byte(&ServerConfig::diskInit)},
+        {"disk_status", Text(&ServerConfig::diskStatus)},
+        {"disk_model", Text(&ServerConfig::diskModel)},
+        {"disk_capacity", Text(&ServerConfig::diskCapacity)},
+        {"time_zone", Number(&ServerConfig::timeZone, 0, 255)},
+        {"ntp", Text(&ServerConfig::ntp)},
+        {"disk_init", Number(&ServerConfig::diskInit, 0, 255)},
         {"set_config_reply",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (v == "none") {
-                 s.setConfigReply.reset();
-             } else if (ParseInt(v, -32768, 32767, &n)) {
-                 s.setConfigReply = static_cast<int>(n);
-             } else {
-                 return "bad reply status '" + v + "' (a number or none)";
-             }
-             return std::string();
-         }},
-        {"restart_seconds",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 0, 3600, &n))
-                 return "bad number '" + v + "' (expected 0 to 3600)";
-             s.restartSeconds = static_cast<int>(n);
-             return std::string();
-         }},
-        {"sleeping",
-         [](ServerConfig& s, const std::string& v) {
-             if (v != "yes" && v != "no")
-                 return "expected yes or no, not '" + v + "'";
-             s.sleeping = v == "yes";
-             return std::string();
-         }},
-        {"wake_seconds",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 0, 3600, &n))
-                 return "bad number '" + v + "' (expected 0 to 3600)";
-             s.wakeSeconds = static_cast<int>(n);
-             return std::string();
-         }},
-        {"format_seconds",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 0, 3600, &n))
-                 return "bad number '" + v + "' (expected 0 to 3600)";
-             s.formatSeconds = static_cast<int>(n);
-             return std::string();
-         }},
+         NumberOrNone(&ServerConfig::setConfigReply, -32768, 32767, "reply status")},
+        {"restart_seconds", Number(&ServerConfig::restartSeconds, 0, 3600)},
+        {"sleeping", YesNo(&ServerConfig::sleeping)},
+        {"wake_seconds", Number(&ServerConfig::wakeSeconds, 0, 3600)},
+        {"format_seconds", Number(&ServerConfig::formatSeconds, 0, 3600)},
     };
     return keys;
 }

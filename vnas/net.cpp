@@ -39,6 +39,19 @@ bool IsLoopback(uint32_t hostOrder) {
     return (hostOrder >> 24) == 127;
 }
 
+// A message of one buffer with its peer's address and room for control data.
+template <std::size_t N>
+msghdr Message(sockaddr_in* peer, iovec* buffer, char (&control)[N]) {
+    msghdr msg{};
+    msg.msg_name = peer;
+    msg.msg_namelen = sizeof *peer;
+    msg.msg_iov = buffer;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = N;
+    return msg;
+}
+
 int64_t NowUs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -283,13 +296,7 @@ bool NetServer::SendOne(const Outgoing& o) {
     to.sin_addr.s_addr = htonl(o.to.address);
     iovec iov{const_cast<uint8_t*>(o.bytes.data()), o.bytes.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr msg{};
-    msg.msg_name = &to;
-    msg.msg_namelen = sizeof to;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg = Message(&to, &iov, control);
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
     c->cmsg_level = IPPROTO_IP;
     c->cmsg_type = IP_PKTINFO;
@@ -371,13 +378,7 @@ ssize_t ReceiveFrom(int fd, std::vector<uint8_t>& buf, Endpoint* src, uint32_t* 
     sockaddr_in from{};
     iovec iov{buf.data(), buf.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo)) + 64] = {};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg = Message(&from, &iov, control);
     const ssize_t n = recvmsg(fd, &msg, 0);
     if (n < 0)
         return n;

@@ -141,34 +141,20 @@ public:
     std::string TimeText(const ServerState& s);
 
 private:
-    using Handler = void (Simulator::*)(int index, const uint8_t* data, std::size_t length,
-                                        const Endpoint& source, Effects* fx);
+    // Every request's handler has this type: the server (by index) that the
+    // datagram of `length` bytes is for, who sent it, and what to send back.
+    using HandlerType = void(int index, const uint8_t* data, std::size_t length,
+                             const Endpoint& source, Effects* fx);
+    using Handler = HandlerType Simulator::*;
 
     static Handler HandlerFor(uint16_t command);
-    void Discover(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                  Effects* fx);
-    void GetStatus(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                   Effects* fx);
-    void Login(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-               Effects* fx);
-    void GetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                   Effects* fx);
-    void SetConfig(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                   Effects* fx);
+    HandlerType Discover, GetStatus, Login, GetConfig, SetConfig;
     // The wizard's requests: CMD_SET_NAME to CMD_SET_NETWORK store what they
     // carry; CMD_INIT_DISK starts a format; CMD_DISK_PROGRESS reports it;
     // CMD_FINISH restarts the server, which sends CMD_DONE when it is back.
-    void WizardSet(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                   Effects* fx);
-    void InitDisk(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                  Effects* fx);
-    void DiskProgress(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                      Effects* fx);
-    void Finish(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                Effects* fx);
+    HandlerType WizardSet, InitDisk, DiskProgress, Finish;
     int FormatPercent(ServerState& s);
-    void ImportUser(int index, const uint8_t* data, std::size_t length, const Endpoint& source,
-                    Effects* fx);
+    HandlerType ImportUser;
     void SendDelayed(Effects* fx);
     // A wizard request the server was told to fail: answers it (or not) as
     // told and returns true; false for requests it handles as usual.

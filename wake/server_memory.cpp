@@ -10,21 +10,11 @@ namespace wake {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ParseKey(const std::string& key, Mac* mac) {
     if (key.size() != 12)
         return false;
     for (std::size_t i = 0; i < 6; ++i) {
-        const int hi = HexDigit(key[2 * i]), lo = HexDigit(key[2 * i + 1]);
+        const int hi = proto::HexDigit(key[2 * i]), lo = proto::HexDigit(key[2 * i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         (*mac)[i] = static_cast<uint8_t>(hi * 16 + lo);

@@ -85,6 +85,11 @@ void ApplyMachine::SendFinish() {
 }
 
 void ApplyMachine::Finished() {
+    Kill(TIMER_BAR_STEP);
+    Kill(TIMER_RESTART_WAIT);
+    SetBar(100);
+    view_.CloseRow(7);
+    view_.CheckRow(7);
     stage_ = 9;
     view_.ShowComplete();
 }
@@ -163,11 +168,6 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             if (!finishSent_)
                 return;
             Kill(TIMER_NO_REPLY);
-            Kill(TIMER_BAR_STEP);
-            Kill(TIMER_RESTART_WAIT);
-            SetBar(100);
-            view_.CloseRow(7);
-            view_.CheckRow(7);
             Finished();
             return;
         default:
@@ -183,11 +183,6 @@ void ApplyMachine::OnTimer(int id) {
             SetBar(bar_ + 1);
             return;
         case TIMER_RESTART_WAIT:
-            Kill(TIMER_BAR_STEP);
-            Kill(TIMER_RESTART_WAIT);
-            SetBar(100);
-            view_.CloseRow(7);
-            view_.CheckRow(7);
             Finished();
             return;
         case TIMER_DISK_POLL:

@@ -77,6 +77,7 @@ private:
     void SetBar(int position);
     void Start(int id, unsigned ms);
     void Kill(int id);
+    // The server is back (or the restart wait is over): the last row done, the end shown.
     void Finished();
     // CMD_FINISH, with the watchdog until its reply or CMD_DONE.
     void SendFinish();

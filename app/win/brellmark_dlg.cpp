@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "dialogs/win/about_dlg.h"
@@ -105,7 +107,16 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd(), WM_SERVER_REPLY);
     import_ = std::make_unique<ImportSession>(hwnd(), model_);
-    wake_ = std::make_unique<CWakeSession>(hwnd(), model_);
+    wake_ = std::make_unique<CWakeSession>(
+        hwnd(),
+        [this] {
+            std::vector<wake::Mac> listed;
+            std::lock_guard<std::mutex> guard(model_.servers().Lock());
+            for (int i = 0; i < model_.servers().Count(); ++i)
+                std::copy_n(model_.servers().At(i)->id, 6, listed.emplace_back().begin());
+            return listed;
+        },
+        [this] { model_.StartDiscovery(); });
 
     // The stored "don't ask" is read (the key made when missing) before the
     // first status reply can open the prompt.

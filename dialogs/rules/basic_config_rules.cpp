@@ -65,16 +65,24 @@ constexpr NumberBox kNumberBoxes[] = {
     {ConfigBox::Second, &BasicConfigFields::second, 0, 59, 2, IDS_INVALID_SECOND, false},
 };
 
-ConfigValidation Failure(int messageId, ConfigBox box, bool undo, std::vector<BoxText> done) {
+}  // namespace
+
+ConfigValidation ConfigFailure(int messageId, ConfigBox box, std::vector<BoxText> done,
+                               bool undoLastEdit) {
     ConfigValidation r;
     r.messageId = messageId;
     r.box = box;
-    r.undoLastEdit = undo;
+    r.undoLastEdit = undoLastEdit;
     r.reformatted = std::move(done);
     return r;
 }
 
-}  // namespace
+ConfigValidation ConfigPassed(std::vector<BoxText> done) {
+    ConfigValidation r;
+    r.ok = true;
+    r.reformatted = std::move(done);
+    return r;
+}
 
 bool NameCharsOk(const std::string& name) {
     return name.find_first_not_of(kNameChars) == std::string::npos;
@@ -89,14 +97,11 @@ ConfigValidation CheckDateAndTime(BasicConfigFields& fields, const BasicConfigFi
             *changed = true;
         int value = 0;
         if (!LeadingNumber(text, &value) || value < nb.low || value > nb.high)
-            return Failure(nb.messageId, nb.box, true, std::move(done));
+            return ConfigFailure(nb.messageId, nb.box, std::move(done), true);
         text = Padded(value, nb.width);
         done.push_back({nb.box, text});
     }
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 BasicConfigFields FieldsFromConfigReply(const proto::ConfigReply& reply) {
@@ -128,14 +133,14 @@ void BasicConfigRules::Open(const BasicConfigFields& fields) {
 ConfigValidation BasicConfigRules::Validate(const BasicConfigFields& controls) {
     const std::string& name = controls.serverName;
     if (!NameCharsOk(name))
-        return Failure(IDS_INVALID_NAME, ConfigBox::Name, true, {});
+        return ConfigFailure(IDS_INVALID_NAME, ConfigBox::Name, {}, true);
     if (name.empty())
-        return Failure(IDS_NAME_EMPTY, ConfigBox::Name, false, {});
+        return ConfigFailure(IDS_NAME_EMPTY, ConfigBox::Name);
     bool allDigits = true;
     for (char c : name)
         allDigits = allDigits && IsDigit(c);
     if (allDigits)
-        return Failure(IDS_NAME_ALL_DIGITS, ConfigBox::Name, false, {});
+        return ConfigFailure(IDS_NAME_ALL_DIGITS, ConfigBox::Name);
 
     // Texts and mode; the addresses are read only in fixed-address mode.
     fields_.serverName = controls.serverName;
@@ -157,17 +162,14 @@ ConfigValidation BasicConfigRules::Validate(const BasicConfigFields& controls) {
         fields_.netmask = controls.netmask;
         fields_.gateway = controls.gateway;
         if (fields_.ip == 0 || fields_.netmask == 0)
-            return Failure(IDS_ADDRESS_NULL, ConfigBox::Addresses, false, std::move(done));
+            return ConfigFailure(IDS_ADDRESS_NULL, ConfigBox::Addresses, std::move(done));
     }
 
     configChanged_ = fields_.ipMode != opening_.ipMode || fields_.ip != opening_.ip ||
                      fields_.netmask != opening_.netmask || fields_.gateway != opening_.gateway ||
                      fields_.serverName != opening_.serverName;
 
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 int AddSetConfigItems(const BasicConfigFields& f, bool dateTimeChanged, uint8_t restart,

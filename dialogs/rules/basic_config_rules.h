@@ -76,6 +76,11 @@ struct ConfigValidation {
     bool undoLastEdit = false;         // undo that control's last edit
     std::vector<BoxText> reformatted;  // write these texts back, failure or not
 };
+// A failed check: its message, the control to show, the texts to write back.
+ConfigValidation ConfigFailure(int messageId, ConfigBox box, std::vector<BoxText> done = {},
+                               bool undoLastEdit = false);
+// Every check passed; the texts to write back.
+ConfigValidation ConfigPassed(std::vector<BoxText> done);
 
 // The checks of the dialog. One instance per dialog life: Open when the
 // dialog opens, Validate on every OK.

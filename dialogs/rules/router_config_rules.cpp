@@ -4,18 +4,6 @@
 
 namespace rules {
 
-namespace {
-
-ConfigValidation Fail(int messageId, ConfigBox box, std::vector<BoxText> done = {}) {
-    ConfigValidation r;
-    r.messageId = messageId;
-    r.box = box;
-    r.reformatted = std::move(done);
-    return r;
-}
-
-}  // namespace
-
 RouterConfigFields RouterFieldsFromConfigReply(const proto::ConfigReply& reply) {
     RouterConfigFields f;
     f.system = FieldsFromConfigReply(reply);
@@ -50,7 +38,7 @@ void RouterConfigRules::Open(const RouterConfigFields& fields) {
 ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
     // 1. The name's characters; an empty name passes in this variant.
     if (!NameCharsOk(c.system.serverName)) {
-        ConfigValidation r = Fail(IDS_INVALID_NAME, ConfigBox::Name);
+        ConfigValidation r = ConfigFailure(IDS_INVALID_NAME, ConfigBox::Name);
         r.undoLastEdit = true;
         return r;
     }
@@ -77,13 +65,14 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
     // Texts that would not fit their items are refused, never cut.
     for (const std::string* user : {&c.pppoeUser, &c.pptpUser})
         if (user->size() > kRouterUserBytes)
-            return Fail(IDS_TEXT_TOO_LONG,
-                        user == &c.pppoeUser ? ConfigBox::PppoeUser : ConfigBox::PptpUser,
-                        std::move(done));
+            return ConfigFailure(IDS_TEXT_TOO_LONG,
+                                 user == &c.pppoeUser ? ConfigBox::PppoeUser : ConfigBox::PptpUser,
+                                 std::move(done));
     if (c.pppoePassword.size() > kRouterPasswordBytes ||
         c.pptpPassword.size() > kRouterPasswordBytes)
-        return Fail(IDS_TEXT_TOO_LONG, c.wanMode == 4 ? ConfigBox::PptpUser : ConfigBox::PppoeUser,
-                    std::move(done));
+        return ConfigFailure(IDS_TEXT_TOO_LONG,
+                             c.wanMode == 4 ? ConfigBox::PptpUser : ConfigBox::PppoeUser,
+                             std::move(done));
     // 4. The chosen WAN mode.
     switch (fields_.wanMode) {
         case 2:
@@ -91,18 +80,18 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
             fields_.wanNetmask = c.wanNetmask;
             fields_.wanGateway = c.wanGateway;
             if (fields_.wanIp == 0 || fields_.wanNetmask == 0)
-                return Fail(IDS_ADDRESS_NULL, ConfigBox::Addresses, std::move(done));
+                return ConfigFailure(IDS_ADDRESS_NULL, ConfigBox::Addresses, std::move(done));
             break;
         case 3:
             if (fields_.pppoeUser.empty())
-                return Fail(IDS_NULL_USER_NAME, ConfigBox::PppoeUser, std::move(done));
+                return ConfigFailure(IDS_NULL_USER_NAME, ConfigBox::PppoeUser, std::move(done));
             break;
         case 4:
             fields_.pptpServer = c.pptpServer;
             if (fields_.pptpServer == 0)
-                return Fail(IDS_ADDRESS_NULL, ConfigBox::PptpServer, std::move(done));
+                return ConfigFailure(IDS_ADDRESS_NULL, ConfigBox::PptpServer, std::move(done));
             if (fields_.pptpUser.empty())
-                return Fail(IDS_NULL_USER_NAME, ConfigBox::PptpUser, std::move(done));
+                return ConfigFailure(IDS_NULL_USER_NAME, ConfigBox::PptpUser, std::move(done));
             break;
         default:
             break;
@@ -112,7 +101,7 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
     fields_.lanNetmask = c.lanNetmask;
     fields_.lanGateway = c.lanGateway;
     if (fields_.lanIp == 0 || fields_.lanNetmask == 0)
-        return Fail(IDS_ADDRESS_NULL, ConfigBox::LanAddresses, std::move(done));
+        return ConfigFailure(IDS_ADDRESS_NULL, ConfigBox::LanAddresses, std::move(done));
     // 6, 7. The DHCP server and its range.
     if (fields_.dhcpServer != opening_.dhcpServer)
         settingsChanged_ = true;
@@ -120,7 +109,7 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
         fields_.dhcpStart = c.dhcpStart;
         fields_.dhcpEnd = c.dhcpEnd;
         if (fields_.dhcpStart == 0 || fields_.dhcpEnd == 0)
-            return Fail(IDS_ADDRESS_NULL, ConfigBox::DhcpRange, std::move(done));
+            return ConfigFailure(IDS_ADDRESS_NULL, ConfigBox::DhcpRange, std::move(done));
         if (fields_.dhcpStart != opening_.dhcpStart || fields_.dhcpEnd != opening_.dhcpEnd)
             settingsChanged_ = true;
     }
@@ -136,10 +125,7 @@ ConfigValidation RouterConfigRules::Validate(const RouterConfigFields& c) {
     if (f.wanMode == 4)
         same = same && f.pptpUser == o.pptpUser && f.pptpPassword == o.pptpPassword;
     configChanged_ = !same;
-    ConfigValidation r;
-    r.ok = true;
-    r.reformatted = std::move(done);
-    return r;
+    return ConfigPassed(std::move(done));
 }
 
 int AddRouterSetConfigItems(const RouterConfigFields& f, bool settingsChanged, uint8_t restart,

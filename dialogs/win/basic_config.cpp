@@ -11,7 +11,7 @@ const int kAddressBoxes[] = {IDC_IP_ADDRESS, IDC_NETMASK, IDC_GATEWAY};
 
 CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
                            rules::BasicConfigRules& rules)
-    : ui::Dialog(IDD_BASIC_CONFIG, parent), fields_(fields), rules_(rules) {}
+    : CConfigDialog(IDD_BASIC_CONFIG, parent, fields, rules) {}
 
 BOOL CBasicConfig::OnInitDialog() {
     rules_.Open(fields_);
@@ -56,9 +56,4 @@ rules::BasicConfigFields CBasicConfig::ReadControls() {
     f.netmask = a[1];
     f.gateway = a[2];
     return f;
-}
-
-void CBasicConfig::OnOK() {
-    if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
-        EndDialog(hwnd(), IDOK);
 }

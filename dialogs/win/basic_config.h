@@ -3,25 +3,20 @@
 #pragma once
 
 #include "dialogs/rules/basic_config_rules.h"
-#include "ui/dialog.h"
+#include "dialogs/win/config_boxes.h"
 
-class CBasicConfig : public ui::Dialog {
+class CBasicConfig : public CConfigDialog<rules::BasicConfigFields, rules::BasicConfigRules> {
 public:
-    // `rules` outlives the dialog: the caller reads the values and the change
-    // flags from it after OK.
     CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
                  rules::BasicConfigRules& rules);
 
 protected:
     BOOL OnInitDialog() override;
-    void OnOK() override;
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
     void SetIpMode(int mode);
-    rules::BasicConfigFields ReadControls();
+    rules::BasicConfigFields ReadControls() override;
 
-    rules::BasicConfigFields fields_;
-    rules::BasicConfigRules& rules_;
     int ipMode_ = 2;
 };

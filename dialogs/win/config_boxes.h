@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "dialogs/rules/basic_config_rules.h"
+#include "ui/dialog.h"
 
 // The System block (name, date, time) shared by both dialogs: fills the
 // boxes, the name cut to what its box holds (so OK writes the name the user
@@ -19,3 +20,24 @@ int ConfigBoxId(rules::ConfigBox box);
 
 // Returns whether the checks passed.
 bool ApplyValidation(HWND dialog, const rules::ConfigValidation& v);
+
+// What both dialogs are: opened with a server's fields, checked by `Rules` on
+// OK, which ends the dialog only when the checks pass. `rules` outlives the
+// dialog: the caller reads the values and the change flags from it after OK.
+template <class Fields, class Rules>
+class CConfigDialog : public ui::Dialog {
+public:
+    CConfigDialog(UINT templateId, HWND parent, const Fields& fields, Rules& rules)
+        : ui::Dialog(templateId, parent), fields_(fields), rules_(rules) {}
+
+protected:
+    void OnOK() override {
+        if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
+            EndDialog(hwnd(), IDOK);
+    }
+    // The boxes' values as the checks take them.
+    virtual Fields ReadControls() = 0;
+
+    Fields fields_;
+    Rules& rules_;
+};

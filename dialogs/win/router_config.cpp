@@ -28,7 +28,7 @@ bool EnabledIn(int mode, int id) {
 
 CRouterConfig::CRouterConfig(HWND parent, const rules::RouterConfigFields& fields,
                              rules::RouterConfigRules& rules)
-    : ui::Dialog(IDD_ROUTER_CONFIG, parent), fields_(fields), rules_(rules) {}
+    : CConfigDialog(IDD_ROUTER_CONFIG, parent, fields, rules) {}
 
 BOOL CRouterConfig::OnInitDialog() {
     rules_.Open(fields_);
@@ -115,9 +115,4 @@ rules::RouterConfigFields CRouterConfig::ReadControls() {
     f.dhcpStart = Address(IDC_DHCP_START);
     f.dhcpEnd = Address(IDC_DHCP_END);
     return f;
-}
-
-void CRouterConfig::OnOK() {
-    if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
-        EndDialog(hwnd(), IDOK);
 }

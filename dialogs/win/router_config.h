@@ -4,27 +4,22 @@
 #pragma once
 
 #include "dialogs/rules/router_config_rules.h"
-#include "ui/dialog.h"
+#include "dialogs/win/config_boxes.h"
 
-class CRouterConfig : public ui::Dialog {
+class CRouterConfig : public CConfigDialog<rules::RouterConfigFields, rules::RouterConfigRules> {
 public:
-    // `rules` outlives the dialog: the caller reads the values and the change
-    // flags from it after OK.
     CRouterConfig(HWND parent, const rules::RouterConfigFields& fields,
                   rules::RouterConfigRules& rules);
 
 protected:
     BOOL OnInitDialog() override;
-    void OnOK() override;
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
     void SetWanMode(int mode);
     void ApplyDhcpServer();
-    rules::RouterConfigFields ReadControls();
+    rules::RouterConfigFields ReadControls() override;
     uint32_t Address(int id);
 
-    rules::RouterConfigFields fields_;
-    rules::RouterConfigRules& rules_;
     int wanMode_ = 1;
 };

@@ -71,19 +71,26 @@ FORMAT = re.compile(r"%[-+ #0]*\d*(?:\.\d+)?[hlL]*[diouxXcsSeEfgGp%]")
 # ---------------------------------------------------------------------------
 # Resource scripts
 
-def rc_unescape(s):
-    s = s.replace('""', '"')
+def unescape(s, escapes, unknown):
+    """`s` with each backslash and the character after it replaced by what
+    `escapes` maps that character to, or by unknown(character)."""
     out, i = [], 0
     while i < len(s):
         c = s[i]
         if c == "\\" and i + 1 < len(s):
             n = s[i + 1]
-            out.append({"n": "\n", "t": "\t", "r": "\r", "\\": "\\", "a": "\a"}.get(n, "\\" + n))
+            out.append(escapes[n] if n in escapes else unknown(n))
             i += 2
         else:
             out.append(c)
             i += 1
     return "".join(out)
+
+
+def rc_unescape(s):
+    # An unknown escape stays as it is, as the resource compiler keeps it.
+    return unescape(s.replace('""', '"'),
+                    {"n": "\n", "t": "\t", "r": "\r", "\\": "\\", "a": "\a"}, lambda n: "\\" + n)
 
 
 def rc_escape(s):
@@ -157,16 +164,7 @@ def read(path):
 # Catalogues
 
 def po_unescape(s):
-    out, i = [], 0
-    while i < len(s):
-        c = s[i]
-        if c == "\\" and i + 1 < len(s):
-            out.append({"n": "\n", "t": "\t", '"': '"', "\\": "\\", "r": "\r"}.get(s[i + 1], s[i + 1]))
-            i += 2
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
+    return unescape(s, {"n": "\n", "t": "\t", '"': '"', "\\": "\\", "r": "\r"}, lambda n: n)
 
 
 def po_escape(s):

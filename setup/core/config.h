@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "setup/core/profile.h"
-#include "shared/system_rules.h"
+#include "ui/rules/system_rules.h"
 
 namespace setup {
 

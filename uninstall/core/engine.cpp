@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shared/system_rules.h"
+#include "ui/rules/system_rules.h"
 #include "uninstall/core/command_line.h"
 
 namespace uninst {

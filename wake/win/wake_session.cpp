@@ -2,8 +2,8 @@
 
 #include <winsock2.h>
 
-#include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "protocol/win/server_socket.h"
 #include "resources/brellmark/resource.h"
@@ -79,17 +79,14 @@ bool RegistryRecordStore::Remove(const std::string& name) {
     return r == ERROR_SUCCESS;
 }
 
-CWakeSession::CWakeSession(HWND window, app::MainModel& model)
-    : window_(window), model_(model), memory_(store_), flow_(*this, memory_) {
+CWakeSession::CWakeSession(HWND window, std::function<std::vector<wake::Mac>()> listed,
+                           std::function<void()> rediscover)
+    : window_(window),
+      listed_(std::move(listed)),
+      rediscover_(std::move(rediscover)),
+      memory_(store_),
+      flow_(*this, memory_) {
     memory_.Load();
-}
-
-std::vector<wake::Mac> CWakeSession::Listed() {
-    std::vector<wake::Mac> listed;
-    std::lock_guard<std::mutex> guard(model_.servers().Lock());
-    for (int i = 0; i < model_.servers().Count(); ++i)
-        std::copy_n(model_.servers().At(i)->id, 6, listed.emplace_back().begin());
-    return listed;
 }
 
 void CWakeSession::OnServerListed(const proto::ServerInfo& server) {
@@ -98,14 +95,14 @@ void CWakeSession::OnServerListed(const proto::ServerInfo& server) {
 }
 
 void CWakeSession::Run() {
-    CWakeUp dlg(window_, flow_.Candidates(Listed()),
+    CWakeUp dlg(window_, flow_.Candidates(listed_()),
                 [this](const wake::Mac& mac) { return flow_.Forget(mac); });
     if (dlg.DoModal() != IDOK)
         return;
     const wake::RememberedServer* s = memory_.Find(dlg.chosen);
     const std::string name = s != nullptr ? s->name : wake::FormatMac(dlg.chosen);
     // The list may have been rebuilt while the dialog was open.
-    switch (flow_.Wake(dlg.chosen, Listed())) {
+    switch (flow_.Wake(dlg.chosen, listed_())) {
         case wake::WakeFlow::WakeResult::Sent:
         case wake::WakeFlow::WakeResult::NotRemembered:
             break;

@@ -18,6 +18,7 @@
 #include "dialogs/win/details.h"
 #include "protocol/tests/reply_builder.h"
 #include "resources/brellmark/resource.h"
+#include "ui/testing/remote.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ public:
             ui_,
             [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 auto* st = reinterpret_cast<State*>(lp);
-                if (IsWindowVisible(w) && Text(w) == st->caption) {
+                if (IsWindowVisible(w) && e2e::WindowText(w) == st->caption) {
                     st->found = w;
                     return FALSE;
                 }
@@ -70,32 +71,6 @@ public:
         }
         return false;
     }
-    static std::wstring Text(HWND w) {
-        wchar_t buf[512] = {};
-        DWORD_PTR n = 0;
-        if (!SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf),
-                                 SMTO_ABORTIFHUNG, 2000, &n))
-            return L"<no answer>";
-        return buf;
-    }
-    static void Set(HWND w, const std::wstring& text) {
-        DWORD_PTR r = 0;
-        SendMessageTimeoutW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                            SMTO_ABORTIFHUNG, 2000, &r);
-    }
-    // As typed: over all of the old text, or behind it.
-    static void Type(HWND w, const std::wstring& text, bool replace) {
-        DWORD_PTR r = 0;
-        const LPARAM end = replace ? -1 : static_cast<LPARAM>(Text(w).size());
-        SendMessageTimeoutW(w, EM_SETSEL, replace ? 0 : static_cast<WPARAM>(end), end,
-                            SMTO_ABORTIFHUNG, 2000, &r);
-        for (wchar_t c : text)
-            SendMessageTimeoutW(w, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, 2000, &r);
-    }
-    static void Press(HWND dialog, int id) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-    }
     // The text of a message box (its non-empty static control).
     static std::wstring MessageText(HWND box) {
         std::wstring text;
@@ -104,7 +79,7 @@ public:
             [](HWND w, LPARAM lp) CALLBACK -> BOOL {
                 wchar_t cls[32] = {};
                 GetClassNameW(w, cls, 32);
-                const std::wstring t = Text(w);
+                const std::wstring t = e2e::WindowText(w);
                 if (lstrcmpiW(cls, L"Static") == 0 && !t.empty()) {
                     *reinterpret_cast<std::wstring*>(lp) = t;
                     return FALSE;
@@ -120,7 +95,7 @@ public:
         if (box == nullptr)
             return L"<no message box>";
         const std::wstring text = MessageText(box);
-        Press(box, IDOK);
+        e2e::Press(box, IDOK);
         Gone(box);
         return text;
     }
@@ -144,8 +119,8 @@ INT_PTR RunDriven(const std::function<INT_PTR()>& show, const std::wstring& capt
                 break;
             for (const wchar_t* box : {L"Error", L"Warning"})
                 if (HWND b = driver.Find(box))
-                    Driver::Press(b, IDOK);
-            Driver::Press(left, IDCANCEL);
+                    e2e::Press(b, IDOK);
+            e2e::Press(left, IDCANCEL);
             Sleep(100);
         }
     });
@@ -207,13 +182,13 @@ void Apply(HWND dialog, const Input& in) {
     HWND box = GetDlgItem(dialog, in.id);
     switch (in.kind) {
         case Input::Set:
-            Driver::Set(box, in.text);
+            e2e::SetText(box, in.text);
             break;
         case Input::TypeOver:
-            Driver::Type(box, in.text, true);
+            e2e::Type(box, in.text, true);
             break;
         case Input::TypeAfter:
-            Driver::Type(box, in.text, false);
+            e2e::Type(box, in.text, false);
             break;
         case Input::Address: {
             DWORD_PTR r = 0;
@@ -251,7 +226,36 @@ std::wstring BoxValue(HWND dialog, int id) {
                             2000, &r);
         return Dotted(a);
     }
-    return Driver::Text(box);
+    return e2e::WindowText(box);
+}
+
+// Opens the basic configuration with `opening`, makes the `inputs` and presses
+// OK; `then` sees the dialog after. Returns how the dialog ended.
+INT_PTR TypeAndPressOk(rules::BasicConfigRules& rules, const rules::BasicConfigFields& opening,
+                       const std::vector<Input>& inputs,
+                       const std::function<void(Driver&, HWND)>& then) {
+    return RunDriven(
+        [&] {
+            CBasicConfig dlg(nullptr, opening, rules);
+            return dlg.DoModal();
+        },
+        L"Basic Configuration",
+        [&](Driver& d, HWND dialog) {
+            for (const Input& in : inputs)
+                Apply(dialog, in);
+            e2e::Press(dialog, IDOK);
+            then(d, dialog);
+        });
+}
+
+// A parameterised case's name: its description, each character that is not a
+// letter or a digit as '_'.
+template <class Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    std::string n;
+    for (const char* p = info.param.what; *p; ++p)
+        n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return n;
 }
 
 // One refused input: the message and the boxes as the user then sees them.
@@ -274,22 +278,13 @@ TEST_P(BasicConfigRefusals, ShowTheMessageAndKeepTheInput) {
     std::wstring shown;
     std::vector<std::wstring> seen;
     bool stillOpen = false;
-    const INT_PTR result = RunDriven(
-        [&] {
-            CBasicConfig dlg(nullptr, Opening(), rules);
-            return dlg.DoModal();
-        },
-        L"Basic Configuration",
-        [&](Driver& d, HWND dialog) {
-            for (const Input& in : c.inputs)
-                Apply(dialog, in);
-            Driver::Press(dialog, IDOK);
-            shown = d.Dismiss(L"Error");
-            stillOpen = IsWindowVisible(dialog) != 0;
-            for (const Expected& e : c.kept)
-                seen.push_back(BoxValue(dialog, e.id));
-            Driver::Press(dialog, IDCANCEL);
-        });
+    const INT_PTR result = TypeAndPressOk(rules, Opening(), c.inputs, [&](Driver& d, HWND dialog) {
+        shown = d.Dismiss(L"Error");
+        stillOpen = IsWindowVisible(dialog) != 0;
+        for (const Expected& e : c.kept)
+            seen.push_back(BoxValue(dialog, e.id));
+        e2e::Press(dialog, IDCANCEL);
+    });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(shown, c.message);
     EXPECT_TRUE(stillOpen);
@@ -363,21 +358,16 @@ const Refusal kRefusals[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, BasicConfigRefusals, ::testing::ValuesIn(kRefusals),
-                         [](const ::testing::TestParamInfo<Refusal>& info) {
-                             std::string n;
-                             for (const char* p = info.param.what; *p; ++p)
-                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return n;
-                         });
+                         CaseName<Refusal>);
 
 // One accepted input: what the caller reads after OK.
 struct Acceptance {
     const char* what;
-    rules::BasicConfigFields opening;
     std::vector<Input> inputs;
     bool configChanged;
     bool dateTimeChanged;
     std::function<void(const rules::BasicConfigFields&)> check;
+    rules::BasicConfigFields opening = Opening();  // what the dialog opens with
 };
 
 void PrintTo(const Acceptance& c, std::ostream* os) {
@@ -391,19 +381,10 @@ TEST_P(BasicConfigAcceptances, CloseWithOkAndReportTheChanges) {
     const Acceptance& c = GetParam();
     rules::BasicConfigRules rules;
     std::wstring unexpected;
-    const INT_PTR result = RunDriven(
-        [&] {
-            CBasicConfig dlg(nullptr, c.opening, rules);
-            return dlg.DoModal();
-        },
-        L"Basic Configuration",
-        [&](Driver& d, HWND dialog) {
-            for (const Input& in : c.inputs)
-                Apply(dialog, in);
-            Driver::Press(dialog, IDOK);
-            if (!d.Gone(dialog, 3000))
-                unexpected = Driver::MessageText(d.Find(L"Error"));
-        });
+    const INT_PTR result = TypeAndPressOk(rules, c.opening, c.inputs, [&](Driver& d, HWND dialog) {
+        if (!d.Gone(dialog, 3000))
+            unexpected = Driver::MessageText(d.Find(L"Error"));
+    });
     ASSERT_EQ(result, IDOK) << unexpected;
     EXPECT_EQ(rules.configChanged(), c.configChanged);
     EXPECT_EQ(rules.dateTimeChanged(), c.dateTimeChanged);
@@ -425,21 +406,18 @@ rules::BasicConfigFields OpeningLongName() {
 }
 
 const Acceptance kAcceptances[] = {
-    {"nothing changed", Opening(), {}, false, false, nullptr},
+    {"nothing changed", {}, false, false, nullptr},
     {"seconds alone",
-     Opening(),
      {TypeOver(IDC_SECOND, L"30")},
      false,
      false,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.second, "30"); }},
     {"month 3 reads back as 03",
-     Opening(),
      {TypeOver(IDC_MONTH, L"3")},
      false,
      true,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.month, "03"); }},
     {"year 0 reads back as 0000 and day 31 in February",
-     Opening(),
      {TypeOver(IDC_YEAR, L"0"), TypeOver(IDC_MONTH, L"2"), TypeOver(IDC_DAY, L"31")},
      false,
      true,
@@ -449,37 +427,27 @@ const Acceptance kAcceptances[] = {
          EXPECT_EQ(f.day, "31");
      }},
     {"a name with a hyphen",
-     Opening(),
      {TypeOver(IDC_SERVER_NAME, L"nas-01")},
      true,
      false,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.serverName, "nas-01"); }},
-    {"the name's letter case",
-     Opening(),
-     {TypeOver(IDC_SERVER_NAME, L"nas-1")},
-     true,
-     false,
-     nullptr},
+    {"the name's letter case", {TypeOver(IDC_SERVER_NAME, L"nas-1")}, true, false, nullptr},
     {"the name box takes 14 characters",
-     Opening(),
      {TypeOver(IDC_SERVER_NAME, L"ABCDEFGHIJKLMNOPQRST")},
      true,
      false,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.serverName, "ABCDEFGHIJKLMN"); }},
     {"gateway 0.0.0.0",
-     Opening(),
      {Address(IDC_GATEWAY, 0)},
      true,
      false,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.gateway, 0u); }},
     {"fixed to DHCP and back",
-     Opening(),
      {Click(IDC_DHCP), Click(IDC_FIXED_IP)},
      false,
      false,
      [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.ipMode, 2); }},
     {"DHCP with a blank mask",
-     Opening(),
      {Address(IDC_NETMASK, 0), Click(IDC_DHCP)},
      true,
      false,
@@ -489,7 +457,6 @@ const Acceptance kAcceptances[] = {
          EXPECT_EQ(f.netmask, Ip(255, 255, 255, 0));
      }},
     {"DHCP server given a fixed address",
-     OpeningDhcp(),
      {Click(IDC_FIXED_IP), Address(IDC_IP_ADDRESS, Ip(10, 0, 0, 7)),
       Address(IDC_NETMASK, Ip(255, 0, 0, 0))},
      true,
@@ -499,24 +466,20 @@ const Acceptance kAcceptances[] = {
          EXPECT_EQ(f.ip, Ip(10, 0, 0, 7));
          EXPECT_EQ(f.netmask, Ip(255, 0, 0, 0));
          EXPECT_EQ(f.gateway, 0u);
-     }},
+     },
+     OpeningDhcp()},
     // A name longer than the box opens cut to 14 characters: what would be
     // written is what the user sees, and it counts as a change of the name.
     {"a name longer than the box",
-     OpeningLongName(),
      {},
      true,
      false,
-     [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.serverName, std::string(14, 'N')); }},
+     [](const rules::BasicConfigFields& f) { EXPECT_EQ(f.serverName, std::string(14, 'N')); },
+     OpeningLongName()},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, BasicConfigAcceptances, ::testing::ValuesIn(kAcceptances),
-                         [](const ::testing::TestParamInfo<Acceptance>& info) {
-                             std::string n;
-                             for (const char* p = info.param.what; *p; ++p)
-                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return n;
-                         });
+                         CaseName<Acceptance>);
 
 TEST_F(DialogsWinTest, BasicConfigOpensWithTheReplyValues) {
     rules::BasicConfigRules rules;
@@ -535,7 +498,7 @@ TEST_F(DialogsWinTest, BasicConfigOpensWithTheReplyValues) {
             dhcpChecked =
                 SendMessageW(GetDlgItem(dialog, IDC_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED;
             addressEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_IP_ADDRESS)) != 0;
-            Driver::Press(dialog, IDCANCEL);
+            e2e::Press(dialog, IDCANCEL);
         });
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"NAS-1", L"03", L"15", L"2005", L"12", L"00", L"00",
                                                L"0.0.0.0"}));
@@ -572,13 +535,13 @@ TEST_F(DialogsWinTest, LoginReadsBothBoxesWithoutChecksAndCancelReadsNothing) {
             },
             L"Administrator Login",
             [&](Driver&, HWND dialog) {
-                openedName = Driver::Text(GetDlgItem(dialog, IDC_ADMIN_NAME));
-                openedPassword = Driver::Text(GetDlgItem(dialog, IDC_ADMIN_PASSWORD));
+                openedName = e2e::WindowText(GetDlgItem(dialog, IDC_ADMIN_NAME));
+                openedPassword = e2e::WindowText(GetDlgItem(dialog, IDC_ADMIN_PASSWORD));
                 if (c.name)
-                    Driver::Set(GetDlgItem(dialog, IDC_ADMIN_NAME), c.name);
+                    e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_NAME), c.name);
                 if (c.password)
-                    Driver::Set(GetDlgItem(dialog, IDC_ADMIN_PASSWORD), c.password);
-                Driver::Press(dialog, IDOK);
+                    e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_PASSWORD), c.password);
+                e2e::Press(dialog, IDOK);
             });
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(openedName, L"Administrator");
@@ -596,8 +559,8 @@ TEST_F(DialogsWinTest, LoginReadsBothBoxesWithoutChecksAndCancelReadsNothing) {
         },
         L"Administrator Login",
         [&](Driver&, HWND dialog) {
-            Driver::Set(GetDlgItem(dialog, IDC_ADMIN_NAME), L"someone");
-            Driver::Press(dialog, IDCANCEL);
+            e2e::SetText(GetDlgItem(dialog, IDC_ADMIN_NAME), L"someone");
+            e2e::Press(dialog, IDCANCEL);
         });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(readName, "untouched");
@@ -610,20 +573,8 @@ using Rows = std::vector<std::pair<std::wstring, std::wstring>>;
 
 Rows ReadList(HWND list) {
     Rows rows;
-    const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int r = 0; r < n; ++r) {
-        std::wstring cells[2];
-        for (int c = 0; c < 2; ++c) {
-            wchar_t buf[300] = {};
-            LVITEMW item = {};
-            item.iSubItem = c;
-            item.pszText = buf;
-            item.cchTextMax = 300;
-            SendMessageW(list, LVM_GETITEMTEXTW, r, reinterpret_cast<LPARAM>(&item));
-            cells[c] = buf;
-        }
-        rows.emplace_back(cells[0], cells[1]);
-    }
+    for (const e2e::Row& row : e2e::Rows(list, 2))
+        rows.emplace_back(row[0], row[1]);
     return rows;
 }
 
@@ -658,7 +609,7 @@ DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
                 SendMessageW(list, LVM_GETCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
                 v.headers[c] = buf;
             }
-            Driver::Press(dialog, IDOK);
+            e2e::Press(dialog, IDOK);
         });
     return v;
 }

@@ -1,4 +1,4 @@
-#include "shared/system_rules.h"
+#include "ui/rules/system_rules.h"
 
 #include <string_view>
 

@@ -2,7 +2,7 @@
 // wininit.ini line, as both programs use them.
 #include <gtest/gtest.h>
 
-#include "shared/system_rules.h"
+#include "ui/rules/system_rules.h"
 
 namespace {
 
