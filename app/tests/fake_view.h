@@ -1,6 +1,6 @@
 // A main window for the dispatcher's tests: it records what the model asks
-// of it (rows, datagrams, messages, timers, dialogs) and answers the dialogs
-// as the test tells it to.
+// of it (rows, datagrams, timers, the discovery's messages); each flow's
+// view records its own dialogs and answers them as the test tells it to.
 #pragma once
 
 #include <array>
@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "app/main_model.h"
+#include "dialogs/flows/tests/fake_views.h"
+#include "import/tests/fake_import_view.h"
+#include "wizard/tests/fake_wizard_view.h"
 
 namespace {
 
@@ -19,17 +22,10 @@ class FakeView : public app::MainView {
 public:
     std::vector<std::array<std::string, 5>> rows;
     std::vector<std::vector<uint8_t>> sent;
-    std::vector<int> messages;
-    std::vector<int> questions;
-    bool answerYes = false;
-    int noServers = 0, busyPlays = 0, busyStops = 0, details = 0, logins = 0;
+    int noServers = 0, busyPlays = 0, busyStops = 0;
     std::vector<int> timers;
     bool serverButtons = true, help = false;
-    // Login dialog result and basic configuration behaviour.
-    bool loginOk = true;
-    std::string password = "secret", adminName = "Administrator";
-    std::function<bool(const rules::BasicConfigFields&, rules::BasicConfigRules&)> basicConfig;
-    std::function<void()> duringLogin;  // runs while the login dialog is open
+    int selectedRow = -1;
 
     int RowCount() override { return static_cast<int>(rows.size()); }
     void DeleteAllRows() override { rows.clear(); }
@@ -47,6 +43,7 @@ public:
         for (size_t i = 0; i < order.size(); ++i)
             rows[i] = old[static_cast<size_t>(order[i])];
     }
+    void SelectRow(int row) override { selectedRow = row; }
     void EnableServerButtons(bool e) override { serverButtons = e; }
     void EnableHelp(bool e) override { help = e; }
     void PlayBusy() override { ++busyPlays; }
@@ -67,60 +64,18 @@ public:
     uint32_t broadcastAdapter = 0;
     uint32_t BroadcastAdapter() override { return broadcastAdapter; }
     void ShowNoAnswerAt(const std::string& address) override { noAnswer.push_back(address); }
-    void ShowMessage(int textId, int) override { messages.push_back(textId); }
-    std::function<void()> duringQuestion;  // runs while a question is open
-    bool AskYesNo(int textId, int) override {
-        questions.push_back(textId);
-        if (duringQuestion)
-            duringQuestion();
-        return answerYes;
-    }
     void ShowNoServers() override { ++noServers; }
-    bool RunLogin(std::string* p, std::string* n) override {
-        ++logins;
-        if (duringLogin)
-            duringLogin();
-        *p = password;
-        *n = adminName;
-        return loginOk;
-    }
-    bool RunBasicConfig(const rules::BasicConfigFields& f, rules::BasicConfigRules& r) override {
-        return basicConfig ? basicConfig(f, r) : false;
-    }
-    std::function<bool(const rules::RouterConfigFields&, rules::RouterConfigRules&)> routerConfig;
-    bool RunRouterConfig(const rules::RouterConfigFields& f, rules::RouterConfigRules& r) override {
-        return routerConfig ? routerConfig(f, r) : false;
-    }
-    void ShowDetails(const proto::StatusReply&) override { ++details; }
-    std::vector<app::ServerHandle> imports;
-    std::vector<std::string> importRows;
-    bool StartImport(app::ServerHandle server) override {
-        imports.push_back(server);
-        return true;
-    }
-    void AddImportRow(const std::string& type, const std::string& text) override {
-        importRows.push_back(type + "|" + text);
-    }
-    // The wizard: by default it runs to its end when the server has a disk.
-    std::function<bool(wiz::WizardFlow&)> wizard;
-    int wizards = 0;
-    bool RunWizard(wiz::WizardFlow& flow) override {
-        ++wizards;
-        return wizard ? wizard(flow) : flow.hasDisk();
-    }
-    // The not-configured prompt and its stored answer.
-    std::vector<std::string> prompts;  // "name (address)" of each prompt opened
-    std::vector<uint32_t> saved;
-    uint32_t stored = 1;
-    int selectedRow = -1, closed = 0;
-    bool OpenSetupPrompt(const std::string& name, const std::string& address) override {
-        prompts.push_back(name + " (" + address + ")");
-        return true;
-    }
-    void CloseSetupPrompt() override { ++closed; }
-    uint32_t LoadAskSetup() override { return stored; }
-    void SaveAskSetup(uint32_t v) override { saved.push_back(v); }
-    void SelectRow(int row) override { selectedRow = row; }
+};
+
+// The main window and the views of every flow, and the model over them.
+struct FakeWindow {
+    FakeView view;
+    testing_flows::FakeConfigureView config;
+    testing_flows::FakeDetailsView details;
+    testing_flows::FakePromptView prompt;
+    testing_flows::FakeWizardView wizard;
+    testing_flows::FakeImportView imports;
+    app::MainModel model{view, {config, details, prompt, wizard, imports}};
 };
 
 // A reply of server `mac` from address `ip` to request `seq`.

@@ -59,8 +59,14 @@ const Server kC = {{0, 1, 2, 3, 4, 0xC}, 0x0A4D000C, "alpha"};
 
 class ModelTest : public ::testing::Test {
 protected:
-    FakeView view;
-    MainModel model{view};
+    FakeWindow w;
+    FakeView& view = w.view;
+    app::MainModel& model = w.model;
+    testing_flows::FakeConfigureView& configure = w.config;
+    testing_flows::FakeDetailsView& details = w.details;
+    testing_flows::FakePromptView& prompt = w.prompt;
+    testing_flows::FakeWizardView& wizard = w.wizard;
+    testing_flows::FakeImportView& imports = w.imports;
 
     void Discover(const Server& s, int16_t kind = 0) {
         model.OnServerReply(Block(s.ip, From(s, CMD_DISCOVER, 0, 0, kind),
@@ -205,7 +211,7 @@ TEST_F(ModelTest, ClickOnUnconfiguredRowAsksEachTime) {
     view.rows[0][4] = "Not yet configured.";
     Select(0);
     Select(0);
-    EXPECT_EQ(view.questions, std::vector<int>({IDS_SETUP_QUESTION, IDS_SETUP_QUESTION}));
+    EXPECT_EQ(wizard.asked, 2);
     EXPECT_TRUE(model.OnListRightClick(0));
     EXPECT_FALSE(model.OnListRightClick(-1));
 }
@@ -223,13 +229,13 @@ TEST_F(ModelTest, ConfigureFlow) {
     model.Initialize();
     Discover(kA);
     Select(0);
-    view.loginOk = false;
+    configure.loginOk = false;
     const size_t before = view.sent.size();
     model.OnConfigure();
     EXPECT_EQ(view.sent.size(), before);  // Cancel sends nothing
     EXPECT_EQ(model.FindSelected()->flow, app::FLOW_NONE);
 
-    view.loginOk = true;
+    configure.loginOk = true;
     model.OnConfigure();
     EXPECT_EQ(model.FindSelected()->flow, app::FLOW_CONFIGURE);
     PacketHeader login = LastSent();
@@ -239,7 +245,7 @@ TEST_F(ModelTest, ConfigureFlow) {
 
     // Refused.
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, -1), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
 
     // Accepted: the configuration is read, then the dialog decides.
     model.OnConfigure();
@@ -253,26 +259,26 @@ TEST_F(ModelTest, ConfigureFlow) {
                              {TAG_IP, 4, 10, 77, 0, 10},
                              {TAG_NETMASK, 4, 255, 255, 0, 0}});
     // OK without changes: logout only.
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         r.Open(f);
         return r.Validate(r.fields()).ok;
     };
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 9), config));
     EXPECT_EQ(LastSent().command, CMD_LOGOUT);
     EXPECT_EQ(view.sent.back().size(), 16u);
-    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(configure.questions.empty());
 
     // A new name, No to the restart question: written without restart.
     model.OnConfigure();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 12), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         r.Open(f);
         auto changed = r.fields();
         changed.serverName = "NEWNAME";
         return r.Validate(changed).ok;
     };
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 14), config));
-    EXPECT_EQ(view.questions, std::vector<int>({IDS_RESTART_QUESTION}));
+    EXPECT_EQ(configure.questions, std::vector<int>({IDS_RESTART_QUESTION}));
     const auto& d = view.sent.back();
     EXPECT_EQ(PacketHeader::Decode(d.data()).command, CMD_SET_CONFIG);
     EXPECT_EQ(d[16], TAG_SERVER_NAME);
@@ -281,15 +287,15 @@ TEST_F(ModelTest, ConfigureFlow) {
     EXPECT_EQ(d.back(), 0);              // TAG_RESTART 0
     EXPECT_EQ(d[d.size() - 3], TAG_RESTART);
     EXPECT_EQ(model.configReplied(), 0);
-    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::TIMER_CONFIG_REPLY),
+    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), dialogs::TIMER_CONFIG_REPLY),
               view.timers.end());
 
     // Status 2 shows its message and stops the timer; the timer then stays quiet.
     model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 16, 2), {}));
-    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
+    EXPECT_EQ(configure.messages.back(), IDS_WRITE_CONFIG_ERROR);
     EXPECT_EQ(model.configReplied(), 1);
-    model.OnTimer(app::TIMER_CONFIG_REPLY);
-    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
+    model.OnTimer(dialogs::TIMER_CONFIG_REPLY);
+    EXPECT_EQ(configure.messages.back(), IDS_WRITE_CONFIG_ERROR);
 }
 
 TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
@@ -298,7 +304,7 @@ TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
     Select(0);
     model.OnConfigure();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         r.Open(f);
         auto changed = r.fields();
         changed.year = "2030";  // a date change alone asks nothing
@@ -309,17 +315,17 @@ TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
                                    Text(TAG_DATE, "03152005"),
                                    Text(TAG_TIME, "120000"),
                                    {TAG_IP_MODE, 1, 1}})));
-    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(configure.questions.empty());
     const auto& d = view.sent.back();
     EXPECT_EQ(d[16 + 18], TAG_DATE);
     EXPECT_EQ(std::string(d.begin() + 36, d.begin() + 44), "03152030");
     const uint16_t seq = LastSent().seq;
-    model.OnTimer(app::TIMER_CONFIG_REPLY);
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    model.OnTimer(dialogs::TIMER_CONFIG_REPLY);
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     // The answer after the time limit, and its repeat, tell nothing more.
     for (uint16_t n : {1, 2})
         model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, seq + n, 2), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
 }
 
 TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
@@ -327,7 +333,7 @@ TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
     Discover(kA);
     Select(0);
     int opened = 0;
-    view.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+    configure.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
         ++opened;
         return false;
     };
@@ -341,7 +347,7 @@ TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
     model.OnDetails();
     EXPECT_EQ(model.listMode(), 0);
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 7), Text(TAG_SERVER_NAME, "ALPHA")));
-    EXPECT_EQ(view.details, 1);
+    EXPECT_EQ(details.shown, 1);
     // A router-type server (TAG_ROUTER 2) does not open the storage dialog;
     // TAG_ROUTER 1 does.
     model.OnConfigure();
@@ -375,10 +381,11 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
         {"second details reply", 0, CMD_GET_STATUS, 0, true},
     };
     for (const auto& c : cases) {
-        FakeView v;
-        MainModel m{v};
+        FakeWindow fw;
+        FakeView& v = fw.view;
+        MainModel& m = fw.model;
         int opened = 0;
-        v.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+        fw.config.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
             ++opened;
             return true;
         };
@@ -392,7 +399,7 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
             m.OnDetails();
             m.OnServerReply(
                 Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
-            ASSERT_EQ(v.details, 1) << c.what;
+            ASSERT_EQ(fw.details.shown, 1) << c.what;
             seq = 6;
         }
         const size_t sent = v.sent.size();
@@ -400,10 +407,10 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
             m.OnServerReply(Block(kA.ip,
                                   From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
                                   Text(TAG_SERVER_NAME, "ALPHA")));
-        EXPECT_TRUE(v.messages.empty()) << c.what;
+        EXPECT_TRUE(fw.config.messages.empty()) << c.what;
         EXPECT_EQ(v.sent.size(), sent) << c.what;
         EXPECT_EQ(opened, 0) << c.what;
-        EXPECT_EQ(v.details, c.details ? 1 : 0) << c.what;
+        EXPECT_EQ(fw.details.shown, c.details ? 1 : 0) << c.what;
     }
 }
 
@@ -416,11 +423,11 @@ TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
     model.OnConfigure();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, 1), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 6, 1), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
     // A write reply from another server with the same number is not the answer.
     model.OnConfigure();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 8), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         r.Open(f);
         auto changed = r.fields();
         changed.year = "2031";
@@ -437,7 +444,7 @@ TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
     EXPECT_EQ(model.configReplied(), 0);
     model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 12, 1), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 13, 2), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED, IDS_SETUP_BUSY}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED, IDS_SETUP_BUSY}));
 }
 
 // New servers share their factory name: each row shows its own server's
@@ -485,7 +492,7 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
     Select(0);
     model.OnConfigure();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    view.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+    configure.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         // While the dialog is open, the server asks for a new discovery.
         model.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, 8), {}));
         Discover(kA);  // it answers again, but as a new record
@@ -494,27 +501,27 @@ TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
         changed.serverName = "RENAMED";
         return r.Validate(changed).ok;
     };
-    view.answerYes = true;
+    configure.answerYes = true;
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
                               Cat({Text(TAG_SERVER_NAME, "ALPHA"),
                                    Text(TAG_DATE, "03152005"),
                                    Text(TAG_TIME, "120000"),
                                    {TAG_IP_MODE, 1, 1}})));
     EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     EXPECT_EQ(model.configReplied(), 1);
     // The same while the login dialog is open; and no request but a
     // discovery ever leaves without a server addressed.
     Select(0);
-    view.messages.clear();
-    view.duringLogin = [&] {
+    configure.messages.clear();
+    configure.duringLogin = [&] {
         model.StartDiscovery();
         Discover(kA);
     };
     const size_t before = view.sent.size();
     model.OnConfigure();
     EXPECT_EQ(view.sent.size(), before + 2);  // the discovery and the status request
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+    EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     CommandBuffer get;
     EXPECT_FALSE(model.SendCommand(get, CMD_GET_CONFIG));
     EXPECT_FALSE(model.SendCommandTo(nullptr, get, CMD_LOGIN));
@@ -534,20 +541,21 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
     enum Moment { Login, Dialog, Question, Write, Find };
     for (Moment at : {Login, Dialog, Question, Write, Find}) {
         SCOPED_TRACE(at);
-        FakeView v;
-        MainModel m{v};
+        FakeWindow fw;
+        FakeView& v = fw.view;
+        MainModel& m = fw.model;
         size_t sent = 0, sentTo = 0, messages = 0;
         auto close = [&] {
             m.Close();
             sent = v.sent.size();
             sentTo = v.sentTo.size();
-            messages = v.messages.size();
+            messages = fw.config.messages.size();
         };
         m.Initialize();
         m.OnServerReply(Block(kA.ip, From(kA, CMD_DISCOVER, 0), Text(TAG_SERVER_NAME, "ALPHA")));
         m.OnListClick(0, 0);
-        v.answerYes = true;
-        v.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        fw.config.answerYes = true;
+        fw.config.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
             r.Open(f);
             auto changed = r.fields();
             changed.serverName = "RENAMED";
@@ -556,9 +564,9 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
             return r.Validate(changed).ok;
         };
         if (at == Login)
-            v.duringLogin = close;
+            fw.config.duringLogin = close;
         if (at == Question)
-            v.duringQuestion = close;
+            fw.config.duringQuestion = close;
         if (at == Find) {
             m.FindByAddress(0x0A4D0063);
             close();
@@ -578,15 +586,15 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
                              CMD_REDISCOVER, CMD_DISCOVER})
             for (uint16_t seq = 0; seq < 12; ++seq)
                 m.OnServerReply(Block(kA.ip, From(kA, cmd, seq, 1), Text(TAG_SERVER_NAME, "X")));
-        for (int id : {app::TIMER_DISCOVERY, app::TIMER_CONFIG_REPLY, app::TIMER_FIND})
+        for (int id : {app::TIMER_DISCOVERY, dialogs::TIMER_CONFIG_REPLY, app::TIMER_FIND})
             m.OnTimer(id);
         EXPECT_TRUE(m.closing());
         EXPECT_EQ(v.sent.size(), sent);
         EXPECT_EQ(v.sentTo.size(), sentTo);
-        EXPECT_EQ(v.messages.size(), messages);
+        EXPECT_EQ(fw.config.messages.size(), messages);
         EXPECT_TRUE(v.noAnswer.empty());
         EXPECT_TRUE(v.timers.empty());
-        EXPECT_EQ(v.details, 0);
+        EXPECT_EQ(fw.details.shown, 0);
     }
 }
 
@@ -602,11 +610,11 @@ TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     model.OnImportUsers();
     model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
-    ASSERT_EQ(view.imports.size(), 1u);
-    const app::ServerHandle server = view.imports[0];
+    ASSERT_EQ(imports.imports.size(), 1u);
+    const app::ServerHandle server = imports.imports[0];
 
-    auto& mailbox = model.importReplies();
-    ASSERT_TRUE(model.SendImportLine(server, "bob pw", mailbox));
+    auto& mailbox = model.importFlow().importReplies();
+    ASSERT_TRUE(model.importFlow().SendImportLine(server, "bob pw", mailbox));
     const PacketHeader h = LastSent();
     EXPECT_EQ(h.command, CMD_IMPORT_USER);
     EXPECT_EQ(h.seq, 8);
@@ -620,17 +628,17 @@ TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     Select(1);
     model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 4, -2), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
-    EXPECT_TRUE(view.importRows.empty());
+    EXPECT_TRUE(imports.rows.empty());
     model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
     model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
-    EXPECT_EQ(view.importRows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
+    EXPECT_EQ(imports.rows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
     EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
 
     // The list is rebuilt: the import's server is gone and nothing is sent.
     model.StartDiscovery();
     Discover(kA);
     const size_t before = view.sent.size();
-    EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
+    EXPECT_FALSE(model.importFlow().SendImportLine(server, "carl pw", mailbox));
     EXPECT_EQ(view.sent.size(), before);
 }
 

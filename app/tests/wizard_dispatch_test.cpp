@@ -51,8 +51,14 @@ uint16_t CommandOf(const std::vector<uint8_t>& d) {
 
 class WizardDispatchTest : public ::testing::Test {
 protected:
-    FakeView view;
-    app::MainModel model{view};
+    FakeWindow w;
+    FakeView& view = w.view;
+    app::MainModel& model = w.model;
+    testing_flows::FakeConfigureView& configure = w.config;
+    testing_flows::FakeDetailsView& details = w.details;
+    testing_flows::FakePromptView& prompt = w.prompt;
+    testing_flows::FakeWizardView& wizard = w.wizard;
+    testing_flows::FakeImportView& imports = w.imports;
 
     // Discovery, selection and the wizard's login up to the configuration
     // request (numbered 6; its reply carries 7).
@@ -71,7 +77,7 @@ protected:
 TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
     LogIn();
     NullApplyView apply;
-    view.wizard = [&](wiz::WizardFlow& flow) -> bool {
+    wizard.wizard = [&](wiz::WizardFlow& flow) -> bool {
         EXPECT_EQ(flow.settings().m_serverName, "NAS");
         apply.flow = &flow;
         flow.AttachProgress(apply);
@@ -79,7 +85,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         EXPECT_EQ(PacketHeader::Decode(view.sent.back().data()).seq, 8);
         // A repeated configuration reply opens no second wizard.
         model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {1, 3, 'N', 'A', 'S'}));
-        EXPECT_EQ(view.wizards, 1);
+        EXPECT_EQ(wizard.wizards, 1);
         model.OnServerReply(Reply(CMD_SET_NAME, 9));
         EXPECT_EQ(flow.machine()->stage(), 1);
         EXPECT_EQ(CommandOf(view.sent.back()), CMD_SET_PASSWORD);
@@ -114,7 +120,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         return true;
     };
     model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {1, 3, 'N', 'A', 'S'}));
-    EXPECT_EQ(view.wizards, 1);
+    EXPECT_EQ(wizard.wizards, 1);
     // Closed: discovery again; later wizard replies are ignored.
     EXPECT_EQ(CommandOf(view.sent.back()), CMD_DISCOVER);
     const size_t sent = view.sent.size();
@@ -127,7 +133,7 @@ TEST_F(WizardDispatchTest, ServerWithoutDiskGetsNoWizardAndNoNewDiscovery) {
     LogIn();
     const size_t sent = view.sent.size();
     model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {37, 2, '-', '5'}));
-    EXPECT_EQ(view.wizards, 1);
+    EXPECT_EQ(wizard.wizards, 1);
     EXPECT_EQ(view.sent.size(), sent);
     EXPECT_EQ(model.servers().At(0)->selected, 0);
 }
