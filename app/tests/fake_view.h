@@ -3,9 +3,12 @@
 // view records its own dialogs and answers them as the test tells it to.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -78,6 +81,47 @@ struct FakeWindow {
     app::MainModel model{view, {config, details, prompt, wizard, imports}};
 };
 
+// A test server: its id bytes, address and name.
+struct TestServer {
+    uint8_t mac[6];
+    uint32_t ip;
+    std::string name;
+};
+
+inline proto::ReplyBlock Block(uint32_t source, const proto::PacketHeader& h,
+                               const std::vector<uint8_t>& items) {
+    proto::ReplyBlock b{};
+    std::vector<uint8_t> d(16);
+    h.Encode(d.data());
+    d.insert(d.end(), items.begin(), items.end());
+    proto::FillReplyBlock(&b, source, d.data(), d.size());
+    return b;
+}
+
+inline proto::PacketHeader From(const TestServer& s, uint16_t command, uint16_t seq,
+                                int16_t status = 0, int16_t kind = 0) {
+    proto::PacketHeader h;
+    std::memcpy(h.serverId, s.mac, 6);
+    h.command = command;
+    h.seq = seq;
+    h.status = status;
+    h.kind = kind;
+    return h;
+}
+
+inline std::vector<uint8_t> Text(uint8_t tag, const std::string& s) {
+    std::vector<uint8_t> v = {tag, static_cast<uint8_t>(s.size())};
+    v.insert(v.end(), s.begin(), s.end());
+    return v;
+}
+
+inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 // A reply of server `mac` from address `ip` to request `seq`.
 inline proto::ReplyBlock ServerReply(uint32_t ip, const uint8_t* mac, uint16_t command,
                                      uint16_t seq, const std::vector<uint8_t>& items) {
@@ -92,5 +136,27 @@ inline proto::ReplyBlock ServerReply(uint32_t ip, const uint8_t* mac, uint16_t c
     proto::FillReplyBlock(&b, ip, d.data(), d.size());
     return b;
 }
+
+// The model over a fake window, with each flow's view at hand.
+class DispatchTest : public ::testing::Test {
+protected:
+    FakeWindow w;
+    FakeView& view = w.view;
+    app::MainModel& model = w.model;
+    testing_flows::FakeConfigureView& configure = w.config;
+    testing_flows::FakeDetailsView& details = w.details;
+    testing_flows::FakePromptView& prompt = w.prompt;
+    testing_flows::FakeWizardView& wizard = w.wizard;
+    testing_flows::FakeImportView& imports = w.imports;
+
+    // Lists `s` from its discovery reply.
+    void Discover(const TestServer& s, int16_t kind = 0) {
+        model.OnServerReply(
+            Block(s.ip, From(s, proto::CMD_DISCOVER, 0, 0, kind),
+                  Cat({Text(proto::TAG_SERVER_NAME, s.name), Text(proto::TAG_WORKGROUP, "WG")})));
+    }
+    proto::PacketHeader LastSent() { return proto::PacketHeader::Decode(view.sent.back().data()); }
+    void Select(int row) { model.OnListClick(row, row); }
+};
 
 }  // namespace

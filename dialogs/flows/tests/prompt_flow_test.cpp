@@ -39,17 +39,8 @@ std::vector<uint8_t> Status(const std::string& name, uint8_t configured) {
     return Named(name, {32, 4, configured, 0, 0, 0});
 }
 
-class SetupPromptDispatchTest : public ::testing::Test {
+class SetupPromptDispatchTest : public DispatchTest {
 protected:
-    FakeWindow w;
-    FakeView& view = w.view;
-    app::MainModel& model = w.model;
-    testing_flows::FakeConfigureView& configure = w.config;
-    testing_flows::FakeDetailsView& details = w.details;
-    testing_flows::FakePromptView& prompt = w.prompt;
-    testing_flows::FakeWizardView& wizard = w.wizard;
-    testing_flows::FakeImportView& imports = w.imports;
-
     // Discovery of the three servers and their status replies (numbered 3).
     void Discover() {
         model.StartDiscovery();

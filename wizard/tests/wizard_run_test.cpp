@@ -49,17 +49,8 @@ uint16_t CommandOf(const std::vector<uint8_t>& d) {
     return PacketHeader::Decode(d.data()).command;
 }
 
-class WizardDispatchTest : public ::testing::Test {
+class WizardDispatchTest : public DispatchTest {
 protected:
-    FakeWindow w;
-    FakeView& view = w.view;
-    app::MainModel& model = w.model;
-    testing_flows::FakeConfigureView& configure = w.config;
-    testing_flows::FakeDetailsView& details = w.details;
-    testing_flows::FakePromptView& prompt = w.prompt;
-    testing_flows::FakeWizardView& wizard = w.wizard;
-    testing_flows::FakeImportView& imports = w.imports;
-
     // Discovery, selection and the wizard's login up to the configuration
     // request (numbered 6; its reply carries 7).
     void LogIn() {
