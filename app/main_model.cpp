@@ -159,6 +159,14 @@ bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_
     return true;
 }
 
+std::vector<std::array<uint8_t, 6>> MainModel::ListedIds() {
+    std::vector<std::array<uint8_t, 6>> ids;
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    for (int i = 0; i < servers_.Count(); ++i)
+        std::copy_n(servers_.At(i)->id, 6, ids.emplace_back().begin());
+    return ids;
+}
+
 std::optional<ServerInfo> MainModel::SelectedCopy() {
     std::lock_guard<std::mutex> guard(servers_.Lock());
     if (const ServerInfo* s = servers_.FindSelected())

@@ -170,6 +170,7 @@ public:
     ServerHandle FindById(const uint8_t id[8]) override;
     ServerHandle SelectByReply(uint32_t ip, const uint8_t id[6], const std::string& name) override;
     void Deselect(ServerHandle server) override;
+    std::vector<std::array<uint8_t, 6>> ListedIds() override;
     bool SendToSelected(proto::CommandBuffer& buffer, uint16_t command) override {
         return SendCommand(buffer, command);
     }

@@ -5,9 +5,11 @@
 // its own; the model hands it the replies that belong to it. Portable.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "protocol/exchange.h"
 
@@ -49,6 +51,8 @@ public:
                                        const std::string& name) = 0;
     // Clears the selection when it is `server`.
     virtual void Deselect(ServerHandle server) = 0;
+    // The ids (bytes 0-5) of every listed server.
+    virtual std::vector<std::array<uint8_t, 6>> ListedIds() = 0;
 
     // Numbers and addresses `buffer` by the selected server and sends it;
     // false, with nothing sent, when none is selected.

@@ -79,17 +79,13 @@ bool RegistryRecordStore::Remove(const std::string& name) {
     return r == ERROR_SUCCESS;
 }
 
-CWakeSession::CWakeSession(HWND window, app::MainModel& model)
-    : window_(window), model_(model), memory_(store_), flow_(*this, memory_) {
+CWakeSession::CWakeSession(HWND window, flow::Host& host)
+    : window_(window), host_(host), memory_(store_), flow_(*this, memory_) {
     memory_.Load();
 }
 
 std::vector<wake::Mac> CWakeSession::Listed() {
-    std::vector<wake::Mac> listed;
-    std::lock_guard<std::mutex> guard(model_.servers().Lock());
-    for (int i = 0; i < model_.servers().Count(); ++i)
-        std::copy_n(model_.servers().At(i)->id, 6, listed.emplace_back().begin());
-    return listed;
+    return host_.ListedIds();
 }
 
 void CWakeSession::OnServerListed(const proto::ServerInfo& server) {

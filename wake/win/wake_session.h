@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_model.h"
+#include "flow/host.h"
 #include "wake/wake_flow.h"
 
 // One REG_SZ value per server under HKCU\Software\Kivo\Servers.
@@ -22,7 +22,7 @@ public:
 
 class CWakeSession : public wake::WakeView {
 public:
-    CWakeSession(HWND window, app::MainModel& model);
+    CWakeSession(HWND window, flow::Host& host);
 
     void OnServerListed(const proto::ServerInfo& server);
     // "Wake &Up...": the dialog, then the packet.
@@ -37,7 +37,7 @@ public:
     int SendWake(const std::vector<uint8_t>& packet, uint32_t destination) override;
     void StartTimer(int id, unsigned ms) override;
     void StopTimer(int id) override;
-    void Rediscover() override { model_.StartDiscovery(); }
+    void Rediscover() override { host_.StartDiscovery(); }
     void ShowWakeResult(bool answered, const std::string& name) override;
     int64_t Now() override;
 
@@ -50,7 +50,7 @@ private:
     std::vector<wake::Mac> Listed();
 
     HWND window_;
-    app::MainModel& model_;
+    flow::Host& host_;
     RegistryRecordStore store_;
     wake::ServerMemory memory_;
     wake::WakeFlow flow_;

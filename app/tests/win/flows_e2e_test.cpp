@@ -86,11 +86,11 @@ struct Case {
 
 class FlowsTest : public BrellmarkSession {
 protected:
+    int ListedAtStart() const override { return kServers; }
     void SetUp() override {
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        WaitListed(kServers);
         prompt_ = WaitPrompt(5000);
     }
     void TearDown() override {

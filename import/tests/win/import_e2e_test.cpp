@@ -30,12 +30,7 @@ struct Expected {
 
 class ImportTest : public BrellmarkSession {
 protected:
-    void SetUp() override {
-        BrellmarkSession::SetUp();
-        if (HasFatalFailure())
-            return;
-        WaitListed(2);
-    }
+    int ListedAtStart() const override { return 2; }
     void TearDown() override {
         if (vanished_)
             VnasControl("restart IMP-1 0");  // back for the next test
