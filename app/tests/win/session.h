@@ -207,6 +207,16 @@ protected:
         WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
         return w;
     }
+    // Types the administrator's name and `password` into the login dialog
+    // `login` and presses OK; returns it (nullptr when there was none).
+    HWND TypeLogin(HWND login, const wchar_t* password = L"secret") {
+        if (login == nullptr)
+            return nullptr;
+        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
+        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), password);
+        Press(login, IDOK);
+        return login;
+    }
     bool Gone(HWND w, DWORD ms = 5000) {
         return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
     }

@@ -97,9 +97,7 @@ protected:
         if (login == nullptr)
             return nullptr;
         EXPECT_EQ(WindowText(GetDlgItem(login, IDC_ADMIN_NAME)), L"Administrator");
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), password);
-        Press(login, IDOK);
+        TypeLogin(login, password.c_str());
         *replyLine = WaitLine(from, [&](const std::string& l) {
             return l.rfind("tx ", 0) == 0 && Has(l, "cmd=2") && Has(l, "id=" + server.mac);
         });
@@ -136,11 +134,7 @@ TEST_F(ConfigureTest, RefusedLoginShowsItsMessageAndGoesNoFurther) {
     const size_t from = Log().size();
     Select(kKeep.name);
     Press(main, IDC_CONFIGURE);
-    HWND login = WaitDialog(L"Administrator Login");
-    ASSERT_NE(login, nullptr);
-    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"wrong");
-    Press(login, IDOK);
+    ASSERT_NE(TypeLogin(WaitDialog(L"Administrator Login"), L"wrong"), nullptr);
     EXPECT_TRUE(Answer(L"Error", kLoginRefused));
     Settle();
     const auto rx = RequestsTo(kKeep, from);

@@ -178,12 +178,8 @@ protected:
     }
     // The login dialog that asking for the wizard opens; the welcome page.
     bool LogIn() {
-        HWND login = WaitDialog(L"Administrator Login");
-        if (login == nullptr)
+        if (TypeLogin(WaitDialog(L"Administrator Login")) == nullptr)
             return false;
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-        Press(login, IDOK);
         if (!WaitFor([&] { return (sheet = FindSheet()) != nullptr; }, 10000)) {
             DumpWindows();
             return false;
@@ -631,11 +627,7 @@ TEST_F(WizardTest, RefusedInputsGiveTheirMessagesAndBackKeepsWhatWasTyped) {
     ClickRow(row);
     ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row; }, 5000));
     Press(main, ID_RUN_WIZARD);
-    HWND login = WaitDialog(L"Administrator Login");
-    ASSERT_NE(login, nullptr);
-    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-    Press(login, IDOK);
+    ASSERT_NE(TypeLogin(WaitDialog(L"Administrator Login")), nullptr);
     EXPECT_TRUE(
         Answer(L"Warning",
                L"The server 'WIZ-NODISK' (10.77.3.6) can not detect any hard disk, please "
