@@ -10,8 +10,16 @@ namespace app {
 
 using namespace proto;
 
+MainModel::MainModel(MainView& view, const FlowViews& flows)
+    : view_(view),
+      configure_(*this, flows.configure),
+      details_(*this, flows.details),
+      prompt_(*this, flows.prompt, configure_),
+      wizard_(*this, flows.wizard, [this] { prompt_.Withdraw(); }),
+      import_(*this, flows.import) {}
+
 void MainModel::Initialize() {
-    prompt_.Reset(view_.LoadAskSetup());
+    prompt_.Initialize();
     discovering_ = 0;
     discoveryTimer_ = 0;
     discoveryBuffer_ = CommandBuffer{};
@@ -21,11 +29,11 @@ void MainModel::Initialize() {
 
 void MainModel::Close() {
     closing_ = true;
-    for (int id : {TIMER_DISCOVERY, TIMER_CONFIG_REPLY, TIMER_FIND})
+    for (int id : {TIMER_DISCOVERY, TIMER_FIND})
         view_.StopTimer(id);
+    configure_.Close();
     discoveryTimer_ = 0;
     findTimer_ = false;
-    configReplied_ = 1;
     std::lock_guard<std::mutex> guard(servers_.Lock());
     awaited_ = {};
 }
@@ -90,10 +98,85 @@ ServerHandle MainModel::SelectedServer() {
     return servers_.SelectedHandle();
 }
 
-ServerInfo* MainModel::FlowServer(ServerHandle server) {
+bool MainModel::IsSelected(ServerHandle server) {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    const ServerInfo* s = servers_.Find(server);
+    return s != nullptr && s->selected == 1;
+}
+
+bool MainModel::WithServer(ServerHandle server, const std::function<void(ServerInfo&)>& use) {
     std::lock_guard<std::mutex> guard(servers_.Lock());
     ServerInfo* s = servers_.Find(server);
-    return s != nullptr && s->selected == 1 ? s : nullptr;
+    if (s == nullptr)
+        return false;
+    use(*s);
+    return true;
+}
+
+ServerHandle MainModel::FindById(const uint8_t id[8]) {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    return servers_.FindById(id);
+}
+
+ServerHandle MainModel::SelectByReply(uint32_t ip, const uint8_t id[6], const std::string& name) {
+    int row;
+    ServerHandle server = kNoServer;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        row = servers_.RowForReply(ip, id, name);
+        if (row >= 0) {
+            servers_.MarkSelected(row);
+            server = servers_.HandleAt(row);
+        }
+    }
+    if (row < 0)
+        return kNoServer;
+    view_.SelectRow(row);
+    view_.EnableServerButtons(true);
+    return server;
+}
+
+void MainModel::Deselect(ServerHandle server) {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    if (servers_.SelectedHandle() == server)
+        servers_.ClearSelection();
+}
+
+bool MainModel::SendToServer(ServerHandle server, CommandBuffer& buffer, uint16_t command,
+                             const Armed& armed) {
+    uint32_t direct = 0;
+    {
+        std::lock_guard<std::mutex> guard(servers_.Lock());
+        ServerInfo* target = servers_.Find(server);
+        if (target == nullptr)
+            return false;
+        AddressRequest(target, command, buffer);
+        if (armed)
+            armed(*target, buffer);
+        direct = DirectOf(target);
+    }
+    Deliver(buffer, direct);
+    return true;
+}
+
+std::vector<std::array<uint8_t, 6>> MainModel::ListedIds() {
+    std::vector<std::array<uint8_t, 6>> ids;
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    for (int i = 0; i < servers_.Count(); ++i)
+        std::copy_n(servers_.At(i)->id, 6, ids.emplace_back().begin());
+    return ids;
+}
+
+std::optional<ServerInfo> MainModel::SelectedCopy() {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    if (const ServerInfo* s = servers_.FindSelected())
+        return *s;
+    return std::nullopt;
+}
+
+void MainModel::ClearServers() {
+    std::lock_guard<std::mutex> guard(servers_.Lock());
+    servers_.Clear();
 }
 
 void MainModel::StartDiscovery() {
@@ -177,7 +260,7 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     if (h.command == CMD_IMPORT_USER) {
         // The import's own acceptance: its server's answer to the line the
         // worker waits for, whichever server the list selects now.
-        OnImportReply(h);
+        import_.OnReply(h);
         return;
     }
     {
@@ -197,19 +280,10 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
             OnConfigReply(block);
             break;
         case CMD_LOGIN:
-            if (!TakeAwaited(CMD_LOGIN))
-                break;
-            if (!DecodeLoginResult(h).accepted) {
-                view_.ShowMessage(IDS_LOGIN_REFUSED, IDS_CAPTION_ERROR);
-            } else {
-                CommandBuffer get;
-                const ServerHandle server = SelectedServer();
-                if (SendCommand(get, CMD_GET_CONFIG))
-                    Await(server, CMD_GET_CONFIG);
-            }
+            configure_.OnLoginReply(h);
             break;
         case CMD_SET_CONFIG:
-            OnWriteReply(h);
+            configure_.OnWriteReply(h);
             break;
         case CMD_GET_STATUS:
             OnStatusReply(block);
@@ -228,8 +302,7 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
         case CMD_DONE:
             // Only to a running wizard, which takes only the reply it awaits
             // from its own server.
-            if (wizard_ != nullptr)
-                wizard_->OnReply(block.data, length);
+            wizard_.OnReply(block.data, length);
             break;
         default:
             // Everything else is ignored.
@@ -237,40 +310,11 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
     }
 }
 
-void MainModel::OnImportReply(const PacketHeader& h) {
-    const bool taken = importReplies_.Deliver(
-        h.serverId, h.seq, h.status, [&](const std::string& line, int16_t status) {
-            view_.AddImportRow(accounts::kImportFailed, accounts::FailureText(line, status));
-        });
-    if (!taken)
-        return;
-    // Numbered on from the answer, as an accepted reply is.
-    std::lock_guard<std::mutex> guard(servers_.Lock());
-    if (ServerInfo* target = servers_.Find(importServer_))
-        target->seq = h.seq;
-}
-
-void MainModel::OnWriteReply(const PacketHeader& h) {
-    // Only the answer of the server written to, while the write is open.
-    if (configReplied_ != 0 || std::memcmp(h.serverId, writeServerId_, 6) != 0)
-        return;
-    configReplied_ = 1;
-    view_.StopTimer(TIMER_CONFIG_REPLY);
-    const WriteResult result = DecodeWriteResult(h);
-    if (result == WriteResult::Busy)
-        view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
-    if (result == WriteResult::Failed)
-        view_.ShowMessage(IDS_WRITE_CONFIG_ERROR, IDS_CAPTION_WARNING);
-}
-
 void MainModel::OnStatusReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     const StatusReply reply = DecodeStatusReply(block.data, length);
     if (listMode_ == 0) {
-        if (TakeAwaited(CMD_GET_STATUS)) {
-            FlowDialog dialog(*this);
-            view_.ShowDetails(reply);
-        }
+        details_.OnStatusReply(reply);
         return;
     }
     const int32_t configured = reply.configured;
@@ -294,14 +338,8 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
     // A listed server that was never configured: offer the wizard, unless
     // one runs (a server's call for a new discovery can refill the list
     // under it).
-    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) &&
-        view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
-        rules::PromptTarget target;
-        target.name = name;
-        target.ip = block.sourceIp;
-        std::memcpy(target.id, h.serverId, 6);
-        prompt_.Opened(target);
-    }
+    if (!wizard_.running())
+        prompt_.OnListedStatus(configured, name, block.sourceIp, h.serverId);
 }
 
 void MainModel::OnConfigReply(const ReplyBlock& block) {
@@ -318,141 +356,11 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
         server = servers_.SelectedHandle();
     }
     if (flow == FLOW_CONFIGURE)
-        RunConfigure(block, server);
-    else if (flow == FLOW_IMPORT) {
-        FlowDialog dialog(*this);  // the file choice
-        if (view_.StartImport(server) && !importOpen_) {
-            importOpen_ = true;
-            DialogOpened();
-        }
-    } else if (flow == FLOW_WIZARD)
-        RunWizard(block, server);
-}
-
-ServerInfo* MainModel::WizardServer() {
-    if (ServerInfo* s = servers_.Find(wizardServer_))
-        return s;
-    // The list was rebuilt under the wizard: its server, if listed again.
-    wizardServer_ = servers_.FindById(wizardServerId_);
-    return servers_.Find(wizardServer_);
-}
-
-bool MainModel::SendToWizardServer(CommandBuffer& buffer, uint16_t command) {
-    uint32_t direct = 0;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* target = WizardServer();
-        if (target == nullptr)
-            return false;
-        target->flow = FLOW_WIZARD;
-        AddressRequest(target, command, buffer);
-        direct = DirectOf(target);
-    }
-    Deliver(buffer, direct);
-    return true;
-}
-
-void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
-    if (wizard_ != nullptr)
-        return;  // one wizard at a time
-    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* s = servers_.Find(server);
-        if (s == nullptr)
-            return;
-        wizardServer_ = server;
-        std::memcpy(wizardServerId_, s->id, sizeof wizardServerId_);
-    }
-    wiz::WizardFlow flow(block.data, DecodeConfigReply(block.data, length), block.sourceIp,
-                         [this](uint16_t command, CommandBuffer& items) {
-                             return SendToWizardServer(items, command);
-                         });
-    wizard_ = &flow;
-    // One server at a time: an open prompt about another one goes away.
-    if (prompt_.open()) {
-        prompt_.Closed();
-        view_.CloseSetupPrompt();
-    }
-    flow.SetServerAccess([this](const std::string& name, uint32_t* ip) {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* s = WizardServer();
-        if (s == nullptr)
-            return false;
-        // The list entry carries the name just given.
-        std::memset(s->name, 0, sizeof s->name);
-        std::memcpy(s->name, name.data(), std::min(name.size(), sizeof s->name - 1));
-        *ip = s->ip;
-        return true;
-    });
-    bool shown;
-    {
-        FlowDialog dialog(*this);
-        shown = view_.RunWizard(flow);
-    }
-    wizard_ = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.SelectedHandle() == server || servers_.SelectedHandle() == wizardServer_)
-            servers_.ClearSelection();
-        wizardServer_ = kNoServer;
-    }
-    if (shown)
-        StartDiscovery();
-}
-
-void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
-    const size_t length = std::min<size_t>(block.length, kMaxDatagram);
-    const ConfigReply reply = DecodeConfigReply(block.data, length);
-    const bool routerType = reply.routerType;
-    // The dialog of the server's type; both report "configuration changed"
-    // (restart question) and "date, time or other settings changed".
-    rules::BasicConfigRules basic;
-    rules::RouterConfigRules routerRules;
-    bool ok, configChanged, settingsChanged;
-    FlowDialog dialog(*this);  // and the restart question after it
-    if (routerType) {
-        ok = view_.RunRouterConfig(rules::RouterFieldsFromConfigReply(reply), routerRules);
-        configChanged = routerRules.configChanged();
-        settingsChanged = routerRules.settingsChanged();
-    } else {
-        ok = view_.RunBasicConfig(rules::FieldsFromConfigReply(reply), basic);
-        configChanged = basic.configChanged();
-        settingsChanged = basic.dateTimeChanged();
-    }
-    if (!ok || closing_)
-        return;
-
-    uint8_t restart = 0;
-    const rules::ConfigDecision decision = rules::DecideAfterOk(configChanged, settingsChanged);
-    if (decision.askRestart && view_.AskYesNo(IDS_RESTART_QUESTION, IDS_CAPTION_WARNING))
-        restart = 1;
-    if (closing_)
-        return;  // the program closed while the question was open
-    // The list may have been rebuilt while the dialogs were open: then the
-    // server they were filled from is gone and nothing is sent.
-    ServerInfo* target = FlowServer(server);
-    if (target == nullptr) {
-        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
-        return;
-    }
-    CommandBuffer buffer;
-    if (decision.sendLogout) {
-        SendCommand(buffer, CMD_LOGOUT);
-        return;
-    }
-    if (routerType)
-        rules::AddRouterSetConfigItems(routerRules.fields(), settingsChanged, restart, buffer);
-    else
-        rules::AddSetConfigItems(basic.fields(), settingsChanged, restart, buffer);
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        std::memcpy(writeServerId_, target->id, 6);
-    }
-    view_.PlayBusy();
-    view_.StartTimer(TIMER_CONFIG_REPLY, kConfigReplyMs);
-    configReplied_ = 0;
-    SendCommand(buffer, CMD_SET_CONFIG);
+        configure_.OnConfigReply(block, server);
+    else if (flow == FLOW_IMPORT)
+        import_.OnConfigReply(server);
+    else if (flow == FLOW_WIZARD)
+        wizard_.OnConfigReply(block, server);
 }
 
 MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
@@ -512,151 +420,35 @@ void MainModel::OnTimer(int id) {
             noServersShown_ = 1;
             view_.ShowNoServers();
         }
-    } else if (id == TIMER_CONFIG_REPLY) {
-        view_.StopBusy();
-        // Stop first: the message box below runs a message loop of its own.
-        view_.StopTimer(TIMER_CONFIG_REPLY);
-        if (configReplied_ == 0) {
-            configReplied_ = 1;
-            view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
-        }
+    } else {
+        configure_.OnTimer(id);
     }
-}
-
-void MainModel::LoginAndStart(int flow) {
-    const ServerHandle server = SelectedServer();
-    if (server == kNoServer)
-        return;
-    std::string password, adminName;
-    {
-        FlowDialog dialog(*this);
-        if (!view_.RunLogin(&password, &adminName) || closing_)
-            return;
-    }
-    if (!SendLogin(server, flow, password, adminName)) {
-        // The list was rebuilt while the dialog was open.
-        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
-    }
-}
-
-bool MainModel::SendLogin(ServerHandle server, int flow, const std::string& password,
-                          const std::string& adminName) {
-    ServerInfo* s = FlowServer(server);
-    if (s == nullptr)
-        return false;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        s->flow = flow;
-    }
-    CommandBuffer buffer;
-    rules::AddLoginItems(password, adminName, buffer);
-    if (SendCommand(buffer, CMD_LOGIN))
-        Await(server, CMD_LOGIN);
-    return true;
-}
-
-void MainModel::OnSetupDontAsk(bool ticked) {
-    view_.SaveAskSetup(prompt_.DontAsk(ticked));
-}
-
-void MainModel::OnSetupAnswer(bool cancelled) {
-    if (!prompt_.open())
-        return;  // taken away without an answer
-    const rules::PromptTarget target = prompt_.Closed();
-    if (cancelled || closing_)
-        return;
-    std::string password, adminName;
-    {
-        FlowDialog dialog(*this);  // no second prompt, and so no login, over it
-        if (!view_.RunLogin(&password, &adminName) || closing_)
-            return;
-    }
-    // The server the prompt named, looked up now: the list may have been
-    // rebuilt while the prompt or the login was open.
-    int row;
-    ServerHandle server = kNoServer;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        row = servers_.RowForReply(target.ip, target.id, target.name);
-        if (row >= 0) {
-            servers_.MarkSelected(row);
-            server = servers_.HandleAt(row);
-        }
-    }
-    if (row < 0) {
-        view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
-        return;
-    }
-    view_.SelectRow(row);
-    view_.EnableServerButtons(true);
-    SendLogin(server, FLOW_WIZARD, password, adminName);
-}
-
-void MainModel::DialogOpened() {
-    if (prompt_.DialogOpened())
-        view_.CloseSetupPrompt();
-}
-
-void MainModel::DialogClosed() {
-    prompt_.DialogClosed();
-}
-
-MainModel::FlowDialog::FlowDialog(MainModel& model) : model_(model) {
-    model_.DialogOpened();
-}
-
-MainModel::FlowDialog::~FlowDialog() {
-    model_.DialogClosed();
 }
 
 void MainModel::OnConfigure() {
-    LoginAndStart(FLOW_CONFIGURE);
+    configure_.Start(FLOW_CONFIGURE);
 }
 
 void MainModel::OnRunWizard() {
-    LoginAndStart(FLOW_WIZARD);
+    configure_.Start(FLOW_WIZARD);
 }
 
 void MainModel::OnImportUsers() {
-    LoginAndStart(FLOW_IMPORT);
+    configure_.Start(FLOW_IMPORT);
 }
 
-bool MainModel::SendImportLine(ServerHandle server, const std::string& line,
-                               accounts::ReplyMailbox& mailbox) {
-    CommandBuffer buffer;
-    if (!buffer.AddItem(TAG_IMPORT_LINE, line.data(), line.size()))
-        return false;
-    uint32_t direct = 0;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* target = servers_.Find(server);
-        if (target == nullptr)
-            return false;
-        target->flow = FLOW_IMPORT;
-        importServer_ = server;
-        AddressRequest(target, CMD_IMPORT_USER, buffer);
-        // Armed before the request leaves: the answer may come at once.
-        mailbox.Expect(target->id, buffer.header.seq, line);
-        direct = DirectOf(target);
-    }
-    Deliver(buffer, direct);
-    return true;
+void MainModel::OnSetupDontAsk(bool ticked) {
+    prompt_.OnDontAsk(ticked);
+}
+
+void MainModel::OnSetupAnswer(bool cancelled) {
+    prompt_.OnAnswer(cancelled);
 }
 
 void MainModel::OnDetails() {
-    ServerHandle server;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* selected = servers_.FindSelected();
-        if (selected == nullptr)
-            return;
-        selected->flow = FLOW_DETAILS;
-        server = servers_.SelectedHandle();
-    }
-    listMode_ = 0;
-    CommandBuffer buffer;
-    if (SendCommand(buffer, CMD_GET_STATUS))
-        Await(server, CMD_GET_STATUS);
+    // Until the next discovery the status replies are the details' own.
+    if (details_.Start())
+        listMode_ = 0;
 }
 
 bool MainModel::IsNotConfiguredRow(int row) {
@@ -677,15 +469,8 @@ void MainModel::OnListClick(int hitRow, int selectedRow) {
         }
     }
     view_.EnableServerButtons(hitRow >= 0);
-    if (IsNotConfiguredRow(row)) {
-        bool yes;
-        {
-            FlowDialog dialog(*this);
-            yes = view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED);
-        }
-        if (yes)
-            OnRunWizard();
-    }
+    if (IsNotConfiguredRow(row) && wizard_.Offer())
+        OnRunWizard();
     view_.EnableHelp(true);
 }
 
@@ -733,10 +518,7 @@ void MainModel::OnColumnClick(int column) {
 }
 
 void MainModel::OnImportDone(int selectedRow) {
-    if (importOpen_) {
-        importOpen_ = false;
-        DialogClosed();
-    }
+    import_.Done();
     if (selectedRow < 0 || selectedRow >= view_.RowCount())
         return;
     view_.EnableHelp(HelpEnabledForVersion(view_.RowText(selectedRow, COL_VERSION)));

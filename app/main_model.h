@@ -1,29 +1,33 @@
-// The main window's behaviour without the window: discovery, selection,
-// sorting, the response dispatcher and the configure and details flows. The
-// window implements MainView and forwards its messages here. Portable.
+// The main window's behaviour without the window: the server list, the
+// selection, discovery, sorting and the response dispatcher, which applies
+// the acceptance rule and hands each reply to the flow that owns it. The
+// flows (login and configuration, details, wizard, import, the
+// not-configured prompt) live in their own folders, each with its own view,
+// and reach the list through flow::Host. The window implements MainView and
+// forwards its messages here. Portable.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/server_list.h"
-#include "dialogs/rules/basic_config_rules.h"
-#include "dialogs/rules/router_config_rules.h"
-#include "dialogs/rules/setup_prompt.h"
-#include "import/import_run.h"
+#include "dialogs/flows/configure_flow.h"
+#include "dialogs/flows/details_flow.h"
+#include "dialogs/flows/prompt_flow.h"
+#include "flow/host.h"
+#include "import/import_flow.h"
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
 #include "protocol/replies.h"
-#include "wizard/flow.h"
+#include "wizard/wizard_run.h"
 
 namespace app {
 
 constexpr int TIMER_DISCOVERY = 100;
-constexpr int TIMER_CONFIG_REPLY = 101;
 constexpr int TIMER_FIND = 102;
 constexpr unsigned kDiscoveryMs = 15000;
-constexpr unsigned kConfigReplyMs = 120000;
 // How long a server asked by address has to answer, and how many typed
 // addresses every later discovery asks again.
 constexpr unsigned kFindMs = 10000;
@@ -31,8 +35,8 @@ constexpr size_t kMaxTypedAddresses = 16;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
 
-// What the model asks of the window. Dialogs are modal: the calls return when
-// the user has closed them, and replies may be dispatched meanwhile.
+// What the model asks of the window: the list, its buttons, timers and the
+// socket, and the discovery's own messages.
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -47,6 +51,8 @@ public:
     // Puts the rows in a new order: new row i shows old row order[i], with its
     // selection and focus state.
     virtual void ReorderRows(const std::vector<int>& order) = 0;
+    // Shows `row` as the selected row of the list.
+    virtual void SelectRow(int /*row*/) {}
 
     // Buttons, busy animation, timers, the socket.
     virtual void EnableServerButtons(bool enable) = 0;
@@ -65,53 +71,26 @@ public:
     // unknown.
     virtual uint32_t BroadcastAdapter() { return 0; }
 
-    // Messages and dialogs.
-    virtual void ShowMessage(int textId, int captionId) = 0;
-    virtual bool AskYesNo(int textId, int captionId) = 0;
+    // The discovery's messages.
     virtual void ShowNoServers() = 0;
     // Nothing answered at a typed address (dotted text) within kFindMs.
     virtual void ShowNoAnswerAt(const std::string& /*address*/) {}
-    // Administrator login; on OK the two texts as the dialog read them.
-    virtual bool RunLogin(std::string* password, std::string* adminName) = 0;
-    // The storage server's basic configuration, filled from `fields`; on OK
-    // `rules` holds the validated values and the change flags.
-    virtual bool RunBasicConfig(const rules::BasicConfigFields& fields,
-                                rules::BasicConfigRules& rules) = 0;
-    // The same for a router-type server.
-    virtual bool RunRouterConfig(const rules::RouterConfigFields& fields,
-                                 rules::RouterConfigRules& rules) = 0;
-    virtual void ShowDetails(const proto::StatusReply& reply) = 0;
-    // The quick configuration wizard for `flow`, modally; or, for a server
-    // without a disk, its message. Returns whether the wizard was shown.
-    virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }
-    // The account import for `server`: file choice, windows, worker. Its
-    // worker sends through MainModel::SendImportLine. Returns whether its
-    // windows opened (OnImportDone tells when they are gone).
-    virtual bool StartImport(ServerHandle server) = 0;
-    // A row of the import's result window, if it is open.
-    virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
-
-    // The not-configured prompt, modeless: opens it about the named server
-    // (false when it could not be shown). Its answer comes back through
-    // MainModel::OnSetupAnswer.
-    virtual bool OpenSetupPrompt(const std::string& /*name*/, const std::string& /*address*/) {
-        return false;
-    }
-    // Takes an open prompt away without an answer.
-    virtual void CloseSetupPrompt() {}
-    // The stored choice whether to ask ("Fastrig"): read at start, written
-    // when the prompt's box is clicked.
-    virtual uint32_t LoadAskSetup() { return 1; }
-    virtual void SaveAskSetup(uint32_t /*value*/) {}
-    // Shows `row` as the selected row of the list.
-    virtual void SelectRow(int /*row*/) {}
     // A server the discovery has just listed (remembered for waking it).
     virtual void ServerListed(const proto::ServerInfo& /*server*/) {}
 };
 
-class MainModel : public accounts::LineSender {
+// The views of the flows, each implemented by the window (or a test).
+struct FlowViews {
+    dialogs::ConfigureView& configure;
+    dialogs::DetailsView& details;
+    dialogs::PromptView& prompt;
+    wiz::WizardView& wizard;
+    accounts::ImportView& import;
+};
+
+class MainModel : public flow::Host {
 public:
-    explicit MainModel(MainView& view) : view_(view) {}
+    MainModel(MainView& view, const FlowViews& flows);
 
     // Window initialisation, after the socket exists.
     void Initialize();
@@ -119,7 +98,7 @@ public:
     // nothing is sent, no reply or timer is handled and no flow goes on when
     // its dialog returns.
     void Close();
-    bool closing() const { return closing_; }
+    bool closing() const override { return closing_; }
 
     // Requests. The first form numbers and addresses by the selected server,
     // the second by the given one. Only a discovery goes out without a server
@@ -128,7 +107,7 @@ public:
     bool SendCommandTo(proto::ServerInfo* target, proto::CommandBuffer& buffer, uint16_t command);
 
     // Discovery.
-    void StartDiscovery();
+    void StartDiscovery() override;
     int OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t length);
     // Find by address: CMD_DISCOVER to `address` alone. Its reply lists the
     // server as a discovery reply does, also after the discovery window has
@@ -151,25 +130,6 @@ public:
     // gone (`cancelled` for Cancel, Escape or its close).
     void OnSetupDontAsk(bool ticked);
     void OnSetupAnswer(bool cancelled);
-    // A dialog of a flow, modal over the list, for as long as this lives: no
-    // prompt is offered meanwhile, and an open one goes away. The flows here
-    // take one around each of their dialogs, and the import's windows count
-    // as one until they are gone; the window's own dialogs (About, the
-    // discovery report, the drive mapping) take one too.
-    class FlowDialog {
-    public:
-        explicit FlowDialog(MainModel& model);
-        ~FlowDialog();
-        FlowDialog(const FlowDialog&) = delete;
-        FlowDialog& operator=(const FlowDialog&) = delete;
-
-    private:
-        MainModel& model_;
-    };
-    // accounts::LineSender
-    bool SendImportLine(ServerHandle server, const std::string& line,
-                        accounts::ReplyMailbox& mailbox) override;
-    accounts::ReplyMailbox& importReplies() override { return importReplies_; }
     // A click on the list: `hitRow` is the row under the mouse or -1,
     // `selectedRow` the row the list shows as selected (or -1).
     void OnListClick(int hitRow, int selectedRow);
@@ -181,59 +141,65 @@ public:
     // The account import closed: the Help rule by the selected row's version.
     void OnImportDone(int selectedRow);
 
+    // A dialog of the window's own (About, the discovery report, the drive
+    // mapping, waking) counts as a flow's dialog while this lives.
+    using FlowDialog = flow::Dialog;
+
+    // The import's line sender (its worker sends through it).
+    accounts::ImportFlow& importFlow() { return import_; }
+    // A copy of the selected server's record: a discovery may rebuild the
+    // list while the caller uses it.
+    std::optional<proto::ServerInfo> SelectedCopy();
+    // Empties the list (the window is going).
+    void ClearServers();
+
     ServerList& servers() { return servers_; }
     proto::ServerInfo* FindSelected();
     int discovering() const { return discovering_; }
     int listMode() const { return listMode_; }
     int sortColumn() const { return sortColumn_; }
     int sortAscending() const { return sortAscending_; }
-    int configReplied() const { return configReplied_; }
-    const rules::SetupPromptGate& setupPrompt() const { return prompt_; }
+    int configReplied() const { return configure_.configReplied(); }
+    const rules::SetupPromptGate& setupPrompt() const { return prompt_.gate(); }
+
+    // flow::Host
+    ServerHandle SelectedServer() override;
+    bool IsSelected(ServerHandle server) override;
+    bool WithServer(ServerHandle server,
+                    const std::function<void(proto::ServerInfo&)>& use) override;
+    ServerHandle FindById(const uint8_t id[8]) override;
+    ServerHandle SelectByReply(uint32_t ip, const uint8_t id[6], const std::string& name) override;
+    void Deselect(ServerHandle server) override;
+    std::vector<std::array<uint8_t, 6>> ListedIds() override;
+    bool SendToSelected(proto::CommandBuffer& buffer, uint16_t command) override {
+        return SendCommand(buffer, command);
+    }
+    bool SendToServer(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command,
+                      const Armed& armed) override;
+    void Await(ServerHandle server, uint16_t command) override { awaited_ = {server, command}; }
+    bool TakeAwaited(uint16_t command) override;
+    void StartTimer(int id, unsigned ms) override { view_.StartTimer(id, ms); }
+    void StopTimer(int id) override { view_.StopTimer(id); }
+    void PlayBusy() override { view_.PlayBusy(); }
+    void StopBusy() override { view_.StopBusy(); }
+    void DialogOpened() override { prompt_.DialogOpened(); }
+    void DialogClosed() override { prompt_.DialogClosed(); }
 
 private:
-    // The one reply a flow waits for: its request's command and the record it
-    // went to. A login, configuration read or details reply that no flow
-    // waits for is dropped, so a host that sends replies nobody asked for
-    // cannot open dialogs or message boxes.
     struct Awaited {
         ServerHandle server = kNoServer;
         uint16_t command = 0;
     };
-    void Await(ServerHandle server, uint16_t command) { awaited_ = {server, command}; }
-    // Whether the selected server's flow waits for a reply to `command`;
-    // when it does, the wait ends.
-    bool TakeAwaited(uint16_t command);
-    ServerHandle SelectedServer();
-    // The record of `server` while it is still listed and selected.
-    proto::ServerInfo* FlowServer(ServerHandle server);
 
     void OnStatusReply(const proto::ReplyBlock& block);
+    // A configuration reply: to the flow the selected server is marked for.
     void OnConfigReply(const proto::ReplyBlock& block);
-    void RunConfigure(const proto::ReplyBlock& block, ServerHandle server);
-    void OnWriteReply(const proto::PacketHeader& h);
-    // A CMD_IMPORT_USER reply: to the import's mailbox, not by the selection.
-    void OnImportReply(const proto::PacketHeader& h);
-    void RunWizard(const proto::ReplyBlock& block, ServerHandle server);
-    // The running wizard's server: its record while listed, else the record
-    // that a new discovery made for it (same id), else none. The caller
-    // holds the list lock.
-    proto::ServerInfo* WizardServer();
-    // A wizard request to its server, or nothing while it is not listed.
-    bool SendToWizardServer(proto::CommandBuffer& buffer, uint16_t command);
-    void LoginAndStart(int flow);
-    // Sets `server`'s flow and sends it the login; false when it has left
-    // the list.
-    bool SendLogin(ServerHandle server, int flow, const std::string& password,
-                   const std::string& adminName);
     // Sends a request: to the limited broadcast, or to `direct` (host order)
     // for a server that the broadcast does not reach.
     void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);
-    // A flow's dialog opens or closes (see FlowDialog).
-    void DialogOpened();
-    void DialogClosed();
 
     MainView& view_;
     ServerList servers_;
@@ -242,24 +208,22 @@ private:
     int discoveryTimer_ = 0;
     int listMode_ = 1;
     int noServersShown_ = 0;
-    int configReplied_ = 1;
     Awaited awaited_;
-    accounts::ReplyMailbox importReplies_;
-    ServerHandle importServer_ = kNoServer;  // the server of the line last sent; under the lock
-    uint8_t writeServerId_[6] = {};          // the server of the last configuration write
     int sortColumn_ = 0;
     int sortAscending_ = 1;
-    wiz::WizardFlow* wizard_ = nullptr;      // while the wizard runs
-    ServerHandle wizardServer_ = kNoServer;  // its server's record, under the lock
-    uint8_t wizardServerId_[8] = {};
-    rules::SetupPromptGate prompt_;
-    bool importOpen_ = false;  // the import's windows count as a flow's dialog
     proto::DiscoveryReport report_;
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
     bool findTimer_ = false;
     uint32_t broadcastAdapter_ = 0;  // asked at each discovery
     bool closing_ = false;
+
+    // The flows.
+    dialogs::ConfigureFlow configure_;
+    dialogs::DetailsFlow details_;
+    dialogs::PromptFlow prompt_;
+    wiz::WizardRun wizard_;
+    accounts::ImportFlow import_;
 };
 
 }  // namespace app

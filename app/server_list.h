@@ -13,24 +13,20 @@
 #include <unordered_set>
 #include <vector>
 
+#include "flow/host.h"
 #include "protocol/exchange.h"
 
 namespace app {
 
-// Names one record for as long as it is in the list. A new discovery makes new
-// records with new handles, so a flow that kept the handle of its server can
-// tell that the server is gone even if it answers again.
-using ServerHandle = uint64_t;
-
+// Names one record for as long as it is in the list (see flow/host.h).
+using ServerHandle = flow::ServerHandle;
+using flow::kNoServer;
 // What the user is doing with a server (ServerInfo::flow).
-enum : int {
-    FLOW_NONE = 0,
-    FLOW_CONFIGURE = 4,
-    FLOW_DETAILS = 5,
-    FLOW_IMPORT = 16,
-    FLOW_WIZARD = 17,
-};
-constexpr ServerHandle kNoServer = 0;
+using flow::FLOW_CONFIGURE;
+using flow::FLOW_DETAILS;
+using flow::FLOW_IMPORT;
+using flow::FLOW_NONE;
+using flow::FLOW_WIZARD;
 
 class ServerList {
 public:

@@ -1,16 +1,22 @@
 // A main window for the dispatcher's tests: it records what the model asks
-// of it (rows, datagrams, messages, timers, dialogs) and answers the dialogs
-// as the test tells it to.
+// of it (rows, datagrams, timers, the discovery's messages); each flow's
+// view records its own dialogs and answers them as the test tells it to.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/main_model.h"
+#include "dialogs/flows/tests/fake_views.h"
+#include "import/tests/fake_import_view.h"
+#include "wizard/tests/fake_wizard_view.h"
 
 namespace {
 
@@ -19,17 +25,10 @@ class FakeView : public app::MainView {
 public:
     std::vector<std::array<std::string, 5>> rows;
     std::vector<std::vector<uint8_t>> sent;
-    std::vector<int> messages;
-    std::vector<int> questions;
-    bool answerYes = false;
-    int noServers = 0, busyPlays = 0, busyStops = 0, details = 0, logins = 0;
+    int noServers = 0, busyPlays = 0, busyStops = 0;
     std::vector<int> timers;
     bool serverButtons = true, help = false;
-    // Login dialog result and basic configuration behaviour.
-    bool loginOk = true;
-    std::string password = "secret", adminName = "Administrator";
-    std::function<bool(const rules::BasicConfigFields&, rules::BasicConfigRules&)> basicConfig;
-    std::function<void()> duringLogin;  // runs while the login dialog is open
+    int selectedRow = -1;
 
     int RowCount() override { return static_cast<int>(rows.size()); }
     void DeleteAllRows() override { rows.clear(); }
@@ -47,6 +46,7 @@ public:
         for (size_t i = 0; i < order.size(); ++i)
             rows[i] = old[static_cast<size_t>(order[i])];
     }
+    void SelectRow(int row) override { selectedRow = row; }
     void EnableServerButtons(bool e) override { serverButtons = e; }
     void EnableHelp(bool e) override { help = e; }
     void PlayBusy() override { ++busyPlays; }
@@ -67,61 +67,60 @@ public:
     uint32_t broadcastAdapter = 0;
     uint32_t BroadcastAdapter() override { return broadcastAdapter; }
     void ShowNoAnswerAt(const std::string& address) override { noAnswer.push_back(address); }
-    void ShowMessage(int textId, int) override { messages.push_back(textId); }
-    std::function<void()> duringQuestion;  // runs while a question is open
-    bool AskYesNo(int textId, int) override {
-        questions.push_back(textId);
-        if (duringQuestion)
-            duringQuestion();
-        return answerYes;
-    }
     void ShowNoServers() override { ++noServers; }
-    bool RunLogin(std::string* p, std::string* n) override {
-        ++logins;
-        if (duringLogin)
-            duringLogin();
-        *p = password;
-        *n = adminName;
-        return loginOk;
-    }
-    bool RunBasicConfig(const rules::BasicConfigFields& f, rules::BasicConfigRules& r) override {
-        return basicConfig ? basicConfig(f, r) : false;
-    }
-    std::function<bool(const rules::RouterConfigFields&, rules::RouterConfigRules&)> routerConfig;
-    bool RunRouterConfig(const rules::RouterConfigFields& f, rules::RouterConfigRules& r) override {
-        return routerConfig ? routerConfig(f, r) : false;
-    }
-    void ShowDetails(const proto::StatusReply&) override { ++details; }
-    std::vector<app::ServerHandle> imports;
-    std::vector<std::string> importRows;
-    bool StartImport(app::ServerHandle server) override {
-        imports.push_back(server);
-        return true;
-    }
-    void AddImportRow(const std::string& type, const std::string& text) override {
-        importRows.push_back(type + "|" + text);
-    }
-    // The wizard: by default it runs to its end when the server has a disk.
-    std::function<bool(wiz::WizardFlow&)> wizard;
-    int wizards = 0;
-    bool RunWizard(wiz::WizardFlow& flow) override {
-        ++wizards;
-        return wizard ? wizard(flow) : flow.hasDisk();
-    }
-    // The not-configured prompt and its stored answer.
-    std::vector<std::string> prompts;  // "name (address)" of each prompt opened
-    std::vector<uint32_t> saved;
-    uint32_t stored = 1;
-    int selectedRow = -1, closed = 0;
-    bool OpenSetupPrompt(const std::string& name, const std::string& address) override {
-        prompts.push_back(name + " (" + address + ")");
-        return true;
-    }
-    void CloseSetupPrompt() override { ++closed; }
-    uint32_t LoadAskSetup() override { return stored; }
-    void SaveAskSetup(uint32_t v) override { saved.push_back(v); }
-    void SelectRow(int row) override { selectedRow = row; }
 };
+
+// The main window and the views of every flow, and the model over them.
+struct FakeWindow {
+    FakeView view;
+    testing_flows::FakeConfigureView config;
+    testing_flows::FakeDetailsView details;
+    testing_flows::FakePromptView prompt;
+    testing_flows::FakeWizardView wizard;
+    testing_flows::FakeImportView imports;
+    app::MainModel model{view, {config, details, prompt, wizard, imports}};
+};
+
+// A test server: its id bytes, address and name.
+struct TestServer {
+    uint8_t mac[6];
+    uint32_t ip;
+    std::string name;
+};
+
+inline proto::ReplyBlock Block(uint32_t source, const proto::PacketHeader& h,
+                               const std::vector<uint8_t>& items) {
+    proto::ReplyBlock b{};
+    std::vector<uint8_t> d(16);
+    h.Encode(d.data());
+    d.insert(d.end(), items.begin(), items.end());
+    proto::FillReplyBlock(&b, source, d.data(), d.size());
+    return b;
+}
+
+inline proto::PacketHeader From(const TestServer& s, uint16_t command, uint16_t seq,
+                                int16_t status = 0, int16_t kind = 0) {
+    proto::PacketHeader h;
+    std::memcpy(h.serverId, s.mac, 6);
+    h.command = command;
+    h.seq = seq;
+    h.status = status;
+    h.kind = kind;
+    return h;
+}
+
+inline std::vector<uint8_t> Text(uint8_t tag, const std::string& s) {
+    std::vector<uint8_t> v = {tag, static_cast<uint8_t>(s.size())};
+    v.insert(v.end(), s.begin(), s.end());
+    return v;
+}
+
+inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 
 // A reply of server `mac` from address `ip` to request `seq`.
 inline proto::ReplyBlock ServerReply(uint32_t ip, const uint8_t* mac, uint16_t command,
@@ -137,5 +136,27 @@ inline proto::ReplyBlock ServerReply(uint32_t ip, const uint8_t* mac, uint16_t c
     proto::FillReplyBlock(&b, ip, d.data(), d.size());
     return b;
 }
+
+// The model over a fake window, with each flow's view at hand.
+class DispatchTest : public ::testing::Test {
+protected:
+    FakeWindow w;
+    FakeView& view = w.view;
+    app::MainModel& model = w.model;
+    testing_flows::FakeConfigureView& configure = w.config;
+    testing_flows::FakeDetailsView& details = w.details;
+    testing_flows::FakePromptView& prompt = w.prompt;
+    testing_flows::FakeWizardView& wizard = w.wizard;
+    testing_flows::FakeImportView& imports = w.imports;
+
+    // Lists `s` from its discovery reply.
+    void Discover(const TestServer& s, int16_t kind = 0) {
+        model.OnServerReply(
+            Block(s.ip, From(s, proto::CMD_DISCOVER, 0, 0, kind),
+                  Cat({Text(proto::TAG_SERVER_NAME, s.name), Text(proto::TAG_WORKGROUP, "WG")})));
+    }
+    proto::PacketHeader LastSent() { return proto::PacketHeader::Decode(view.sent.back().data()); }
+    void Select(int row) { model.OnListClick(row, row); }
+};
 
 }  // namespace

@@ -14,61 +14,13 @@ using app::MainModel;
 
 namespace {
 
-struct Server {
-    uint8_t mac[6];
-    uint32_t ip;
-    std::string name;
-};
-
-ReplyBlock Block(uint32_t source, const PacketHeader& h, const std::vector<uint8_t>& items) {
-    ReplyBlock b{};
-    std::vector<uint8_t> d(16);
-    h.Encode(d.data());
-    d.insert(d.end(), items.begin(), items.end());
-    FillReplyBlock(&b, source, d.data(), d.size());
-    return b;
-}
-
-PacketHeader From(const Server& s, uint16_t command, uint16_t seq, int16_t status = 0,
-                  int16_t kind = 0) {
-    PacketHeader h;
-    std::memcpy(h.serverId, s.mac, 6);
-    h.command = command;
-    h.seq = seq;
-    h.status = status;
-    h.kind = kind;
-    return h;
-}
-
-std::vector<uint8_t> Text(uint8_t tag, const std::string& s) {
-    std::vector<uint8_t> v = {tag, static_cast<uint8_t>(s.size())};
-    v.insert(v.end(), s.begin(), s.end());
-    return v;
-}
-
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using Server = TestServer;
 
 const Server kA = {{0, 1, 2, 3, 4, 0xA}, 0x0A4D000A, "ALPHA"};
 const Server kB = {{0, 1, 2, 3, 4, 0xB}, 0x0A4D000B, "BRAVO"};
 const Server kC = {{0, 1, 2, 3, 4, 0xC}, 0x0A4D000C, "alpha"};
 
-class ModelTest : public ::testing::Test {
-protected:
-    FakeView view;
-    MainModel model{view};
-
-    void Discover(const Server& s, int16_t kind = 0) {
-        model.OnServerReply(Block(s.ip, From(s, CMD_DISCOVER, 0, 0, kind),
-                                  Cat({Text(TAG_SERVER_NAME, s.name), Text(TAG_WORKGROUP, "WG")})));
-    }
-    PacketHeader LastSent() { return PacketHeader::Decode(view.sent.back().data()); }
-    void Select(int row) { model.OnListClick(row, row); }
-};
+class ModelTest : public DispatchTest {};
 
 }  // namespace
 
@@ -205,7 +157,7 @@ TEST_F(ModelTest, ClickOnUnconfiguredRowAsksEachTime) {
     view.rows[0][4] = "Not yet configured.";
     Select(0);
     Select(0);
-    EXPECT_EQ(view.questions, std::vector<int>({IDS_SETUP_QUESTION, IDS_SETUP_QUESTION}));
+    EXPECT_EQ(wizard.asked, 2);
     EXPECT_TRUE(model.OnListRightClick(0));
     EXPECT_FALSE(model.OnListRightClick(-1));
 }
@@ -217,141 +169,6 @@ TEST_F(ModelTest, RediscoverEmptiesTheList) {
     EXPECT_TRUE(view.rows.empty());
     EXPECT_EQ(model.servers().Count(), 0);
     EXPECT_EQ(PacketHeader::Decode(view.sent.back().data()).command, CMD_DISCOVER);
-}
-
-TEST_F(ModelTest, ConfigureFlow) {
-    model.Initialize();
-    Discover(kA);
-    Select(0);
-    view.loginOk = false;
-    const size_t before = view.sent.size();
-    model.OnConfigure();
-    EXPECT_EQ(view.sent.size(), before);  // Cancel sends nothing
-    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_NONE);
-
-    view.loginOk = true;
-    model.OnConfigure();
-    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_CONFIGURE);
-    PacketHeader login = LastSent();
-    ASSERT_EQ(login.command, CMD_LOGIN);
-    EXPECT_EQ(login.seq, 4);
-    EXPECT_EQ(view.sent.back().size(), 16u + 18 + 18);
-
-    // Refused.
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, -1), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
-
-    // Accepted: the configuration is read, then the dialog decides.
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 7), {}));
-    EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
-    EXPECT_EQ(LastSent().seq, 8);
-    const auto config = Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                             Text(TAG_DATE, "03152005"),
-                             Text(TAG_TIME, "120000"),
-                             {TAG_IP_MODE, 1, 0},
-                             {TAG_IP, 4, 10, 77, 0, 10},
-                             {TAG_NETMASK, 4, 255, 255, 0, 0}});
-    // OK without changes: logout only.
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        return r.Validate(r.fields()).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 9), config));
-    EXPECT_EQ(LastSent().command, CMD_LOGOUT);
-    EXPECT_EQ(view.sent.back().size(), 16u);
-    EXPECT_TRUE(view.questions.empty());
-
-    // A new name, No to the restart question: written without restart.
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 12), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
-        changed.serverName = "NEWNAME";
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 14), config));
-    EXPECT_EQ(view.questions, std::vector<int>({IDS_RESTART_QUESTION}));
-    const auto& d = view.sent.back();
-    EXPECT_EQ(PacketHeader::Decode(d.data()).command, CMD_SET_CONFIG);
-    EXPECT_EQ(d[16], TAG_SERVER_NAME);
-    EXPECT_EQ(d[17], 16);
-    EXPECT_EQ(d[16 + 18], TAG_IP_MODE);  // no date and time
-    EXPECT_EQ(d.back(), 0);              // TAG_RESTART 0
-    EXPECT_EQ(d[d.size() - 3], TAG_RESTART);
-    EXPECT_EQ(model.configReplied(), 0);
-    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::TIMER_CONFIG_REPLY),
-              view.timers.end());
-
-    // Status 2 shows its message and stops the timer; the timer then stays quiet.
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 16, 2), {}));
-    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
-    EXPECT_EQ(model.configReplied(), 1);
-    model.OnTimer(app::TIMER_CONFIG_REPLY);
-    EXPECT_EQ(view.messages.back(), IDS_WRITE_CONFIG_ERROR);
-}
-
-TEST_F(ModelTest, ConfigWriteWithoutReplyTimesOut) {
-    model.Initialize();
-    Discover(kA);
-    Select(0);
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
-        changed.year = "2030";  // a date change alone asks nothing
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
-    EXPECT_TRUE(view.questions.empty());
-    const auto& d = view.sent.back();
-    EXPECT_EQ(d[16 + 18], TAG_DATE);
-    EXPECT_EQ(std::string(d.begin() + 36, d.begin() + 44), "03152030");
-    const uint16_t seq = LastSent().seq;
-    model.OnTimer(app::TIMER_CONFIG_REPLY);
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
-    // The answer after the time limit, and its repeat, tell nothing more.
-    for (uint16_t n : {1, 2})
-        model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, seq + n, 2), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
-}
-
-TEST_F(ModelTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
-    model.Initialize();
-    Discover(kA);
-    Select(0);
-    int opened = 0;
-    view.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
-        ++opened;
-        return false;
-    };
-    // No login sent: its reply asks for nothing, and a configuration reply opens nothing.
-    const size_t before = view.sent.size();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 4), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 5), {}));
-    EXPECT_EQ(view.sent.size(), before);
-    EXPECT_EQ(opened, 0);
-    // Details: the status reply opens the details view instead of filling the list.
-    model.OnDetails();
-    EXPECT_EQ(model.listMode(), 0);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 7), Text(TAG_SERVER_NAME, "ALPHA")));
-    EXPECT_EQ(view.details, 1);
-    // A router-type server (TAG_ROUTER 2) does not open the storage dialog;
-    // TAG_ROUTER 1 does.
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 9), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 11), {TAG_ROUTER, 1, 2}));
-    EXPECT_EQ(opened, 0);
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 13), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 15), {TAG_ROUTER, 1, 1}));
-    EXPECT_EQ(opened, 1);
 }
 
 // Replies nobody asked for: whatever the selection, and numbered so that the
@@ -375,10 +192,11 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
         {"second details reply", 0, CMD_GET_STATUS, 0, true},
     };
     for (const auto& c : cases) {
-        FakeView v;
-        MainModel m{v};
+        FakeWindow fw;
+        FakeView& v = fw.view;
+        MainModel& m = fw.model;
         int opened = 0;
-        v.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+        fw.config.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
             ++opened;
             return true;
         };
@@ -392,7 +210,7 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
             m.OnDetails();
             m.OnServerReply(
                 Block(kA.ip, From(kA, CMD_GET_STATUS, 5), Text(TAG_SERVER_NAME, "ALPHA")));
-            ASSERT_EQ(v.details, 1) << c.what;
+            ASSERT_EQ(fw.details.shown, 1) << c.what;
             seq = 6;
         }
         const size_t sent = v.sent.size();
@@ -400,44 +218,11 @@ TEST_F(ModelTest, RepliesNoFlowWaitsForAreDropped) {
             m.OnServerReply(Block(kA.ip,
                                   From(kA, c.command, static_cast<uint16_t>(seq + i), c.status),
                                   Text(TAG_SERVER_NAME, "ALPHA")));
-        EXPECT_TRUE(v.messages.empty()) << c.what;
+        EXPECT_TRUE(fw.config.messages.empty()) << c.what;
         EXPECT_EQ(v.sent.size(), sent) << c.what;
         EXPECT_EQ(opened, 0) << c.what;
-        EXPECT_EQ(v.details, c.details ? 1 : 0) << c.what;
+        EXPECT_EQ(fw.details.shown, c.details ? 1 : 0) << c.what;
     }
-}
-
-// A login is answered once: a repeated reply does nothing more, and the real
-// flow still shows its messages.
-TEST_F(ModelTest, RepeatedLoginReplyActsOnce) {
-    model.Initialize();
-    Discover(kA);
-    Select(0);
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, 1), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 6, 1), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
-    // A write reply from another server with the same number is not the answer.
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 8), {}));
-    view.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
-        changed.year = "2031";
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 10),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
-    ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
-    model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_SET_CONFIG, 12, 2), {}));
-    EXPECT_EQ(model.configReplied(), 0);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 12, 1), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 13, 2), {}));
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_LOGIN_REFUSED, IDS_SETUP_BUSY}));
 }
 
 // New servers share their factory name: each row shows its own server's
@@ -477,54 +262,6 @@ TEST_F(ModelTest, ServersOfOneNameShowTheirOwnState) {
     EXPECT_EQ(view.rows[1][3], "2.2");
 }
 
-// The list is rebuilt while a dialog is open: OK sends nothing, not even to
-// every server at once, and the user is told.
-TEST_F(ModelTest, AFlowWhoseServerVanishedSendsNothing) {
-    model.Initialize();
-    Discover(kA);
-    Select(0);
-    model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    view.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        // While the dialog is open, the server asks for a new discovery.
-        model.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, 8), {}));
-        Discover(kA);  // it answers again, but as a new record
-        r.Open(f);
-        auto changed = r.fields();
-        changed.serverName = "RENAMED";
-        return r.Validate(changed).ok;
-    };
-    view.answerYes = true;
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
-    EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
-    EXPECT_EQ(model.configReplied(), 1);
-    // The same while the login dialog is open; and no request but a
-    // discovery ever leaves without a server addressed.
-    Select(0);
-    view.messages.clear();
-    view.duringLogin = [&] {
-        model.StartDiscovery();
-        Discover(kA);
-    };
-    const size_t before = view.sent.size();
-    model.OnConfigure();
-    EXPECT_EQ(view.sent.size(), before + 2);  // the discovery and the status request
-    EXPECT_EQ(view.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
-    CommandBuffer get;
-    EXPECT_FALSE(model.SendCommand(get, CMD_GET_CONFIG));
-    EXPECT_FALSE(model.SendCommandTo(nullptr, get, CMD_LOGIN));
-    for (const auto& d : view.sent) {
-        const PacketHeader h = PacketHeader::Decode(d.data());
-        const bool addressed = h.origin[0] == 'C' && h.origin[1] == 'l';
-        EXPECT_TRUE(h.command == CMD_DISCOVER || addressed) << h.command;
-    }
-}
-
 // The window closes at each point of a flow: in the login, in the
 // configuration dialog, in the restart question, with a write or a typed
 // address waiting for its answer. From then on nothing is sent or shown,
@@ -534,20 +271,21 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
     enum Moment { Login, Dialog, Question, Write, Find };
     for (Moment at : {Login, Dialog, Question, Write, Find}) {
         SCOPED_TRACE(at);
-        FakeView v;
-        MainModel m{v};
+        FakeWindow fw;
+        FakeView& v = fw.view;
+        MainModel& m = fw.model;
         size_t sent = 0, sentTo = 0, messages = 0;
         auto close = [&] {
             m.Close();
             sent = v.sent.size();
             sentTo = v.sentTo.size();
-            messages = v.messages.size();
+            messages = fw.config.messages.size();
         };
         m.Initialize();
         m.OnServerReply(Block(kA.ip, From(kA, CMD_DISCOVER, 0), Text(TAG_SERVER_NAME, "ALPHA")));
         m.OnListClick(0, 0);
-        v.answerYes = true;
-        v.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        fw.config.answerYes = true;
+        fw.config.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
             r.Open(f);
             auto changed = r.fields();
             changed.serverName = "RENAMED";
@@ -556,9 +294,9 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
             return r.Validate(changed).ok;
         };
         if (at == Login)
-            v.duringLogin = close;
+            fw.config.duringLogin = close;
         if (at == Question)
-            v.duringQuestion = close;
+            fw.config.duringQuestion = close;
         if (at == Find) {
             m.FindByAddress(0x0A4D0063);
             close();
@@ -578,60 +316,16 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
                              CMD_REDISCOVER, CMD_DISCOVER})
             for (uint16_t seq = 0; seq < 12; ++seq)
                 m.OnServerReply(Block(kA.ip, From(kA, cmd, seq, 1), Text(TAG_SERVER_NAME, "X")));
-        for (int id : {app::TIMER_DISCOVERY, app::TIMER_CONFIG_REPLY, app::TIMER_FIND})
+        for (int id : {app::TIMER_DISCOVERY, dialogs::TIMER_CONFIG_REPLY, app::TIMER_FIND})
             m.OnTimer(id);
         EXPECT_TRUE(m.closing());
         EXPECT_EQ(v.sent.size(), sent);
         EXPECT_EQ(v.sentTo.size(), sentTo);
-        EXPECT_EQ(v.messages.size(), messages);
+        EXPECT_EQ(fw.config.messages.size(), messages);
         EXPECT_TRUE(v.noAnswer.empty());
         EXPECT_TRUE(v.timers.empty());
-        EXPECT_EQ(v.details, 0);
+        EXPECT_EQ(fw.details.shown, 0);
     }
-}
-
-// The import: login with app::FLOW_IMPORT, the configuration reply starts it; each
-// line goes to the import's server, and only the answer to the awaited line
-// is taken (a late one, or one from another server, is not), whichever
-// server is selected now.
-TEST_F(ModelTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
-    model.Initialize();
-    Discover(kA);
-    Discover(kB);
-    Select(0);
-    model.OnImportUsers();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
-    ASSERT_EQ(view.imports.size(), 1u);
-    const app::ServerHandle server = view.imports[0];
-
-    auto& mailbox = model.importReplies();
-    ASSERT_TRUE(model.SendImportLine(server, "bob pw", mailbox));
-    const PacketHeader h = LastSent();
-    EXPECT_EQ(h.command, CMD_IMPORT_USER);
-    EXPECT_EQ(h.seq, 8);
-    EXPECT_EQ(model.FindSelected()->flow, app::FLOW_IMPORT);
-    const auto& d = view.sent.back();
-    EXPECT_EQ(std::vector<uint8_t>(d.begin() + 16, d.end()),
-              std::vector<uint8_t>({TAG_IMPORT_LINE, 6, 'b', 'o', 'b', ' ', 'p', 'w'}));
-    // The user selects another server meanwhile: the answers still belong to
-    // the import's server, and one from the server now selected, numbered as
-    // its own next answer, is not taken for them.
-    Select(1);
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 4, -2), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
-    EXPECT_TRUE(view.importRows.empty());
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
-    EXPECT_EQ(view.importRows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
-    EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
-
-    // The list is rebuilt: the import's server is gone and nothing is sent.
-    model.StartDiscovery();
-    Discover(kA);
-    const size_t before = view.sent.size();
-    EXPECT_FALSE(model.SendImportLine(server, "carl pw", mailbox));
-    EXPECT_EQ(view.sent.size(), before);
 }
 
 // Every adapter's subnet is asked with the same bytes as the broadcast; a

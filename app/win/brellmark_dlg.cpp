@@ -7,16 +7,11 @@
 #include <vector>
 
 #include "dialogs/win/about_dlg.h"
-#include "dialogs/win/admin_login.h"
-#include "dialogs/win/basic_config.h"
-#include "dialogs/win/details.h"
 #include "dialogs/win/discovery_dlgs.h"
 #include "dialogs/win/help_web.h"
 #include "dialogs/win/no_servers.h"
-#include "dialogs/win/router_config.h"
 #include "mapdrive/win/share_dialogs.h"
 #include "resources/brellmark/resource.h"
-#include "wizard/win/wizard_sheet.h"
 
 namespace {
 
@@ -43,7 +38,9 @@ constexpr UINT WM_LIST_REDRAW = WM_APP + 0x102;
 }  // namespace
 
 CBrellmarkDlg::CBrellmarkDlg(HWND parent)
-    : ui::Dialog(IDD_BRELLMARK_DIALOG, parent), model_(*this) {
+    : ui::Dialog(IDD_BRELLMARK_DIALOG, parent),
+      promptView_(*this, [this](bool ticked) { model_.OnSetupDontAsk(ticked); }),
+      model_(*this, {configureView_, detailsView_, promptView_, wizardView_, importView_}) {
     icon_ = static_cast<HICON>(
         LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
     smallIcon_ = static_cast<HICON>(
@@ -106,17 +103,9 @@ BOOL CBrellmarkDlg::OnInitDialog() {
 
     socket_ = std::make_unique<CServerSocket>();
     socket_->Create(hwnd(), WM_SERVER_REPLY);
-    import_ = std::make_unique<ImportSession>(hwnd(), model_);
-    wake_ = std::make_unique<CWakeSession>(
-        hwnd(),
-        [this] {
-            std::vector<wake::Mac> listed;
-            std::lock_guard<std::mutex> guard(model_.servers().Lock());
-            for (int i = 0; i < model_.servers().Count(); ++i)
-                std::copy_n(model_.servers().At(i)->id, 6, listed.emplace_back().begin());
-            return listed;
-        },
-        [this] { model_.StartDiscovery(); });
+    import_ = std::make_unique<ImportSession>(hwnd(), model_.importFlow());
+    importView_.Attach(import_.get());
+    wake_ = std::make_unique<CWakeSession>(hwnd(), model_);
 
     // The stored "don't ask" is read (the key made when missing) before the
     // first status reply can open the prompt.
@@ -333,89 +322,9 @@ void CBrellmarkDlg::ShowDiscoveryReport() {
         FindByAddress();
 }
 
-void CBrellmarkDlg::ShowMessage(int textId, int captionId) {
-    ui::MessageBoxIds(hwnd(), static_cast<UINT>(textId), static_cast<UINT>(captionId),
-                      MB_OK | MB_ICONEXCLAMATION);
-}
-
-bool CBrellmarkDlg::AskYesNo(int textId, int captionId) {
-    return ui::MessageBoxIds(hwnd(), static_cast<UINT>(textId), static_cast<UINT>(captionId),
-                             MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
-}
-
 void CBrellmarkDlg::ShowNoServers() {
     CNoServers dlg(hwnd());
     dlg.DoModal();
-}
-
-bool CBrellmarkDlg::RunLogin(std::string* password, std::string* adminName) {
-    CAdminLogin dlg(hwnd());
-    if (dlg.DoModal() != IDOK)
-        return false;
-    *password = dlg.password;
-    *adminName = dlg.adminName;
-    return true;
-}
-
-bool CBrellmarkDlg::RunBasicConfig(const rules::BasicConfigFields& fields,
-                                   rules::BasicConfigRules& rules) {
-    CBasicConfig dlg(hwnd(), fields, rules);
-    return dlg.DoModal() == IDOK;
-}
-
-bool CBrellmarkDlg::RunRouterConfig(const rules::RouterConfigFields& fields,
-                                    rules::RouterConfigRules& rules) {
-    CRouterConfig dlg(hwnd(), fields, rules);
-    return dlg.DoModal() == IDOK;
-}
-
-void CBrellmarkDlg::ShowDetails(const proto::StatusReply& reply) {
-    CDetails dlg(hwnd(), reply);
-    dlg.DoModal();
-}
-
-bool CBrellmarkDlg::RunWizard(wiz::WizardFlow& flow) {
-    if (!flow.hasDisk()) {
-        // "The server '%s' (%s) can not detect any hard disk, ..."
-        const std::wstring text =
-            ui::FillText(ui::LoadText(IDS_WIZ_NO_DISK),
-                         {ui::Widen(flow.replyName()), ui::Widen(flow.replyAddress())});
-        MessageBoxW(hwnd(), text.c_str(), ui::LoadText(IDS_CAPTION_WARNING).c_str(),
-                    MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    CWizard wizard(hwnd(), flow);
-    wizard.DoModal();
-    return true;
-}
-
-bool CBrellmarkDlg::StartImport(app::ServerHandle server) {
-    return import_ && import_->Start(server);
-}
-
-void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& text) {
-    if (import_)
-        import_->AddRowFromDispatcher(type, text);
-}
-
-bool CBrellmarkDlg::OpenSetupPrompt(const std::string& name, const std::string& address) {
-    if (CSetupPrompt::Current() != nullptr)
-        return false;
-    return CSetupPrompt::Open(hwnd(), name, address,
-                              [this](bool ticked) { model_.OnSetupDontAsk(ticked); }) != nullptr;
-}
-
-void CBrellmarkDlg::CloseSetupPrompt() {
-    if (CSetupPrompt* prompt = CSetupPrompt::Current())
-        prompt->Withdraw();
-}
-
-uint32_t CBrellmarkDlg::LoadAskSetup() {
-    return ReadAskSetup();
-}
-
-void CBrellmarkDlg::SaveAskSetup(uint32_t value) {
-    WriteAskSetup(value);
 }
 
 void CBrellmarkDlg::SelectRow(int row) {
@@ -430,7 +339,7 @@ void CBrellmarkDlg::ServerListed(const proto::ServerInfo& server) {
 }
 
 bool CBrellmarkDlg::ImportAllowed() {
-    return import_ && !import_->Busy() && model_.FindSelected() != nullptr;
+    return import_ && !import_->Busy() && model_.SelectedCopy().has_value();
 }
 
 void CBrellmarkDlg::OnImportUsers() {
@@ -468,7 +377,7 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
             return true;
         case IDC_MAP_DRIVE:
             // The dialog gets copies: a discovery may rebuild the list while it is open.
-            if (const proto::ServerInfo* server = model_.FindSelected()) {
+            if (const std::optional<proto::ServerInfo> server = model_.SelectedCopy()) {
                 app::MainModel::FlowDialog dialog(model_);
                 mapdrive::RunSelectShare(
                     hwnd(), proto::FormatIPv4(server->ip),
@@ -541,19 +450,8 @@ bool CBrellmarkDlg::OnNotify(NMHDR* header, LRESULT* result) {
         }
         case NM_DBLCLK: {
             // The selected server's web administration pages.
-            int kind = 0;
-            uint32_t ip = 0;
-            bool any = false;
-            {
-                std::lock_guard<std::mutex> guard(model_.servers().Lock());
-                if (const proto::ServerInfo* s = model_.servers().FindSelected()) {
-                    kind = s->kind;
-                    ip = s->ip;
-                    any = true;
-                }
-            }
-            if (any)
-                OpenWebAdmin(hwnd(), kind, ip);
+            if (const std::optional<proto::ServerInfo> server = model_.SelectedCopy())
+                OpenWebAdmin(hwnd(), server->kind, server->ip);
             *result = 0;
             return true;
         }
@@ -697,7 +595,7 @@ void CBrellmarkDlg::OnCancel() {
     // or a request out: nothing more is sent or said, every window of the
     // flow ends as if cancelled, and the program ends.
     model_.Close();
-    CloseSetupPrompt();
+    promptView_.CloseSetupPrompt();
     if (import_)
         import_->Stop();  // not one more line once the user has asked to end
     ui::EndModalWindows(hwnd());
@@ -705,7 +603,7 @@ void CBrellmarkDlg::OnCancel() {
 }
 
 void CBrellmarkDlg::Destroy() {
-    CloseSetupPrompt();
+    promptView_.CloseSetupPrompt();
     if (import_)
         import_->Stop();
     if (wake_)
@@ -714,6 +612,5 @@ void CBrellmarkDlg::Destroy() {
         socket_->Close();
         socket_.reset();
     }
-    std::lock_guard<std::mutex> guard(model_.servers().Lock());
-    model_.servers().Clear();
+    model_.ClearServers();
 }

@@ -1,5 +1,6 @@
 // The main window: shows the server list and forwards every message to the
-// portable MainModel, which calls back through MainView.
+// portable MainModel, which calls back through MainView; each flow's dialogs
+// are shown by that flow's own view.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +8,14 @@
 #include <memory>
 
 #include "app/main_model.h"
+#include "dialogs/win/flow_views.h"
 #include "dialogs/win/setup_prompt.h"
 #include "import/win/import_session.h"
+#include "import/win/import_view.h"
 #include "protocol/win/server_socket.h"
 #include "ui/dialog.h"
 #include "wake/win/wake_session.h"
+#include "wizard/win/wizard_view.h"
 
 // Private window message: the socket's ReplyBlock* in lParam.
 constexpr UINT WM_SERVER_REPLY = 2000;
@@ -41,23 +45,8 @@ public:
     int SendTo(const std::vector<uint8_t>& datagram, uint32_t address) override;
     std::vector<proto::LocalInterface> LocalInterfaces() override;
     uint32_t BroadcastAdapter() override;
-    void ShowMessage(int textId, int captionId) override;
-    bool AskYesNo(int textId, int captionId) override;
     void ShowNoServers() override;
     void ShowNoAnswerAt(const std::string& address) override;
-    bool RunLogin(std::string* password, std::string* adminName) override;
-    bool RunBasicConfig(const rules::BasicConfigFields& fields,
-                        rules::BasicConfigRules& rules) override;
-    bool RunRouterConfig(const rules::RouterConfigFields& fields,
-                         rules::RouterConfigRules& rules) override;
-    void ShowDetails(const proto::StatusReply& reply) override;
-    bool RunWizard(wiz::WizardFlow& flow) override;
-    bool StartImport(app::ServerHandle server) override;
-    void AddImportRow(const std::string& type, const std::string& text) override;
-    bool OpenSetupPrompt(const std::string& name, const std::string& address) override;
-    void CloseSetupPrompt() override;
-    uint32_t LoadAskSetup() override;
-    void SaveAskSetup(uint32_t value) override;
     void SelectRow(int row) override;
     void ServerListed(const proto::ServerInfo& server) override;
 
@@ -93,6 +82,12 @@ private:
     void DeferRedraw();
     void ResumeRedraw();
 
+    // The flows' views, made before the model that talks to them.
+    CConfigureView configureView_{*this};
+    CDetailsView detailsView_{*this};
+    CPromptView promptView_;
+    CWizardView wizardView_{*this};
+    CImportView importView_;
     app::MainModel model_;
     std::unique_ptr<CServerSocket> socket_;
     std::unique_ptr<ImportSession> import_;

@@ -2,8 +2,8 @@
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <ctime>
-#include <utility>
 
 #include "protocol/win/server_socket.h"
 #include "resources/brellmark/resource.h"
@@ -79,14 +79,13 @@ bool RegistryRecordStore::Remove(const std::string& name) {
     return r == ERROR_SUCCESS;
 }
 
-CWakeSession::CWakeSession(HWND window, std::function<std::vector<wake::Mac>()> listed,
-                           std::function<void()> rediscover)
-    : window_(window),
-      listed_(std::move(listed)),
-      rediscover_(std::move(rediscover)),
-      memory_(store_),
-      flow_(*this, memory_) {
+CWakeSession::CWakeSession(HWND window, flow::Host& host)
+    : window_(window), host_(host), memory_(store_), flow_(*this, memory_) {
     memory_.Load();
+}
+
+std::vector<wake::Mac> CWakeSession::Listed() {
+    return host_.ListedIds();
 }
 
 void CWakeSession::OnServerListed(const proto::ServerInfo& server) {
@@ -95,14 +94,14 @@ void CWakeSession::OnServerListed(const proto::ServerInfo& server) {
 }
 
 void CWakeSession::Run() {
-    CWakeUp dlg(window_, flow_.Candidates(listed_()),
+    CWakeUp dlg(window_, flow_.Candidates(Listed()),
                 [this](const wake::Mac& mac) { return flow_.Forget(mac); });
     if (dlg.DoModal() != IDOK)
         return;
     const wake::RememberedServer* s = memory_.Find(dlg.chosen);
     const std::string name = s != nullptr ? s->name : wake::FormatMac(dlg.chosen);
     // The list may have been rebuilt while the dialog was open.
-    switch (flow_.Wake(dlg.chosen, listed_())) {
+    switch (flow_.Wake(dlg.chosen, Listed())) {
         case wake::WakeFlow::WakeResult::Sent:
         case wake::WakeFlow::WakeResult::NotRemembered:
             break;

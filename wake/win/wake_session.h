@@ -1,17 +1,15 @@
 // The main window's side of waking a server: the remembered servers under
 // HKCU\Software\Kivo\Servers, the magic packet's socket, "Wake Up a Server"
 // and the messages of the wake flow. The window forwards each server it
-// lists and its timers, and tells which servers it lists now and how to
-// start a new discovery.
+// lists and its timers.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "protocol/exchange.h"
+#include "flow/host.h"
 #include "wake/wake_flow.h"
 
 // One REG_SZ value per server under HKCU\Software\Kivo\Servers.
@@ -24,10 +22,7 @@ public:
 
 class CWakeSession : public wake::WakeView {
 public:
-    // `listed`: the hardware addresses of the servers listed now (the list
-    // may be rebuilt while the dialog is open); `rediscover`: a new discovery.
-    CWakeSession(HWND window, std::function<std::vector<wake::Mac>()> listed,
-                 std::function<void()> rediscover);
+    CWakeSession(HWND window, flow::Host& host);
 
     void OnServerListed(const proto::ServerInfo& server);
     // "Wake &Up...": the dialog, then the packet.
@@ -42,7 +37,7 @@ public:
     int SendWake(const std::vector<uint8_t>& packet, uint32_t destination) override;
     void StartTimer(int id, unsigned ms) override;
     void StopTimer(int id) override;
-    void Rediscover() override { rediscover_(); }
+    void Rediscover() override { host_.StartDiscovery(); }
     void ShowWakeResult(bool answered, const std::string& name) override;
     int64_t Now() override;
 
@@ -51,10 +46,11 @@ private:
     // reply that brought it.
     static constexpr int TIMER_WAKE_SHOW = 113;
     void Message(UINT textId, const std::string& name, UINT captionId, UINT icon);
+    // The hardware addresses of the servers listed now.
+    std::vector<wake::Mac> Listed();
 
     HWND window_;
-    std::function<std::vector<wake::Mac>()> listed_;
-    std::function<void()> rediscover_;
+    flow::Host& host_;
     RegistryRecordStore store_;
     wake::ServerMemory memory_;
     wake::WakeFlow flow_;

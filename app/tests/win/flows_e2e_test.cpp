@@ -86,11 +86,11 @@ struct Case {
 
 class FlowsTest : public BrellmarkSession {
 protected:
+    int ListedAtStart() const override { return kServers; }
     void SetUp() override {
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        WaitListed(kServers);
         prompt_ = WaitPrompt(5000);
     }
     void TearDown() override {
@@ -149,14 +149,6 @@ protected:
                 return SelectedRow(list) == row && IsWindowEnabled(GetDlgItem(main, IDC_CONFIGURE));
             },
             5000));
-    }
-    HWND LogIn(HWND login) {
-        if (login == nullptr)
-            return nullptr;
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-        Press(login, IDOK);
-        return login;
     }
     long WaitRequest(const Server& s, int cmd, size_t from) {
         return WaitLine(
@@ -382,7 +374,7 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
             }
             return p;
         }
-        LogIn(login);
+        TypeLogin(login);
         p.ok = p.ok && WaitRequest(s, 2, from) >= 0;
         p.window = WaitDialog(L"Basic Configuration");
         p.ok = p.ok && p.window != nullptr;
@@ -574,7 +566,7 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
         const size_t from = Log().size();
         Select(kWiz);
         Press(main, ID_RUN_WIZARD);
-        LogIn(WaitDialog(L"Administrator Login"));
+        TypeLogin(WaitDialog(L"Administrator Login"));
         p.ok = p.ok && WaitRequest(kWiz, 2, from) >= 0;
         HWND sheet = nullptr;
         p.ok = WaitFor([&] { return (sheet = Sheet()) != nullptr; }, 10000);

@@ -48,11 +48,11 @@ BOOL CALLBACK CollectWizardWindows(HWND w, LPARAM lp) {
 
 class KeysTest : public BrellmarkSession {
 protected:
+    int ListedAtStart() const override { return 2; }
     void SetUp() override {
         BrellmarkSession::SetUp();
         if (HasFatalFailure())
             return;
-        WaitListed(2);
         walk.find = [&](const std::wstring& name) { return Find(name); };
         walk.ms = 15000;
         walk.before = [&](const KeyStep& step, HWND w) {

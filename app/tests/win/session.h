@@ -14,6 +14,30 @@
 
 namespace e2e {
 
+// An IPv4 address in host order.
+constexpr DWORD Ip(int a, int b, int c, int d) {
+    return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
+           static_cast<DWORD>(d);
+}
+
+// The items= field of a virtual NAS log line (up to the time stamp at its end).
+inline std::string Items(const std::string& line) {
+    const size_t at = line.find(" items=");
+    const size_t end = line.rfind(" t=");
+    if (at == std::string::npos || end == std::string::npos || end < at)
+        return {};
+    return line.substr(at + 7, end - at - 7);
+}
+
+// The value of `name`= in a log line ("" when it has none).
+inline std::string Field(const std::string& line, const std::string& name) {
+    const size_t at = (" " + line).find(" " + name + "=");
+    if (at == std::string::npos)
+        return {};
+    const size_t from = at + name.size() + 1;
+    return line.substr(from, line.find(' ', from) - from);
+}
+
 class BrellmarkSession : public ::testing::Test {
 protected:
     Program program;
@@ -39,11 +63,16 @@ protected:
         return std::find(texts.begin(), texts.end(), want) != texts.end();
     }
 
+    // How many servers the scenario lists: each start waits until every one
+    // shows its state (so no status reply is still on its way).
+    virtual int ListedAtStart() const { return 0; }
     void SetUp() override {
         ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
         ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
         list = GetDlgItem(main, IDC_SERVER_LIST);
         ASSERT_NE(list, nullptr);
+        if (ListedAtStart() > 0)
+            WaitListed(ListedAtStart());
     }
     void TearDown() override {
         // A test that failed half-way may leave a dialog open: close it, then the program.
@@ -177,6 +206,16 @@ protected:
         HWND w = nullptr;
         WaitFor([&] { return (w = FindTopLevel(pid(), caption)) != nullptr; }, ms);
         return w;
+    }
+    // Types the administrator's name and `password` into the login dialog
+    // `login` and presses OK; returns it (nullptr when there was none).
+    HWND TypeLogin(HWND login, const wchar_t* password = L"secret") {
+        if (login == nullptr)
+            return nullptr;
+        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
+        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), password);
+        Press(login, IDOK);
+        return login;
     }
     bool Gone(HWND w, DWORD ms = 5000) {
         return WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);

@@ -39,11 +39,8 @@ std::vector<uint8_t> Status(const std::string& name, uint8_t configured) {
     return Named(name, {32, 4, configured, 0, 0, 0});
 }
 
-class SetupPromptDispatchTest : public ::testing::Test {
+class SetupPromptDispatchTest : public DispatchTest {
 protected:
-    FakeView view;
-    app::MainModel model{view};
-
     // Discovery of the three servers and their status replies (numbered 3).
     void Discover() {
         model.StartDiscovery();
@@ -71,13 +68,13 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
     Discover();
     Statuses({&kC, &kB, &kA});
     // Only the first unconfigured server is offered, by its name and address.
-    ASSERT_EQ(view.prompts, (std::vector<std::string>{"NAS (10.77.0.2)"}));
+    ASSERT_EQ(prompt.prompts, (std::vector<std::string>{"NAS (10.77.0.2)"}));
     EXPECT_EQ(view.rows[1][app::COL_STATE], "Not yet configured.");
     // The box: stored at once, both ways.
     model.OnSetupDontAsk(true);
     model.OnSetupDontAsk(false);
     model.OnSetupDontAsk(true);
-    EXPECT_EQ(view.saved, (std::vector<uint32_t>{0, 1, 0}));
+    EXPECT_EQ(prompt.saved, (std::vector<uint32_t>{0, 1, 0}));
 
     // OK: the login goes to the second "NAS", which is now the selected row.
     const size_t before = view.sent.size();
@@ -91,14 +88,14 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
     EXPECT_EQ(model.servers().At(1)->selected, 1);
     // A repeated answer does nothing.
     model.OnSetupAnswer(false);
-    EXPECT_EQ(view.logins, 1);
+    EXPECT_EQ(configure.logins, 1);
 
     // Login accepted, configuration read, the wizard for that server; it
     // hands the share selection the new name and the server's address.
     model.OnServerReply(Reply(kB, CMD_LOGIN, 5));
     ASSERT_EQ(CommandOf(Last()), CMD_GET_CONFIG);
     std::string finishName, finishAddress;
-    view.wizard = [&](wiz::WizardFlow& flow) {
+    wizard.wizard = [&](wiz::WizardFlow& flow) {
         flow.settings().m_serverName = "NAS-RENAMED-TO-A-LONG-NAME-OVER-30";
         const auto target = flow.FinishTarget();
         finishName = target.name;
@@ -109,7 +106,7 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
         model.OnSetupDontAsk(false);
         Discover();
         Statuses({&kA});
-        EXPECT_EQ(view.prompts.size(), 1u);
+        EXPECT_EQ(prompt.prompts.size(), 1u);
         model.OnSetupDontAsk(true);
         return true;
     };
@@ -120,54 +117,54 @@ TEST_F(SetupPromptDispatchTest, PromptAnsweredOkLogsInToTheServerItNamedAndStart
     // Ticked: the new discovery offers nothing more in this run.
     Discover();
     Statuses({&kA, &kB});
-    EXPECT_EQ(view.prompts.size(), 1u);
+    EXPECT_EQ(prompt.prompts.size(), 1u);
 }
 
 TEST_F(SetupPromptDispatchTest, CancelStoredChoiceAndAVanishedServerSendNothing) {
     // A stored "don't ask" silences even the first prompt of the run.
-    view.stored = 0;
+    prompt.stored = 0;
     model.Initialize();
     Discover();
     Statuses({&kA});
-    EXPECT_TRUE(view.prompts.empty());
+    EXPECT_TRUE(prompt.prompts.empty());
 
     // Asking again: Cancel sends nothing and the next reply offers again.
-    view.stored = 1;
+    prompt.stored = 1;
     model.Initialize();
     Discover();
     Statuses({&kA});
-    ASSERT_EQ(view.prompts.size(), 1u);
+    ASSERT_EQ(prompt.prompts.size(), 1u);
     size_t sent = view.sent.size();
     model.OnSetupAnswer(true);
-    EXPECT_EQ(view.logins, 0);
+    EXPECT_EQ(configure.logins, 0);
     EXPECT_EQ(view.sent.size(), sent);
     Statuses({&kB});
-    ASSERT_EQ(view.prompts.size(), 2u);
-    EXPECT_EQ(view.prompts[1], "NAS (10.77.0.2)");
+    ASSERT_EQ(prompt.prompts.size(), 2u);
+    EXPECT_EQ(prompt.prompts[1], "NAS (10.77.0.2)");
 
     // OK, then the login is cancelled: nothing.
-    view.loginOk = false;
+    configure.loginOk = false;
     model.OnSetupAnswer(false);
     EXPECT_EQ(view.sent.size(), sent);
 
     // The list is rebuilt while the login is open and the server does not
     // come back: a message, nothing sent.
     Statuses({&kA});
-    ASSERT_EQ(view.prompts.size(), 3u);
-    view.loginOk = true;
-    view.duringLogin = [&] { model.StartDiscovery(); };
+    ASSERT_EQ(prompt.prompts.size(), 3u);
+    configure.loginOk = true;
+    configure.duringLogin = [&] { model.StartDiscovery(); };
     model.OnSetupAnswer(false);
     EXPECT_EQ(CommandOf(Last()), CMD_DISCOVER);
-    EXPECT_EQ(view.messages.back(), IDS_SERVER_DISCONNECTED);
+    EXPECT_EQ(prompt.messages.back(), IDS_SERVER_DISCONNECTED);
 
     // Rebuilt and found again: the login goes to its new record.
     Statuses({&kA});  // no row yet: nothing offered
-    EXPECT_EQ(view.prompts.size(), 3u);
-    view.duringLogin = nullptr;
+    EXPECT_EQ(prompt.prompts.size(), 3u);
+    configure.duringLogin = nullptr;
     Discover();
     Statuses({&kA});
-    ASSERT_EQ(view.prompts.size(), 4u);
-    view.duringLogin = [&] {
+    ASSERT_EQ(prompt.prompts.size(), 4u);
+    configure.duringLogin = [&] {
         Discover();
         Statuses({&kC});
     };
@@ -177,7 +174,7 @@ TEST_F(SetupPromptDispatchTest, CancelStoredChoiceAndAVanishedServerSendNothing)
 
     // A wizard started from the list takes an open prompt away without an
     // answer.
-    view.duringLogin = nullptr;
+    configure.duringLogin = nullptr;
     Discover();
     Statuses({&kB});
     ASSERT_TRUE(model.setupPrompt().open());
@@ -185,11 +182,11 @@ TEST_F(SetupPromptDispatchTest, CancelStoredChoiceAndAVanishedServerSendNothing)
     model.OnRunWizard();
     model.OnServerReply(Reply(kA, CMD_LOGIN, 5));
     model.OnServerReply(Reply(kA, CMD_GET_CONFIG, 7, Named("NAS")));
-    EXPECT_EQ(view.closed, 1);
+    EXPECT_EQ(prompt.closed, 1);
     EXPECT_FALSE(model.setupPrompt().open());
-    const int logins = view.logins;
+    const int logins = configure.logins;
     model.OnSetupAnswer(false);
-    EXPECT_EQ(view.logins, logins);
+    EXPECT_EQ(configure.logins, logins);
 }
 
 TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
@@ -204,18 +201,19 @@ TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
     } cases[] = {
         {"the login of Configure",
          [&](const Inside& inside) {
-             view.duringLogin = inside;
+             configure.duringLogin = inside;
              model.OnListClick(2, 2);
              model.OnConfigure();
          }},
         {"the prompt's own login",
          [&](const Inside& inside) {
-             view.duringLogin = inside;
+             configure.duringLogin = inside;
              model.OnSetupAnswer(false);
          }},
         {"the basic configuration",
          [&](const Inside& inside) {
-             view.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+             configure.basicConfig = [&](const rules::BasicConfigFields&,
+                                         rules::BasicConfigRules&) {
                  inside();
                  return false;
              };
@@ -226,7 +224,7 @@ TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
          }},
         {"the list's own question",
          [&](const Inside& inside) {
-             view.duringQuestion = inside;
+             wizard.duringQuestion = inside;
              model.OnListClick(0, 0);
          }},
         {"the import's windows",
@@ -250,8 +248,8 @@ TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
         Discover();
         Statuses({&kA, &kB});
         ASSERT_TRUE(model.setupPrompt().open());
-        const size_t offered = view.prompts.size();
-        const int logins = view.logins;
+        const size_t offered = prompt.prompts.size();
+        const int logins = configure.logins;
         bool reached = false;
         c.open([&] {
             if (reached)
@@ -260,17 +258,17 @@ TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
             EXPECT_FALSE(model.setupPrompt().open());  // taken away, or answered
             Discover();
             Statuses({&kA, &kB});
-            EXPECT_EQ(view.prompts.size(), offered);
+            EXPECT_EQ(prompt.prompts.size(), offered);
             if (model.setupPrompt().open())
                 model.OnSetupAnswer(false);  // Return, meant for the dialog
         });
         EXPECT_TRUE(reached);
-        EXPECT_LE(view.logins - logins, 1);  // never a login over the dialog
-        view.duringLogin = view.duringQuestion = nullptr;
-        view.basicConfig = nullptr;
+        EXPECT_LE(configure.logins - logins, 1);  // never a login over the dialog
+        configure.duringLogin = wizard.duringQuestion = nullptr;
+        configure.basicConfig = nullptr;
         Discover();
         Statuses({&kA});
-        EXPECT_EQ(view.prompts.size(), offered + 1);
+        EXPECT_EQ(prompt.prompts.size(), offered + 1);
         model.OnSetupAnswer(true);
     }
 }

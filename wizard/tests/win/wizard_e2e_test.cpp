@@ -41,27 +41,6 @@ constexpr int kBackButton = 0x3023, kNextButton = 0x3024, kFinishButton = 0x3025
 constexpr int TIMER_BAR_STEP = 6945, TIMER_RESTART_WAIT = 6946, TIMER_DISK_POLL = 6947,
               TIMER_NO_REPLY = 6948;
 
-constexpr DWORD Ip(int a, int b, int c, int d) {
-    return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
-           static_cast<DWORD>(d);
-}
-
-std::string Items(const std::string& line) {
-    const size_t at = line.find(" items=");
-    const size_t end = line.rfind(" t=");
-    if (at == std::string::npos || end == std::string::npos || end < at)
-        return {};
-    return line.substr(at + 7, end - at - 7);
-}
-
-std::string Field(const std::string& line, const std::string& name) {
-    const size_t at = (" " + line).find(" " + name + "=");
-    if (at == std::string::npos)
-        return {};
-    const size_t from = at + name.size() + 1;
-    return line.substr(from, line.find(' ', from) - from);
-}
-
 // `digits` ASCII digits and a zero byte, as the log quotes them.
 bool DigitsWithZero(const std::string& quoted, size_t digits) {
     if (quoted.size() != digits + 6 || quoted.front() != '"' ||
@@ -131,13 +110,7 @@ protected:
     HWND sheet = nullptr;
 
     // The servers of the scenario's configuration file.
-    virtual int ServerCount() const { return 9; }
-    void SetUp() override {
-        BrellmarkSession::SetUp();
-        if (HasFatalFailure())
-            return;
-        WaitListed(ServerCount());
-    }
+    int ListedAtStart() const override { return 9; }
     void TearDown() override {
         // A failed test may leave the sheet open at a page that can be cancelled.
         if (HWND s = FindSheet())
@@ -205,12 +178,8 @@ protected:
     }
     // The login dialog that asking for the wizard opens; the welcome page.
     bool LogIn() {
-        HWND login = WaitDialog(L"Administrator Login");
-        if (login == nullptr)
+        if (TypeLogin(WaitDialog(L"Administrator Login")) == nullptr)
             return false;
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-        Press(login, IDOK);
         if (!WaitFor([&] { return (sheet = FindSheet()) != nullptr; }, 10000)) {
             DumpWindows();
             return false;
@@ -658,11 +627,7 @@ TEST_F(WizardTest, RefusedInputsGiveTheirMessagesAndBackKeepsWhatWasTyped) {
     ClickRow(row);
     ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row; }, 5000));
     Press(main, ID_RUN_WIZARD);
-    HWND login = WaitDialog(L"Administrator Login");
-    ASSERT_NE(login, nullptr);
-    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-    Press(login, IDOK);
+    ASSERT_NE(TypeLogin(WaitDialog(L"Administrator Login")), nullptr);
     EXPECT_TRUE(
         Answer(L"Warning",
                L"The server 'WIZ-NODISK' (10.77.3.6) can not detect any hard disk, please "
@@ -841,7 +806,7 @@ const Server kOther{L"PR-OTHER", "00:11:32:ee:00:02"};
 
 class PromptTest : public WizardTest {
 protected:
-    int ServerCount() const override { return 3; }
+    int ListedAtStart() const override { return 3; }
     void TearDown() override {
         for (HWND p : Prompts())
             Press(p, IDCANCEL);

@@ -27,20 +27,6 @@ const wchar_t kInvalidName[] =
 const wchar_t kInvalidMonth[] = L"Invalid month value for the ' Date' field, please check again.";
 const wchar_t kAddressNull[] = L"IP Address or Subnet Mask cannot be null, please check again.";
 
-constexpr DWORD Ip(int a, int b, int c, int d) {
-    return static_cast<DWORD>(a) << 24 | static_cast<DWORD>(b) << 16 | static_cast<DWORD>(c) << 8 |
-           static_cast<DWORD>(d);
-}
-
-// The items= field of a log line (up to the time stamp at its end).
-std::string Items(const std::string& line) {
-    const size_t at = line.find(" items=");
-    const size_t end = line.rfind(" t=");
-    if (at == std::string::npos || end == std::string::npos || end < at)
-        return {};
-    return line.substr(at + 7, end - at - 7);
-}
-
 // A 16-byte text field as the log shows it: the text, then \x00 for each zero.
 std::string Field16(const std::string& text) {
     std::string s = text;
@@ -85,14 +71,9 @@ class ConfigureTest : public BrellmarkSession {
 protected:
     static constexpr int kServers = 11;
 
-    void SetUp() override {
-        BrellmarkSession::SetUp();
-        if (HasFatalFailure())
-            return;
-        // Every server listed with its state: no status reply is still on
-        // its way that could open a Details view of its own.
-        WaitListed(kServers);
-    }
+    // Every server listed with its state: no status reply is still on its
+    // way that could open a Details view of its own.
+    int ListedAtStart() const override { return kServers; }
 
     void Select(const std::wstring& name) {
         const int row = RowOf(name);
@@ -116,9 +97,7 @@ protected:
         if (login == nullptr)
             return nullptr;
         EXPECT_EQ(WindowText(GetDlgItem(login, IDC_ADMIN_NAME)), L"Administrator");
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), password);
-        Press(login, IDOK);
+        TypeLogin(login, password.c_str());
         *replyLine = WaitLine(from, [&](const std::string& l) {
             return l.rfind("tx ", 0) == 0 && Has(l, "cmd=2") && Has(l, "id=" + server.mac);
         });
@@ -155,11 +134,7 @@ TEST_F(ConfigureTest, RefusedLoginShowsItsMessageAndGoesNoFurther) {
     const size_t from = Log().size();
     Select(kKeep.name);
     Press(main, IDC_CONFIGURE);
-    HWND login = WaitDialog(L"Administrator Login");
-    ASSERT_NE(login, nullptr);
-    SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-    SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"wrong");
-    Press(login, IDOK);
+    ASSERT_NE(TypeLogin(WaitDialog(L"Administrator Login"), L"wrong"), nullptr);
     EXPECT_TRUE(Answer(L"Error", kLoginRefused));
     Settle();
     const auto rx = RequestsTo(kKeep, from);
@@ -338,46 +313,53 @@ TEST_F(ConfigureTest, RestartFindsTheServerAgainUnderItsNewName) {
 }
 
 TEST_F(ConfigureTest, DetailsShowTheLayoutsAndOnlyPresentDiskRows) {
-    // Storage, DHCP without an address, no disk items.
-    EXPECT_EQ(DetailsOf(kDhcp.name), (Rows2{{L"Server Name", L"CFG-DHCP"},
-                                            {L"Workgroup Name", L"WORKGROUP"},
-                                            {L"Version", L"2.13"},
-                                            {L"MAC Address", L"00-11-32-CC-00-06"},
-                                            {L"DHCP", L"Enabled"},
-                                            {L"IP Address", L"--"},
-                                            {L"Subnet Mask", L"--"},
-                                            {L"Gateway", L"--"}}));
-    // Storage with a fixed address and all three disk items.
-    EXPECT_EQ(DetailsOf(kKeep.name), (Rows2{{L"Server Name", L"CFG-KEEP"},
-                                            {L"Workgroup Name", L"WORKGROUP"},
-                                            {L"Version", L"2.13"},
-                                            {L"MAC Address", L"00-11-32-CC-00-01"},
-                                            {L"DHCP", L"Disabled"},
-                                            {L"IP Address", L"10.77.2.1"},
-                                            {L"Subnet Mask", L"255.255.0.0"},
-                                            {L"Gateway", L"10.77.0.1"},
-                                            {L"Disk Status", L"Initialized"},
-                                            {L"Disk Model", L"WD 2500JB"},
-                                            {L"Disk Capacity", L"232.9 GB"}}));
-    // Router: WAN without an address, LAN MAC all zero, disk status only.
-    EXPECT_EQ(DetailsOf(kRouter.name), (Rows2{{L"Server Name", L"CFG-ROUTER"},
-                                              {L"Workgroup Name", L"WORKGROUP"},
-                                              {L"Version", L"2.13"},
-                                              {L"", L""},
-                                              {L"WAN Settings", L""},
-                                              {L"MAC Address", L"00-11-32-CC-00-07"},
-                                              {L"Connection Type", L"DHCP"},
-                                              {L"IP Address", L"--"},
-                                              {L"Subnet Mask", L"--"},
-                                              {L"Gateway", L"--"},
-                                              {L"", L""},
-                                              {L"LAN Settings", L""},
-                                              {L"MAC Address", L"--"},
-                                              {L"Connection Type", L"Static"},
-                                              {L"IP Address", L"10.77.2.7"},
-                                              {L"Subnet Mask", L"255.255.0.0"},
-                                              {L"Gateway", L"10.77.0.1"},
-                                              {L"Disk Status", L"Not initialized"}}));
+    const struct {
+        const Server& server;
+        Rows2 rest;  // after the name, workgroup and version every layout starts with
+    } cases[] = {
+        // Storage, DHCP without an address, no disk items.
+        {kDhcp,
+         {{L"MAC Address", L"00-11-32-CC-00-06"},
+          {L"DHCP", L"Enabled"},
+          {L"IP Address", L"--"},
+          {L"Subnet Mask", L"--"},
+          {L"Gateway", L"--"}}},
+        // Storage with a fixed address and all three disk items.
+        {kKeep,
+         {{L"MAC Address", L"00-11-32-CC-00-01"},
+          {L"DHCP", L"Disabled"},
+          {L"IP Address", L"10.77.2.1"},
+          {L"Subnet Mask", L"255.255.0.0"},
+          {L"Gateway", L"10.77.0.1"},
+          {L"Disk Status", L"Initialized"},
+          {L"Disk Model", L"WD 2500JB"},
+          {L"Disk Capacity", L"232.9 GB"}}},
+        // Router: WAN without an address, LAN MAC all zero, disk status only.
+        {kRouter,
+         {{L"", L""},
+          {L"WAN Settings", L""},
+          {L"MAC Address", L"00-11-32-CC-00-07"},
+          {L"Connection Type", L"DHCP"},
+          {L"IP Address", L"--"},
+          {L"Subnet Mask", L"--"},
+          {L"Gateway", L"--"},
+          {L"", L""},
+          {L"LAN Settings", L""},
+          {L"MAC Address", L"--"},
+          {L"Connection Type", L"Static"},
+          {L"IP Address", L"10.77.2.7"},
+          {L"Subnet Mask", L"255.255.0.0"},
+          {L"Gateway", L"10.77.0.1"},
+          {L"Disk Status", L"Not initialized"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.server.name));
+        Rows2 want = {{L"Server Name", c.server.name},
+                      {L"Workgroup Name", L"WORKGROUP"},
+                      {L"Version", L"2.13"}};
+        want.insert(want.end(), c.rest.begin(), c.rest.end());
+        EXPECT_EQ(DetailsOf(c.server.name), want);
+    }
 }
 
 // A router-type server opens the router dialog filled from its reply; its

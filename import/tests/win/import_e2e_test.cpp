@@ -30,12 +30,7 @@ struct Expected {
 
 class ImportTest : public BrellmarkSession {
 protected:
-    void SetUp() override {
-        BrellmarkSession::SetUp();
-        if (HasFatalFailure())
-            return;
-        WaitListed(2);
-    }
+    int ListedAtStart() const override { return 2; }
     void TearDown() override {
         if (vanished_)
             VnasControl("restart IMP-1 0");  // back for the next test
@@ -109,11 +104,7 @@ protected:
             SystemMenuImport();
         else
             PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_IMPORT_USERS, 0), 0);
-        HWND login = WaitDialog(L"Administrator Login");
-        ASSERT_NE(login, nullptr);
-        SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
-        SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
-        Press(login, IDOK);
+        ASSERT_NE(TypeLogin(WaitDialog(L"Administrator Login")), nullptr);
         HWND open = WaitDialog(L"Open");
         ASSERT_NE(open, nullptr) << "no open-file dialog";
         SetText(GetDlgItem(open, 1148), path);  // the file name box

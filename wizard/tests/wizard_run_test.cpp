@@ -49,11 +49,8 @@ uint16_t CommandOf(const std::vector<uint8_t>& d) {
     return PacketHeader::Decode(d.data()).command;
 }
 
-class WizardDispatchTest : public ::testing::Test {
+class WizardDispatchTest : public DispatchTest {
 protected:
-    FakeView view;
-    app::MainModel model{view};
-
     // Discovery, selection and the wizard's login up to the configuration
     // request (numbered 6; its reply carries 7).
     void LogIn() {
@@ -71,7 +68,7 @@ protected:
 TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
     LogIn();
     NullApplyView apply;
-    view.wizard = [&](wiz::WizardFlow& flow) -> bool {
+    wizard.wizard = [&](wiz::WizardFlow& flow) -> bool {
         EXPECT_EQ(flow.settings().m_serverName, "NAS");
         apply.flow = &flow;
         flow.AttachProgress(apply);
@@ -79,7 +76,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         EXPECT_EQ(PacketHeader::Decode(view.sent.back().data()).seq, 8);
         // A repeated configuration reply opens no second wizard.
         model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {1, 3, 'N', 'A', 'S'}));
-        EXPECT_EQ(view.wizards, 1);
+        EXPECT_EQ(wizard.wizards, 1);
         model.OnServerReply(Reply(CMD_SET_NAME, 9));
         EXPECT_EQ(flow.machine()->stage(), 1);
         EXPECT_EQ(CommandOf(view.sent.back()), CMD_SET_PASSWORD);
@@ -114,7 +111,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         return true;
     };
     model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {1, 3, 'N', 'A', 'S'}));
-    EXPECT_EQ(view.wizards, 1);
+    EXPECT_EQ(wizard.wizards, 1);
     // Closed: discovery again; later wizard replies are ignored.
     EXPECT_EQ(CommandOf(view.sent.back()), CMD_DISCOVER);
     const size_t sent = view.sent.size();
@@ -127,7 +124,7 @@ TEST_F(WizardDispatchTest, ServerWithoutDiskGetsNoWizardAndNoNewDiscovery) {
     LogIn();
     const size_t sent = view.sent.size();
     model.OnServerReply(Reply(CMD_GET_CONFIG, 7, {37, 2, '-', '5'}));
-    EXPECT_EQ(view.wizards, 1);
+    EXPECT_EQ(wizard.wizards, 1);
     EXPECT_EQ(view.sent.size(), sent);
     EXPECT_EQ(model.servers().At(0)->selected, 0);
 }
