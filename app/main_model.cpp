@@ -1,10 +1,6 @@
 #include "app/main_model.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include "dialogs/rules/login_request.h"
-#include "resources/brellmark/resource.h"
 
 namespace app {
 
