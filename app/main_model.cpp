@@ -103,11 +103,26 @@ void MainModel::StartDiscovery() {
     std::vector<Probe> probes = DiscoveryProbes(view_.LocalInterfaces(), typed_);
     broadcastAdapter_ = view_.BroadcastAdapter();
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
-    const std::vector<uint8_t> datagram = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
-    for (Probe& p : probes)
-        if (p.kind != ProbeKind::LimitedBroadcast)
-            p.sendError = view_.SendTo(datagram, p.destination);
+    discoveryDatagram_ = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
+    // The directed broadcast of the subnet the limited broadcast reaches
+    // follows once its servers' first replies are in, so that they do not
+    // all answer twice within one burst.
+    if (!following_.empty())
+        view_.StopTimer(TIMER_DIRECTED);
+    following_.clear();
+    for (Probe& p : probes) {
+        if (p.kind == ProbeKind::LimitedBroadcast)
+            continue;
+        if (FollowsFirstReplies(p, probes, broadcastAdapter_))
+            following_.push_back(p.destination);
+        else
+            p.sendError = view_.SendTo(discoveryDatagram_, p.destination);
+    }
     report_.Begin(std::move(probes));
+    followWaits_ = 0;
+    repliesAtWait_ = 0;
+    if (!following_.empty())
+        view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
     waiting_.clear();
     view_.PlayBusy();
     view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
@@ -266,7 +281,8 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
     // A listed server that was never configured: offer the wizard, unless
     // one runs (a server's call for a new discovery can refill the list
     // under it).
-    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) && view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
+    if (wizard_ == nullptr && prompt_.ShouldOpen(configured) &&
+        view_.OpenSetupPrompt(name, FormatIPv4(block.sourceIp))) {
         rules::PromptTarget target;
         target.name = name;
         target.ip = block.sourceIp;
@@ -428,8 +444,26 @@ MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
     return FindResult::Sent;
 }
 
+void MainModel::SendFollowing() {
+    const std::vector<uint32_t> destinations = std::move(following_);
+    following_.clear();
+    for (uint32_t to : destinations)
+        report_.Sent(to, view_.SendTo(discoveryDatagram_, to));
+}
+
 void MainModel::OnTimer(int id) {
-    if (id == TIMER_FIND) {
+    if (id == TIMER_DIRECTED) {
+        view_.StopTimer(TIMER_DIRECTED);
+        if (following_.empty())
+            return;
+        // Replies still coming: wait for a quiet spell.
+        if (report_.replies() != repliesAtWait_ && ++followWaits_ < kDirectedMaxWaits) {
+            repliesAtWait_ = report_.replies();
+            view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
+            return;
+        }
+        SendFollowing();
+    } else if (id == TIMER_FIND) {
         view_.StopTimer(TIMER_FIND);
         findTimer_ = false;
         if (discovering_ == 0)
@@ -442,6 +476,11 @@ void MainModel::OnTimer(int id) {
             view_.ShowNoAnswerAt(FormatIPv4(address));
         }
     } else if (id == TIMER_DISCOVERY) {
+        if (!following_.empty()) {
+            // Every adapter is asked within the window.
+            view_.StopTimer(TIMER_DIRECTED);
+            SendFollowing();
+        }
         if (!findTimer_)
             view_.StopBusy();
         discovering_ = 0;

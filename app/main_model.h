@@ -21,12 +21,19 @@ namespace app {
 constexpr int TIMER_DISCOVERY = 100;
 constexpr int TIMER_CONFIG_REPLY = 101;
 constexpr int TIMER_FIND = 102;
+constexpr int TIMER_DIRECTED = 103;
 constexpr unsigned kDiscoveryMs = 15000;
 constexpr unsigned kConfigReplyMs = 120000;
 // How long a server asked by address has to answer, and how many typed
 // addresses every later discovery asks again.
 constexpr unsigned kFindMs = 10000;
 constexpr size_t kMaxTypedAddresses = 16;
+// The directed broadcast of the subnet the limited broadcast reaches follows
+// once no discovery reply has come for this long (timers fire only when the
+// replies waiting have been handled), and at the latest after this many
+// waits, well inside the discovery window.
+constexpr unsigned kDirectedQuietMs = 100;
+constexpr int kDirectedMaxWaits = 40;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
 
@@ -223,6 +230,12 @@ private:
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
     bool findTimer_ = false;
     uint32_t broadcastAdapter_ = 0;  // asked at each discovery
+    // Directed broadcasts that follow the first replies (FollowsFirstReplies).
+    void SendFollowing();
+    std::vector<uint32_t> following_;
+    std::vector<uint8_t> discoveryDatagram_;
+    int followWaits_ = 0;
+    int repliesAtWait_ = 0;
 };
 
 }  // namespace app

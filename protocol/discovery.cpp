@@ -50,6 +50,17 @@ std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces
     return out;
 }
 
+bool FollowsFirstReplies(const Probe& probe, const std::vector<Probe>& probes,
+                         uint32_t broadcastAdapter) {
+    if (probe.kind != ProbeKind::Adapter)
+        return false;
+    if (broadcastAdapter != 0)
+        return (broadcastAdapter & probe.netmask) == (probe.adapter & probe.netmask);
+    // Unknown: only a single adapter is surely the one it leaves by.
+    return std::count_if(probes.begin(), probes.end(),
+                         [](const Probe& p) { return p.kind == ProbeKind::Adapter; }) == 1;
+}
+
 uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
                             uint32_t broadcastAdapter) {
     if (typed)
@@ -152,6 +163,12 @@ void DiscoveryReport::EndWait(uint32_t address) {
     for (Probe& p : probes_)
         if (p.kind == ProbeKind::Typed && p.destination == address)
             p.waiting = false;
+}
+
+void DiscoveryReport::Sent(uint32_t destination, int sendError) {
+    for (Probe& p : probes_)
+        if (p.kind == ProbeKind::Adapter && p.destination == destination)
+            p.sendError = sendError;
 }
 
 void DiscoveryReport::OnReply(uint32_t source, bool listed) {

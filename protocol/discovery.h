@@ -51,6 +51,13 @@ struct Probe {
 std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces,
                                    const std::vector<uint32_t>& typed);
 
+// Whether a probe may wait until the first replies are in: the directed
+// broadcast of the subnet the limited broadcast reaches anyway. Its servers
+// answer the limited broadcast; asked again at once, each would answer twice
+// within the same burst. `broadcastAdapter` as for RequestDestination.
+bool FollowsFirstReplies(const Probe& probe, const std::vector<Probe>& probes,
+                         uint32_t broadcastAdapter);
+
 // Where the requests to a server at `server` go: kLimitedBroadcast, as for
 // every server the limited broadcast reaches, or the server's own address.
 // Its own address when it was typed, or when it is on the subnet of an
@@ -79,6 +86,8 @@ public:
     void AddTyped(uint32_t address, int sendError);
     // The wait for a typed address asked on its own is over.
     void EndWait(uint32_t address);
+    // A probe sent after the others (FollowsFirstReplies).
+    void Sent(uint32_t destination, int sendError);
     // An accepted discovery reply from `source`; `listed` when it added a
     // server. Attributed to the typed address it came from, else to the
     // adapter whose subnet holds it, else to the limited broadcast (the

@@ -1,7 +1,8 @@
 // The program's one UDP socket: port 8097 on all addresses, broadcasting on,
 // every request to 255.255.255.255:8097. Datagrams that pass the receive
-// filter are posted to the notify window as WM_SERVER_REPLY with a heap
-// ReplyBlock that the receiver frees with FreeReplyBlock.
+// filter wait in the socket's reply queue as heap ReplyBlocks; the notify
+// window is sent WM_SERVER_REPLIES while any wait and takes them with
+// TakeReply, each to be freed with FreeReplyBlock.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +13,13 @@
 
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
+#include "protocol/reply_queue.h"
 
 // Window message used for the socket's own notifications.
 constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x101;
+// Posted to the notify window while replies wait (one at a time); the
+// window calls NoticeTaken and then TakeReply.
+constexpr UINT WM_SERVER_REPLIES = WM_APP + 0x103;
 
 // Collects this computer's IPv4 interface addresses (network order), at most
 // `capacity` (10), skipping loopback and point-to-point interfaces.
@@ -52,9 +57,18 @@ public:
     int SendDatagramTo(const std::vector<uint8_t>& datagram, uint32_t address);
 
     // Called by the notify window for WM_SOCKET_NOTIFY: receives the waiting
-    // datagrams (at most kMaxReadsPerNotification) and posts on each that
-    // passes the filter.
+    // datagrams (at most kMaxReadsPerNotification) into the reply queue.
     void OnNotify(WPARAM wParam, LPARAM lParam);
+
+    // The window has the WM_SERVER_REPLIES notice in hand.
+    void NoticeTaken() { queue_.NoticeTaken(); }
+    // The oldest waiting reply (the caller frees it), nullptr when none
+    // waits. Every few replies it reads what has arrived meanwhile, so that
+    // the system's queue stays short while the window works; while more
+    // wait, a notice is on its way (also to a nested message loop).
+    proto::ReplyBlock* TakeReply();
+    // Replies a full queue or a failed allocation dropped.
+    size_t Dropped() const { return queue_.dropped(); }
 
     // Lets a window procedure route WM_SOCKET_NOTIFY to this socket; returns
     // true when the message was the socket's.
@@ -68,8 +82,18 @@ public:
     uint32_t localAddrs[10] = {};
     sockaddr_in destination = {};
 
-    static constexpr int kMaxReadsPerNotification = 64;
+    static constexpr int kMaxReadsPerNotification = 1024;
+    static constexpr int kTakesPerRead = 16;
+    static constexpr int kReadsPerTake = 256;
 
 private:
+    // Reads up to `max` waiting datagrams into the queue; `notified` when
+    // the system said that one waits.
+    void Receive(int max, bool notified);
+    // Posts WM_SERVER_REPLIES unless one is on its way.
+    void Notify();
+
     SOCKET sock_ = INVALID_SOCKET;
+    proto::ReplyQueue queue_;
+    unsigned taken_ = 0;
 };

@@ -78,6 +78,9 @@ private:
     // The discovery report; its "Find by Address..." button goes on to the
     // address dialog.
     void ShowDiscoveryReport();
+    // WM_SERVER_REPLIES: the waiting replies to the dispatcher, in order.
+    void DispatchReplies();
+    static constexpr int kRepliesPerNotice = 64;
     void Paint();
     void Destroy();
     // Rows change in bursts (thousands of servers answer one discovery): the

@@ -85,6 +85,34 @@ TEST(Discovery, RequestsGoWhereTheLimitedBroadcastDoesNot) {
             << std::hex << c.server << " via " << c.broadcastAdapter;
 }
 
+TEST(Discovery, OnlyTheBroadcastSubnetsDirectedBroadcastFollowsTheFirstReplies) {
+    const std::vector<LocalInterface> two = {{Ip(10, 77, 0, 2), Ip(255, 255, 0, 0), kUpBcast},
+                                             {Ip(10, 78, 0, 2), Ip(255, 255, 0, 0), kUpBcast}};
+    const auto both = DiscoveryProbes(two, {Ip(10, 79, 1, 5)});
+    const auto one = DiscoveryProbes({two[0]}, {});
+    // Which probes (by index) follow, for the adapter the broadcast leaves by.
+    const struct {
+        const char* what;
+        const std::vector<Probe>& probes;
+        uint32_t broadcastAdapter;
+        std::vector<size_t> follow;
+    } cases[] = {
+        {"one adapter, the broadcast's", one, Ip(10, 77, 0, 2), {1}},
+        {"one adapter, the broadcast's not known", one, 0, {1}},
+        {"two adapters: the broadcast's subnet only", both, Ip(10, 77, 0, 9), {1}},
+        {"the second adapter's", both, Ip(10, 78, 0, 2), {2}},
+        {"two adapters, not known which", both, 0, {}},
+        {"the broadcast leaves by none of them (a VPN)", both, Ip(10, 8, 0, 6), {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<size_t> follow;
+        for (size_t i = 0; i < c.probes.size(); ++i)
+            if (FollowsFirstReplies(c.probes[i], c.probes, c.broadcastAdapter))
+                follow.push_back(i);
+        EXPECT_EQ(follow, c.follow) << c.what;
+    }
+}
+
 TEST(Discovery, ParsesOnlyTheStrictDottedForm) {
     const struct {
         const char* text;

@@ -159,6 +159,14 @@ public:
     // Registry (values are created with their keys).
     virtual bool KeyExists(Root root, const std::string& key) = 0;
     virtual bool CreateKey(Root root, const std::string& key) = 0;
+    // Opens a key whose parent exists, creating it when missing: what
+    // KeyExists and CreateKey tell, in one step where the system allows.
+    enum KeyOutcome { kKeyFailed, kKeyCreated, kKeyExisted };
+    virtual KeyOutcome OpenOrCreateKey(Root root, const std::string& key) {
+        if (KeyExists(root, key))
+            return kKeyExisted;
+        return CreateKey(root, key) ? kKeyCreated : kKeyFailed;
+    }
     virtual bool ReadValue(Root root, const std::string& key, const std::string& name,
                            RegData* data) = 0;
     virtual bool WriteValue(Root root, const std::string& key, const std::string& name,
@@ -277,6 +285,17 @@ public:
 private:
     std::vector<ListEntry> List(const char* section, size_t maxFields = 0);
     void WriteUninstallHead();
+    // An uninstall record (a text value under the local machine). During the
+    // copy the records of its files and directories are kept and written in
+    // one go, key by key, at its end (none when it is cancelled: the
+    // rollback would take them away again).
+    void Record(const std::string& key, const std::string& name, const std::string& data);
+    void WriteRecords();
+    struct PendingRecord {
+        std::string key, name, data;
+    };
+    std::vector<PendingRecord> pending_;
+    bool collecting_ = false;
     void Log(const std::string& line) { host_.Log(line); }
     bool ExtractCabinet();
     void CopyOne(CopyEntry& e);

@@ -55,7 +55,10 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     EXPECT_EQ(rows[L"10.78.1.1"],
               (Row{L"TWIN", L"10.78.1.1", L"SECOND", L"2.13", L"System is configured."}));
     // The limited broadcast reached the first subnet only; the second heard
-    // its own directed broadcast; the routed server heard nothing.
+    // its own directed broadcast at once; the first subnet's directed
+    // broadcast followed once the first replies paused; the routed server
+    // heard nothing.
+    ASSERT_TRUE(WaitFor([] { return DiscoversTo(Log(), "10.77.255.255") == 1; }, 30000));
     Settle();
     const auto first = Log();
     const auto second = LogOf(L"TAVIX_VNAS_LOG_SECOND");

@@ -46,7 +46,8 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Receives WM_SERVER_REPLY blocks and keeps them until the test frees them.
+// Takes the socket's replies on WM_SERVER_REPLIES and keeps them until the
+// test frees them.
 struct Collector {
     CServerSocket* socket = nullptr;
     std::vector<proto::ReplyBlock*> blocks;
@@ -59,8 +60,10 @@ constexpr UINT_PTR kPollTimer = 2;  // re-checks the condition while nothing arr
 LRESULT CALLBACK TestWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (g_collector.socket && g_collector.socket->HandleMessage(msg, wParam, lParam))
         return 0;
-    if (msg == proto::WM_SERVER_REPLY) {
-        g_collector.blocks.push_back(reinterpret_cast<proto::ReplyBlock*>(lParam));
+    if (msg == WM_SERVER_REPLIES && g_collector.socket) {
+        g_collector.socket->NoticeTaken();
+        while (proto::ReplyBlock* block = g_collector.socket->TakeReply())
+            g_collector.blocks.push_back(block);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
