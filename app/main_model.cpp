@@ -40,7 +40,7 @@ bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
 }
 
 uint32_t MainModel::DirectOf(const ServerInfo* target) {
-    return target != nullptr && servers_.IsDirect(target->ip) ? target->ip : 0;
+    return target != nullptr ? servers_.Destination(target->ip) : 0;
 }
 
 void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
@@ -104,20 +104,15 @@ void MainModel::StartDiscovery() {
     broadcastAdapter_ = view_.BroadcastAdapter();
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
     discoveryDatagram_ = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
-    // The directed broadcast of the subnet the limited broadcast reaches
-    // follows once its servers' first replies are in, so that they do not
-    // all answer twice within one burst.
+    // The directed broadcasts follow, one each time the replies pause, so
+    // that the servers of one subnet answer before the next are asked and
+    // those the limited broadcast reaches do not answer twice at once.
     if (!following_.empty())
         view_.StopTimer(TIMER_DIRECTED);
-    following_.clear();
-    for (Probe& p : probes) {
-        if (p.kind == ProbeKind::LimitedBroadcast)
-            continue;
-        if (FollowsFirstReplies(p, probes, broadcastAdapter_))
-            following_.push_back(p.destination);
-        else
+    following_ = FollowingBroadcasts(probes, broadcastAdapter_);
+    for (Probe& p : probes)
+        if (p.kind == ProbeKind::Typed)
             p.sendError = view_.SendTo(discoveryDatagram_, p.destination);
-    }
     report_.Begin(std::move(probes));
     followWaits_ = 0;
     repliesAtWait_ = 0;
@@ -143,9 +138,10 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
             return 0;
         added = servers_.Append(rec.info, rec.displayName);
         const bool typed = std::find(typed_.begin(), typed_.end(), sourceIp) != typed_.end();
-        if (RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_) !=
-            kLimitedBroadcast)
-            servers_.SetDirect(sourceIp);
+        const uint32_t to =
+            RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_);
+        if (to != kLimitedBroadcast)
+            servers_.SetDestination(sourceIp, to);
     }
     report_.OnReply(sourceIp, true);
     std::erase(waiting_, sourceIp);
@@ -444,11 +440,12 @@ MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
     return FindResult::Sent;
 }
 
-void MainModel::SendFollowing() {
-    const std::vector<uint32_t> destinations = std::move(following_);
-    following_.clear();
-    for (uint32_t to : destinations)
+void MainModel::SendFollowing(size_t count) {
+    for (size_t i = 0; i < count && !following_.empty(); ++i) {
+        const uint32_t to = following_.front();
+        following_.erase(following_.begin());
         report_.Sent(to, view_.SendTo(discoveryDatagram_, to));
+    }
 }
 
 void MainModel::OnTimer(int id) {
@@ -456,13 +453,15 @@ void MainModel::OnTimer(int id) {
         view_.StopTimer(TIMER_DIRECTED);
         if (following_.empty())
             return;
-        // Replies still coming: wait for a quiet spell.
-        if (report_.replies() != repliesAtWait_ && ++followWaits_ < kDirectedMaxWaits) {
-            repliesAtWait_ = report_.replies();
+        // Replies still coming: wait for a pause, up to a bound for them all.
+        const bool coming = report_.replies() != repliesAtWait_;
+        repliesAtWait_ = report_.replies();
+        if (++followWaits_ >= kDirectedMaxWaits)
+            SendFollowing(following_.size());
+        else if (!coming)
+            SendFollowing(1);
+        if (!following_.empty())
             view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
-            return;
-        }
-        SendFollowing();
     } else if (id == TIMER_FIND) {
         view_.StopTimer(TIMER_FIND);
         findTimer_ = false;
@@ -479,7 +478,7 @@ void MainModel::OnTimer(int id) {
         if (!following_.empty()) {
             // Every adapter is asked within the window.
             view_.StopTimer(TIMER_DIRECTED);
-            SendFollowing();
+            SendFollowing(following_.size());
         }
         if (!findTimer_)
             view_.StopBusy();

@@ -28,10 +28,10 @@ constexpr unsigned kConfigReplyMs = 120000;
 // addresses every later discovery asks again.
 constexpr unsigned kFindMs = 10000;
 constexpr size_t kMaxTypedAddresses = 16;
-// The directed broadcast of the subnet the limited broadcast reaches follows
-// once no discovery reply has come for this long (timers fire only when the
-// replies waiting have been handled), and at the latest after this many
-// waits, well inside the discovery window.
+// Each directed broadcast follows the limited one once no discovery reply has
+// come for this long (timers fire only when the replies waiting have been
+// handled); those left go together after this many waits, well inside the
+// discovery window.
 constexpr unsigned kDirectedQuietMs = 100;
 constexpr int kDirectedMaxWaits = 40;
 
@@ -203,8 +203,9 @@ private:
     // the list.
     bool SendLogin(ServerHandle server, int flow, const std::string& password,
                    const std::string& adminName);
-    // Sends a request: to the limited broadcast, or to `direct` (host order)
-    // for a server that the broadcast does not reach.
+    // Sends a request: to the limited broadcast, or to `direct` (host order:
+    // its subnet's directed broadcast, or its own address) for a server that
+    // the limited broadcast does not reach.
     void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
@@ -230,8 +231,9 @@ private:
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet
     bool findTimer_ = false;
     uint32_t broadcastAdapter_ = 0;  // asked at each discovery
-    // Directed broadcasts that follow the first replies (FollowsFirstReplies).
-    void SendFollowing();
+    // The directed broadcasts still to follow (FollowingBroadcasts): sends
+    // the next `count` of them.
+    void SendFollowing(size_t count);
     std::vector<uint32_t> following_;
     std::vector<uint8_t> discoveryDatagram_;
     int followWaits_ = 0;

@@ -154,6 +154,7 @@ measure() { # n mode
     local load cdrops sdrops
     load=$(cut -d' ' -f1 /proc/loadavg)
     if [ -n "${BENCH_DEBUG:-}" ]; then
+        ip netns exec "$HARNESS_NS_C" ss -uamn >&2
         local p
         for p in $(ip netns pids "$HARNESS_NS_C") "${pids[@]}"; do
             awk -v p="$p" '{ sub(/^[^)]*\) /, ""); printf "cpu %s %s %d ms\n", p, c, ($12 + $13) * 10 }' \
@@ -169,6 +170,7 @@ measure() { # n mode
     new_lines
     local runs=() errors
     for log in "${logs[@]}"; do runs+=("$log.run"); done
+    [ -z "${BENCH_DEBUG:-}" ] || for log in "${runs[@]}"; do cp "$log" "/tmp/t26-$(basename "$log")"; done
     errors=$(cat "${runs[@]}" | grep -c '^tx-error' || true)
     [ "$errors" = 0 ] || harness_log "the servers could not send $errors replies"
     # The broadcast's arrival at the first subnet starts the clock; the

@@ -50,15 +50,21 @@ std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces
     return out;
 }
 
-bool FollowsFirstReplies(const Probe& probe, const std::vector<Probe>& probes,
-                         uint32_t broadcastAdapter) {
-    if (probe.kind != ProbeKind::Adapter)
-        return false;
-    if (broadcastAdapter != 0)
-        return (broadcastAdapter & probe.netmask) == (probe.adapter & probe.netmask);
+std::vector<uint32_t> FollowingBroadcasts(const std::vector<Probe>& probes,
+                                          uint32_t broadcastAdapter) {
+    const auto adapters = std::count_if(
+        probes.begin(), probes.end(), [](const Probe& p) { return p.kind == ProbeKind::Adapter; });
     // Unknown: only a single adapter is surely the one it leaves by.
-    return std::count_if(probes.begin(), probes.end(),
-                         [](const Probe& p) { return p.kind == ProbeKind::Adapter; }) == 1;
+    auto reached = [&](const Probe& p) {
+        return broadcastAdapter != 0 ? (broadcastAdapter & p.netmask) == (p.adapter & p.netmask)
+                                     : adapters == 1;
+    };
+    std::vector<uint32_t> first, last;
+    for (const Probe& p : probes)
+        if (p.kind == ProbeKind::Adapter)
+            (reached(p) ? last : first).push_back(p.destination);
+    first.insert(first.end(), last.begin(), last.end());
+    return first;
 }
 
 uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
@@ -83,7 +89,7 @@ uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe
         return kLimitedBroadcast;
     if (broadcastAdapter == 0 && adapters == 1)
         return kLimitedBroadcast;
-    return server;
+    return own->destination;
 }
 
 int ParseIPv4(const std::string& text, uint32_t* out) {

@@ -85,7 +85,13 @@ void CServerSocket::Receive(int max, bool notified) {
     // Everything that waits (up to a bound, so that the window stays
     // responsive): when thousands of servers answer at once, the system's
     // queue must be emptied as fast as they answer, ahead of their handling.
+    // Each read that leaves more waiting would have a notification posted
+    // (one window message per datagram): they are off while the reads go
+    // on, and on again after them (which posts one when more came).
+    bool quiet = false;
     for (int i = 0; i < max && sock_ != INVALID_SOCKET; ++i) {
+        if (i == 1 && WSAAsyncSelect(sock_, notifyWindow, WM_SOCKET_NOTIFY, 0) == 0)
+            quiet = true;
         // Between notifications, whether anything waits is asked first: a
         // read that finds nothing costs twice what the question costs. After
         // a notification the reads go on until one finds nothing (it
@@ -107,6 +113,8 @@ void CServerSocket::Receive(int max, bool notified) {
             continue;
         queue_.Push(ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
     }
+    if (quiet && sock_ != INVALID_SOCKET)
+        WSAAsyncSelect(sock_, notifyWindow, WM_SOCKET_NOTIFY, FD_READ);
     Notify();
 }
 

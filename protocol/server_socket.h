@@ -19,7 +19,7 @@
 constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x101;
 // Posted to the notify window while replies wait (one at a time); the
 // window calls NoticeTaken and then TakeReply.
-constexpr UINT WM_SERVER_REPLIES = WM_APP + 0x103;
+constexpr UINT WM_SERVER_REPLIES = WM_APP + 0x110;
 
 // Collects this computer's IPv4 interface addresses (network order), at most
 // `capacity` (10), skipping loopback and point-to-point interfaces.

@@ -479,7 +479,7 @@ bool Installation::CopyFiles() {
                 cancelled = true;
                 break;
             }
-            CopyOne(e);
+            CopyOne(e, exists);
         }
         if (e.fromCabinet)
             host_.DeleteFile(source);
@@ -501,14 +501,16 @@ bool Installation::CopyFiles() {
     return !cancelled;
 }
 
-void Installation::CopyOne(setup::CopyEntry& e) {
+void Installation::CopyOne(setup::CopyEntry& e, bool exists) {
     const std::string target = e.TargetPath();
     const std::string source = e.fromCabinet
                                    ? JoinPath(cabinetDir_, e.sourceName)
                                    : JoinPath(JoinPath(in_.dirs.setup, e.subfolder), e.sourceName);
-    MakeDirectories(e.destination, "");
+    // Each destination is looked at once: many files share one.
+    if (knownDirs_.count(Upper(e.destination)) == 0 && MakeDirectories(e.destination, ""))
+        knownDirs_.insert(Upper(e.destination));
     JournalEntry j = JournalEntry::Of(JournalEntry::kFile, target);
-    if (host_.FileExists(target)) {
+    if (exists) {
         if (scratch_.empty()) {
             scratch_ = host_.ScratchDirectory();
             if (!scratch_.empty())

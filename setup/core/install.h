@@ -298,7 +298,8 @@ private:
     bool collecting_ = false;
     void Log(const std::string& line) { host_.Log(line); }
     bool ExtractCabinet();
-    void CopyOne(CopyEntry& e);
+    // `exists`: whether the target was there when the copy was decided.
+    void CopyOne(CopyEntry& e, bool exists);
     void Progress();
     void DriverSection(const std::string& section, int* total, bool* more);
     std::string DriverSourceDir();
@@ -322,6 +323,7 @@ private:
     std::string driverSource_;
     size_t waits_ = 0;
     std::set<std::string> knownKeys_;
+    std::set<std::string> knownDirs_;         // the copy's destinations, made or found
     std::set<std::string> createdKeys_;       // by this run
     std::map<std::string, RegData> written_;  // values this run wrote
     bool headWritten_ = false;

@@ -189,15 +189,22 @@ setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::st
     // the volume's serial number, a round trip to the mount manager per file.
     WIN32_FILE_ATTRIBUTE_DATA info = {};
     const bool known = GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &info) != 0;
-    // Attributes that stop an overwrite are cleared (asking costs less than
-    // setting them on every target).
+    // A target whose attributes stop the overwrite (read-only, hidden,
+    // system) has them cleared and is tried again; the others are not
+    // touched.
     constexpr DWORD kSticky =
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const DWORD old = GetFileAttributesA(to.c_str());
-    if (old != INVALID_FILE_ATTRIBUTES && (old & kSticky) != 0)
-        SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE dst = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    auto create = [&] {
+        return CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    };
+    HANDLE dst = create();
+    if (dst == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        const DWORD old = GetFileAttributesA(to.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & kSticky) != 0 &&
+            SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL))
+            dst = create();
+    }
     if (dst == INVALID_HANDLE_VALUE) {
         CloseHandle(src);
         return kFailed;
