@@ -19,6 +19,10 @@
 #
 # Usage: bench/discovery_bench.sh [--runs R] [--compare] [N ...]
 #        (default: one run each of 500 1000 2000 4000 8000)
+# BENCH_BRELLMARK=PATH runs another build of the program (a comparison);
+# BENCH_DEBUG=FILE keeps Brellmark's output there, the servers' logs of the
+# last run in /tmp/bench-*.log.run and prints the client socket's memory and
+# the processes' CPU time.
 # Needs root and the built trees (scripts/build.sh); the program of the tree
 # that HARNESS_WINEARCH names (default: the shipped 32-bit build where it
 # runs natively). Runs in private network namespaces; nothing leaves them.
@@ -170,7 +174,7 @@ measure() { # n mode
     new_lines
     local runs=() errors
     for log in "${logs[@]}"; do runs+=("$log.run"); done
-    [ -z "${BENCH_DEBUG:-}" ] || for log in "${runs[@]}"; do cp "$log" "/tmp/t26-$(basename "$log")"; done
+    [ -z "${BENCH_DEBUG:-}" ] || for log in "${runs[@]}"; do cp "$log" "/tmp/bench-$(basename "$log")"; done
     errors=$(cat "${runs[@]}" | grep -c '^tx-error' || true)
     [ "$errors" = 0 ] || harness_log "the servers could not send $errors replies"
     # The broadcast's arrival at the first subnet starts the clock; the

@@ -17,6 +17,8 @@
 # programs of the tree that HARNESS_WINEARCH names (default: the shipped
 # 32-bit build where it runs natively).
 #   install_bench.sh [FILES] [KIB_PER_FILE] [ROUNDS]
+# BENCH_DEBUG=FILE appends the Wine processes' error output there (with
+# WINEDEBUG=+server, every request of the installer and the loop).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tests/harness/lib.sh"
