@@ -13,7 +13,7 @@
 # installer's share of the loop and of cp. A measurement, not a test.
 #
 # Runs in a network namespace of its own with a private Wine prefix, both
-# removed at the end. Needs root and the built trees (scripts/build.sh); the
+# removed at the end; BENCH_DIR=/dev/shm puts the files in memory. Needs root and the built trees (scripts/build.sh); the
 # programs of the tree that HARNESS_WINEARCH names (default: the shipped
 # 32-bit build where it runs natively).
 #   install_bench.sh [FILES] [KIB_PER_FILE] [ROUNDS]
@@ -33,6 +33,14 @@ harness_start_xvfb
 harness_netns_up "instbench"
 harness_wine_client_prefix
 tmp=$(harness_tmpdir)
+# BENCH_DIR=/dev/shm keeps the medium and the copies in memory: the software
+# measured without the disk (whose write-back other work on the machine
+# disturbs).
+if [ -n "${BENCH_DIR:-}" ]; then
+    work=$(mktemp -d "$BENCH_DIR/install-bench.XXXXXX")
+    trap 'rm -rf "$work"; harness_cleanup' EXIT
+    tmp=$work
+fi
 run() { harness_in_client wine "$@" </dev/null; }
 
 medium=$tmp/medium
