@@ -95,6 +95,14 @@ copy_seconds() {
         /^[0-9:.]+ (wrote |uninstall registration)/ { end = secs($1) }
         END { printf "%.3f", end - start }'
 }
+# Of that, the uninstall registration written after the last file.
+registration_seconds() {
+    tr -d '\r' <"$1" | awk '
+        function secs(t,  a) { split(t, a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
+        /^[0-9:.]+ wrote / { last = secs($1) }
+        /^[0-9:.]+ uninstall registration/ { end = secs($1) }
+        END { printf "%.3f", end > last ? end - last : 0 }'
+}
 setup_all=() loop_all=() cp_all=() share_all=()
 for ((r = 1; r <= rounds; r++)); do
     cat "$medium"/d*/f*.bin >/dev/null # all read from the page cache
@@ -103,13 +111,14 @@ for ((r = 1; r <= rounds; r++)); do
     sync
     # Each part by the installer and then by the loop, back to back, so that
     # both meet the same load.
-    setup_s=0 loop_s=0
+    setup_s=0 loop_s=0 reg_s=0
     for ((first = 0; first < files; first += 250)); do
         write_setup "$first" $((first + 250 < files ? first + 250 : files))
         rm -f "$medium/setup.log"
         run "$medium/setup.exe" /S "/LOG=$(winpath "$medium/setup.log")" >/dev/null \
             2>>"${BENCH_DEBUG:-/dev/null}" || harness_die "setup.exe failed"
         setup_s=$(echo "$setup_s + $(copy_seconds "$medium/setup.log")" | bc -l)
+        reg_s=$(echo "$reg_s + $(registration_seconds "$medium/setup.log")" | bc -l)
         part=$(run "$dist/tests/copy_loop.exe" "$(winpath "$tmp/loop-$first.txt")" 2>/dev/null |
             tr -d '\r') || harness_die "copy_loop failed"
         loop_s=$(echo "$loop_s + $part" | bc -l)
@@ -129,7 +138,8 @@ for ((r = 1; r <= rounds; r++)); do
     share=$(echo "100 * $loop_s / $setup_s" | bc -l)
     printf 'round %d: installer %.3f s (%.1f MB/s), bare loop %.3f s (%.1f MB/s), cp %.3f s (%.1f MB/s);\n' \
         "$r" "$setup_s" "$(mbs "$setup_s")" "$loop_s" "$(mbs "$loop_s")" "$cp_s" "$(mbs "$cp_s")"
-    printf '         installer at %.0f %% of the loop; load %s\n' "$share" "$(cut -d' ' -f1 /proc/loadavg)"
+    printf '         installer at %.0f %% of the loop (its registration after the files %.3f s); load %s\n' \
+        "$share" "$reg_s" "$(cut -d' ' -f1 /proc/loadavg)"
     setup_all+=("$setup_s") loop_all+=("$loop_s") cp_all+=("$cp_s") share_all+=("$share")
 done
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
