@@ -101,7 +101,7 @@ registration_seconds() {
         function secs(t,  a) { split(t, a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
         /^[0-9:.]+ wrote / { last = secs($1) }
         /^[0-9:.]+ uninstall registration/ { end = secs($1) }
-        END { printf "%.3f", end > last ? end - last : 0 }'
+        END { printf "%.3f", (end > last ? end - last : 0) }'
 }
 setup_all=() loop_all=() cp_all=() share_all=()
 for ((r = 1; r <= rounds; r++)); do
