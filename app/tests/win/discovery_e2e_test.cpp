@@ -140,8 +140,10 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     ASSERT_TRUE(Gone(dlg));
 
     // Refresh asks the typed addresses again with the broadcasts: all four
-    // come back.
+    // come back (the second subnet once its directed broadcast has followed).
     Press(main, IDC_REFRESH);
+    ASSERT_TRUE(WaitFor(
+        [] { return DiscoversTo(LogOf(L"TAVIX_VNAS_LOG_SECOND"), "10.78.255.255") == 2; }, 30000));
     WaitListed(4);
     EXPECT_EQ(DiscoversTo(LogOf(L"TAVIX_VNAS_LOG_ROUTED"), "10.79.1.5"), 2);
     EXPECT_EQ(DiscoversTo(Log(), "255.255.255.255"), 2);
