@@ -115,7 +115,7 @@ void MainModel::StartDiscovery() {
             p.sendError = view_.SendTo(discoveryDatagram_, p.destination);
     report_.Begin(std::move(probes));
     followWaits_ = 0;
-    repliesAtWait_ = replies_;
+    repliesAtWait_ = 0;
     if (!following_.empty())
         view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
     waiting_.clear();
@@ -165,7 +165,6 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
 }
 
 void MainModel::OnServerReply(const ReplyBlock& block) {
-    ++replies_;
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     if (length < kHeaderSize)
         return;
@@ -454,10 +453,11 @@ void MainModel::OnTimer(int id) {
         view_.StopTimer(TIMER_DIRECTED);
         if (following_.empty())
             return;
-        // Replies still coming (to the discovery or to the status requests it
-        // caused): wait for a pause, up to a bound for them all.
-        const bool coming = replies_ != repliesAtWait_;
-        repliesAtWait_ = replies_;
+        // Discovery replies still coming: wait for a pause, up to a bound for
+        // them all. (Other replies do not count: a host that floods the
+        // program with them must not hold the discovery back.)
+        const bool coming = report_.replies() != repliesAtWait_;
+        repliesAtWait_ = report_.replies();
         if (++followWaits_ >= kDirectedMaxWaits)
             SendFollowing(following_.size());
         else if (!coming)

@@ -28,11 +28,11 @@ constexpr unsigned kConfigReplyMs = 120000;
 // addresses every later discovery asks again.
 constexpr unsigned kFindMs = 10000;
 constexpr size_t kMaxTypedAddresses = 16;
-// Each directed broadcast follows the limited one once no reply has come for
-// this long (timers fire only when the replies waiting have been handled);
-// those left go together after this many waits, well inside the discovery
-// window.
-constexpr unsigned kDirectedQuietMs = 150;
+// Each directed broadcast follows the limited one once no discovery reply has
+// come for this long (timers fire only when the replies waiting have been
+// handled); those left go together after this many waits, well inside the
+// discovery window.
+constexpr unsigned kDirectedQuietMs = 100;
 constexpr int kDirectedMaxWaits = 40;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
@@ -237,8 +237,7 @@ private:
     std::vector<uint32_t> following_;
     std::vector<uint8_t> discoveryDatagram_;
     int followWaits_ = 0;
-    uint64_t replies_ = 0;  // every reply handled
-    uint64_t repliesAtWait_ = 0;
+    int repliesAtWait_ = 0;
 };
 
 }  // namespace app
