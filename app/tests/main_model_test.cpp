@@ -645,13 +645,21 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     view.broadcastAdapter = 0x0A4D0002;
     model.Initialize();
     ASSERT_EQ(view.sent.size(), 1u);  // the limited broadcast, as always
-    ASSERT_EQ(view.sentTo.size(), 2u);
-    EXPECT_EQ(view.sentTo[0].first, 0x0A4DFFFFu);
-    EXPECT_EQ(view.sentTo[1].first, 0x0A4EFFFFu);
-    for (const auto& [to, d] : view.sentTo)
-        EXPECT_EQ(d, view.sent[0]);
+    // The directed broadcasts follow, one each time the replies pause: the
+    // second adapter's, then the one of the subnet the limited broadcast
+    // reaches.
+    EXPECT_TRUE(view.sentTo.empty());
     const Server b2 = {{0, 1, 2, 3, 4, 0xD}, 0x0A4E0101, "BRAVO2"};
     Discover(kA);
+    model.OnTimer(app::TIMER_DIRECTED);  // a reply came: it waits on
+    model.OnTimer(app::TIMER_DIRECTED);
+    ASSERT_EQ(view.sentTo.size(), 1u);
+    EXPECT_EQ(view.sentTo[0].first, 0x0A4EFFFFu);
+    model.OnTimer(app::TIMER_DIRECTED);
+    ASSERT_EQ(view.sentTo.size(), 2u);
+    EXPECT_EQ(view.sentTo[1].first, 0x0A4DFFFFu);
+    for (const auto& [to, d] : view.sentTo)
+        EXPECT_EQ(d, view.sent[0]);
     Discover(kA);  // answered the limited and the directed broadcast
     Discover(b2);
     Discover(b2);
@@ -664,16 +672,16 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(probes[2].sendError, 10051);
     EXPECT_TRUE(model.report().running());
     // The status requests: ALPHA's by the limited broadcast, which reaches
-    // its subnet; BRAVO2's to its own address, as the broadcast leaves by
-    // the other adapter. So do the requests of a flow.
+    // its subnet; BRAVO2's by its own subnet's broadcast, as the limited one
+    // leaves by the other adapter. So do the requests of a flow.
     EXPECT_EQ(view.sent.size(), 2u);
     EXPECT_EQ(PacketHeader::Decode(view.sent[1].data()).command, CMD_GET_STATUS);
     ASSERT_EQ(view.sentTo.size(), 3u);
-    EXPECT_EQ(view.sentTo[2].first, b2.ip);
+    EXPECT_EQ(view.sentTo[2].first, 0x0A4EFFFFu);
     EXPECT_EQ(PacketHeader::Decode(view.sentTo[2].second.data()).command, CMD_GET_STATUS);
     Select(1);
     model.OnDetails();
-    EXPECT_EQ(view.sentTo.back().first, b2.ip);
+    EXPECT_EQ(view.sentTo.back().first, 0x0A4EFFFFu);
     EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
     Select(0);
     model.OnDetails();

@@ -58,6 +58,7 @@ HANDLE g_pause = nullptr;
 HANDLE g_worker = nullptr;
 volatile LONG g_percent = 0;
 volatile LONG g_copyTextPending = 0;
+volatile LONG g_held = 0;  // the worker is held (see PageLink::held)
 int g_resultCode = 0;
 bool g_driverRestart = false;
 bool g_reenumerate = false;
@@ -319,6 +320,8 @@ void StartCopying(HWND page) {
     link.percent = &g_percent;
     link.copyTextPending = &g_copyTextPending;
     g_copyTextPending = 0;
+    link.held = &g_held;
+    g_held = 0;
     link.pauseAt = TestPauseAt(&link.pauseMode);
     delete g_host;
     g_host = new setup_win::WinHost(link);
@@ -630,13 +633,16 @@ INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam) {
                         SetMsgResult(page, TRUE);  // Close waits for the registry and drivers
                         return TRUE;
                     }
-                    if (copying)
+                    if (copying) {
+                        InterlockedExchange(&g_held, 1);
                         ResetEvent(g_pause);
+                    }
                     const bool exit = AskExit(Sheet(page));
                     if (copying) {
                         if (exit)
                             InterlockedExchange(&g_cancel, 1);
                         SetEvent(g_pause);
+                        InterlockedExchange(&g_held, 0);
                         if (exit)
                             FinishCopying(page);  // waits for the worker, then rolls back
                     }
