@@ -492,6 +492,13 @@ void MainModel::SendFollowing(size_t count) {
     }
 }
 
+void MainModel::SendFollowingBeforeFlow() {
+    if (following_.empty())
+        return;
+    view_.StopTimer(TIMER_DIRECTED);
+    SendFollowing(following_.size());
+}
+
 void MainModel::OnTimer(int id) {
     if (closing_) {
         view_.StopTimer(id);
@@ -556,6 +563,7 @@ void MainModel::LoginAndStart(int flow) {
     const ServerHandle server = SelectedServer();
     if (server == kNoServer)
         return;
+    SendFollowingBeforeFlow();
     std::string password, adminName;
     if (!view_.RunLogin(&password, &adminName) || closing_)
         return;
@@ -591,6 +599,7 @@ void MainModel::OnSetupAnswer(bool cancelled) {
     const rules::PromptTarget target = prompt_.Closed();
     if (cancelled || closing_)
         return;
+    SendFollowingBeforeFlow();
     std::string password, adminName;
     if (!view_.RunLogin(&password, &adminName) || closing_)
         return;
@@ -660,6 +669,7 @@ void MainModel::OnDetails() {
         server = servers_.SelectedHandle();
     }
     listMode_ = 0;
+    SendFollowingBeforeFlow();
     CommandBuffer buffer;
     if (SendCommand(buffer, CMD_GET_STATUS))
         Await(server, CMD_GET_STATUS);

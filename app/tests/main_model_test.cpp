@@ -693,6 +693,38 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(view.noServers, 0);
 }
 
+// A flow started before every adapter was asked sends the directed
+// broadcasts still to follow first, so that none reaches its server during
+// the exchange; the pauses then send nothing more.
+TEST_F(ModelTest, FlowSendsTheDirectedBroadcastsStillToFollowFirst) {
+    view.interfaces = {{0x0A4D0002, 0xFFFF0000, kIfUp | kIfBroadcast},
+                       {0x0A4E0002, 0xFFFF0000, kIfUp | kIfBroadcast}};
+    view.broadcastAdapter = 0x0A4D0002;
+    const std::pair<const char*, void (app::MainModel::*)()> flows[] = {
+        {"configure", &app::MainModel::OnConfigure}, {"details", &app::MainModel::OnDetails}};
+    for (const auto& [name, start] : flows) {
+        model.StartDiscovery();
+        Discover(kA);
+        Select(0);
+        const size_t before = view.sentTo.size();
+        size_t atLogin = 0;
+        view.duringLogin = [&] { atLogin = view.sentTo.size(); };
+        (model.*start)();
+        ASSERT_GE(view.sentTo.size(), before + 2) << name;
+        const std::vector<uint32_t> to = {view.sentTo[before].first, view.sentTo[before + 1].first};
+        EXPECT_EQ(to, (std::vector<uint32_t>{0x0A4EFFFF, 0x0A4DFFFF})) << name;
+        if (view.logins > 0) {
+            EXPECT_EQ(atLogin, before + 2) << name;
+        }
+        const size_t sent = view.sentTo.size() + view.sent.size();
+        model.OnTimer(app::TIMER_DIRECTED);
+        model.OnTimer(app::TIMER_DIRECTED);
+        EXPECT_EQ(view.sentTo.size() + view.sent.size(), sent) << name;
+        view.duringLogin = nullptr;
+        view.logins = 0;
+    }
+}
+
 // Find by address: the reply of the server asked is taken after the window
 // has closed (others are not), it is listed once, later discoveries ask it
 // again, and silence is reported once the wait is over.
