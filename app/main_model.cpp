@@ -279,8 +279,10 @@ void MainModel::OnStatusReply(const ReplyBlock& block) {
     const size_t length = std::min<size_t>(block.length, kMaxDatagram);
     const StatusReply reply = DecodeStatusReply(block.data, length);
     if (listMode_ == 0) {
-        if (TakeAwaited(CMD_GET_STATUS))
+        if (TakeAwaited(CMD_GET_STATUS)) {
+            FlowDialog dialog(*this);
             view_.ShowDetails(reply);
+        }
         return;
     }
     const int32_t configured = reply.configured;
@@ -329,9 +331,13 @@ void MainModel::OnConfigReply(const ReplyBlock& block) {
     }
     if (flow == FLOW_CONFIGURE)
         RunConfigure(block, server);
-    else if (flow == FLOW_IMPORT)
-        view_.StartImport(server);
-    else if (flow == FLOW_WIZARD)
+    else if (flow == FLOW_IMPORT) {
+        FlowDialog dialog(*this);  // the file choice
+        if (view_.StartImport(server) && !importOpen_) {
+            importOpen_ = true;
+            DialogOpened();
+        }
+    } else if (flow == FLOW_WIZARD)
         RunWizard(block, server);
 }
 
@@ -391,7 +397,11 @@ void MainModel::RunWizard(const ReplyBlock& block, ServerHandle server) {
         *ip = s->ip;
         return true;
     });
-    const bool shown = view_.RunWizard(flow);
+    bool shown;
+    {
+        FlowDialog dialog(*this);
+        shown = view_.RunWizard(flow);
+    }
     wizard_ = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
@@ -412,6 +422,7 @@ void MainModel::RunConfigure(const ReplyBlock& block, ServerHandle server) {
     rules::BasicConfigRules basic;
     rules::RouterConfigRules routerRules;
     bool ok, configChanged, settingsChanged;
+    FlowDialog dialog(*this);  // and the restart question after it
     if (routerType) {
         ok = view_.RunRouterConfig(rules::RouterFieldsFromConfigReply(reply), routerRules);
         configChanged = routerRules.configChanged();
@@ -565,8 +576,11 @@ void MainModel::LoginAndStart(int flow) {
         return;
     SendFollowingBeforeFlow();
     std::string password, adminName;
-    if (!view_.RunLogin(&password, &adminName) || closing_)
-        return;
+    {
+        FlowDialog dialog(*this);
+        if (!view_.RunLogin(&password, &adminName) || closing_)
+            return;
+    }
     if (!SendLogin(server, flow, password, adminName)) {
         // The list was rebuilt while the dialog was open.
         view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
@@ -601,8 +615,11 @@ void MainModel::OnSetupAnswer(bool cancelled) {
         return;
     SendFollowingBeforeFlow();
     std::string password, adminName;
-    if (!view_.RunLogin(&password, &adminName) || closing_)
-        return;
+    {
+        FlowDialog dialog(*this);  // no second prompt, and so no login, over it
+        if (!view_.RunLogin(&password, &adminName) || closing_)
+            return;
+    }
     // The server the prompt named, looked up now: the list may have been
     // rebuilt while the prompt or the login was open.
     int row;
@@ -622,6 +639,23 @@ void MainModel::OnSetupAnswer(bool cancelled) {
     view_.SelectRow(row);
     view_.EnableServerButtons(true);
     SendLogin(server, FLOW_WIZARD, password, adminName);
+}
+
+void MainModel::DialogOpened() {
+    if (prompt_.DialogOpened())
+        view_.CloseSetupPrompt();
+}
+
+void MainModel::DialogClosed() {
+    prompt_.DialogClosed();
+}
+
+MainModel::FlowDialog::FlowDialog(MainModel& model) : model_(model) {
+    model_.DialogOpened();
+}
+
+MainModel::FlowDialog::~FlowDialog() {
+    model_.DialogClosed();
 }
 
 void MainModel::OnConfigure() {
@@ -693,8 +727,14 @@ void MainModel::OnListClick(int hitRow, int selectedRow) {
         }
     }
     view_.EnableServerButtons(hitRow >= 0);
-    if (IsNotConfiguredRow(row) && view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED)) {
-        OnRunWizard();
+    if (IsNotConfiguredRow(row)) {
+        bool yes;
+        {
+            FlowDialog dialog(*this);
+            yes = view_.AskYesNo(IDS_SETUP_QUESTION, IDS_STATE_NOT_CONFIGURED);
+        }
+        if (yes)
+            OnRunWizard();
     }
     view_.EnableHelp(true);
 }
@@ -743,6 +783,10 @@ void MainModel::OnColumnClick(int column) {
 }
 
 void MainModel::OnImportDone(int selectedRow) {
+    if (importOpen_) {
+        importOpen_ = false;
+        DialogClosed();
+    }
     if (selectedRow < 0 || selectedRow >= view_.RowCount())
         return;
     view_.EnableHelp(HelpEnabledForVersion(view_.RowText(selectedRow, COL_VERSION)));

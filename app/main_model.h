@@ -92,8 +92,9 @@ public:
     // without a disk, its message. Returns whether the wizard was shown.
     virtual bool RunWizard(wiz::WizardFlow& /*flow*/) { return false; }
     // The account import for `server`: file choice, windows, worker. Its
-    // worker sends through MainModel::SendImportLine.
-    virtual void StartImport(ServerHandle server) = 0;
+    // worker sends through MainModel::SendImportLine. Returns whether its
+    // windows opened (OnImportDone tells when they are gone).
+    virtual bool StartImport(ServerHandle server) = 0;
     // A row of the import's result window, if it is open.
     virtual void AddImportRow(const std::string& type, const std::string& text) = 0;
 
@@ -157,6 +158,21 @@ public:
     // gone (`cancelled` for Cancel, Escape or its close).
     void OnSetupDontAsk(bool ticked);
     void OnSetupAnswer(bool cancelled);
+    // A dialog of a flow, modal over the list, for as long as this lives: no
+    // prompt is offered meanwhile, and an open one goes away. The flows here
+    // take one around each of their dialogs, and the import's windows count
+    // as one until they are gone; the window's own dialogs (About, the
+    // discovery report, the drive mapping) take one too.
+    class FlowDialog {
+    public:
+        explicit FlowDialog(MainModel& model);
+        ~FlowDialog();
+        FlowDialog(const FlowDialog&) = delete;
+        FlowDialog& operator=(const FlowDialog&) = delete;
+
+    private:
+        MainModel& model_;
+    };
     // accounts::LineSender
     bool SendImportLine(ServerHandle server, const std::string& line,
                         accounts::ReplyMailbox& mailbox) override;
@@ -223,6 +239,9 @@ private:
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);
+    // A flow's dialog opens or closes (see FlowDialog).
+    void DialogOpened();
+    void DialogClosed();
 
     MainView& view_;
     ServerList servers_;
@@ -242,6 +261,7 @@ private:
     ServerHandle wizardServer_ = kNoServer;  // its server's record, under the lock
     uint8_t wizardServerId_[8] = {};
     rules::SetupPromptGate prompt_;
+    bool importOpen_ = false;  // the import's windows count as a flow's dialog
     proto::DiscoveryReport report_;
     std::vector<uint32_t> typed_;    // addresses the user typed, oldest first
     std::vector<uint32_t> waiting_;  // typed addresses asked on their own, not answered yet

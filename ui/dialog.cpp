@@ -101,6 +101,22 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+void AddListColumns(HWND list, std::initializer_list<ListColumn> columns) {
+    int i = 0;
+    for (const ListColumn& c : columns) {
+        std::wstring text = LoadText(c.text);
+        LVCOLUMNW col = {};
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        col.fmt = c.format;
+        col.cx = c.width;
+        col.pszText = text.data();
+        col.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&col));
+        ++i;
+    }
+}
+
 int AppendListRow(HWND list, std::initializer_list<std::wstring> cells) {
     int row = -1;
     int column = 0;

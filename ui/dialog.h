@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <initializer_list>
 #include <string>
 
@@ -22,6 +24,15 @@ std::string Narrow(const std::wstring& text);
 // Appends a row to a report-style list view: the first text in the item, the
 // others in its subitems. Returns the row's index, or -1.
 int AppendListRow(HWND list, std::initializer_list<std::wstring> cells);
+
+// A report-style list's columns, in order: each its title from the string
+// table, its width in pixels and its alignment.
+struct ListColumn {
+    UINT text;
+    int width;
+    int format = LVCFMT_LEFT;
+};
+void AddListColumns(HWND list, std::initializer_list<ListColumn> columns);
 
 // A text with each "%s" replaced by the next of `args` in turn (a "%s"
 // beyond them stays as it is).

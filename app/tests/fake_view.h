@@ -94,7 +94,10 @@ public:
     void ShowDetails(const proto::StatusReply&) override { ++details; }
     std::vector<app::ServerHandle> imports;
     std::vector<std::string> importRows;
-    void StartImport(app::ServerHandle server) override { imports.push_back(server); }
+    bool StartImport(app::ServerHandle server) override {
+        imports.push_back(server);
+        return true;
+    }
     void AddImportRow(const std::string& type, const std::string& text) override {
         importRows.push_back(type + "|" + text);
     }

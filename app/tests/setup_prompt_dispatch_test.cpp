@@ -191,3 +191,86 @@ TEST_F(SetupPromptDispatchTest, CancelStoredChoiceAndAVanishedServerSendNothing)
     model.OnSetupAnswer(false);
     EXPECT_EQ(view.logins, logins);
 }
+
+TEST_F(SetupPromptDispatchTest, NoPromptOverAnotherFlowsDialog) {
+    // While a flow's dialog is open no server is offered: the prompt would
+    // take the keyboard from the dialog, and Return meant for the dialog
+    // would open a second login over it. A prompt open before goes away as
+    // the dialog opens; back at the list the next status reply offers again.
+    using Inside = std::function<void()>;
+    const struct {
+        const char* dialog;
+        std::function<void(const Inside&)> open;
+    } cases[] = {
+        {"the login of Configure",
+         [&](const Inside& inside) {
+             view.duringLogin = inside;
+             model.OnListClick(2, 2);
+             model.OnConfigure();
+         }},
+        {"the prompt's own login",
+         [&](const Inside& inside) {
+             view.duringLogin = inside;
+             model.OnSetupAnswer(false);
+         }},
+        {"the basic configuration",
+         [&](const Inside& inside) {
+             view.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
+                 inside();
+                 return false;
+             };
+             model.OnListClick(2, 2);
+             model.OnConfigure();
+             model.OnServerReply(Reply(kC, CMD_LOGIN, 5));
+             model.OnServerReply(Reply(kC, CMD_GET_CONFIG, 7, Named("DONE")));
+         }},
+        {"the list's own question",
+         [&](const Inside& inside) {
+             view.duringQuestion = inside;
+             model.OnListClick(0, 0);
+         }},
+        {"the import's windows",
+         [&](const Inside& inside) {
+             model.OnListClick(2, 2);
+             model.OnImportUsers();
+             model.OnServerReply(Reply(kC, CMD_LOGIN, 5));
+             model.OnServerReply(Reply(kC, CMD_GET_CONFIG, 7, Named("DONE")));
+             inside();
+             model.OnImportDone(-1);
+         }},
+        {"a dialog of the main window",
+         [&](const Inside& inside) {
+             app::MainModel::FlowDialog about(model);
+             inside();
+         }},
+    };
+    model.Initialize();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dialog);
+        Discover();
+        Statuses({&kA, &kB});
+        ASSERT_TRUE(model.setupPrompt().open());
+        const size_t offered = view.prompts.size();
+        const int logins = view.logins;
+        bool reached = false;
+        c.open([&] {
+            if (reached)
+                return;  // a second login, over the first
+            reached = true;
+            EXPECT_FALSE(model.setupPrompt().open());  // taken away, or answered
+            Discover();
+            Statuses({&kA, &kB});
+            EXPECT_EQ(view.prompts.size(), offered);
+            if (model.setupPrompt().open())
+                model.OnSetupAnswer(false);  // Return, meant for the dialog
+        });
+        EXPECT_TRUE(reached);
+        EXPECT_LE(view.logins - logins, 1);  // never a login over the dialog
+        view.duringLogin = view.duringQuestion = nullptr;
+        view.basicConfig = nullptr;
+        Discover();
+        Statuses({&kA});
+        EXPECT_EQ(view.prompts.size(), offered + 1);
+        model.OnSetupAnswer(true);
+    }
+}

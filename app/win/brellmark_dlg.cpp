@@ -138,16 +138,11 @@ void CBrellmarkDlg::LayoutList() {
     }
     SetWindowPos(list_, nullptr, 15, 100, width, height, SWP_NOZORDER);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (int i = 0; i < 5; ++i) {
-        std::wstring text = ui::LoadText(kColumns[i].textId);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = kColumns[i].format;
-        col.cx = wide ? kColumns[i].wideWidth : kColumns[i].width;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    const auto column = [&](int i) {
+        return ui::ListColumn{kColumns[i].textId, wide ? kColumns[i].wideWidth : kColumns[i].width,
+                              kColumns[i].format};
+    };
+    ui::AddListColumns(list_, {column(0), column(1), column(2), column(3), column(4)});
 }
 
 int CBrellmarkDlg::RowCount() {
@@ -300,6 +295,7 @@ void CBrellmarkDlg::ShowNoAnswerAt(const std::string& address) {
 }
 
 void CBrellmarkDlg::FindByAddress() {
+    app::MainModel::FlowDialog dialog(model_);
     CFindAddress dlg(hwnd(), LocalInterfaces());
     if (dlg.DoModal() != IDOK)
         return;
@@ -320,6 +316,7 @@ void CBrellmarkDlg::FindByAddress() {
 }
 
 void CBrellmarkDlg::ShowDiscoveryReport() {
+    app::MainModel::FlowDialog dialog(model_);
     CDiscoveryReport dlg(hwnd(), model_.report());
     if (dlg.DoModal() == IDC_REPORT_FIND)
         FindByAddress();
@@ -381,9 +378,8 @@ bool CBrellmarkDlg::RunWizard(wiz::WizardFlow& flow) {
     return true;
 }
 
-void CBrellmarkDlg::StartImport(app::ServerHandle server) {
-    if (import_)
-        import_->Start(server);
+bool CBrellmarkDlg::StartImport(app::ServerHandle server) {
+    return import_ && import_->Start(server);
 }
 
 void CBrellmarkDlg::AddImportRow(const std::string& type, const std::string& text) {
@@ -461,10 +457,12 @@ bool CBrellmarkDlg::OnCommand(int id, int code, HWND control) {
             return true;
         case IDC_MAP_DRIVE:
             // The dialog gets copies: a discovery may rebuild the list while it is open.
-            if (const proto::ServerInfo* server = model_.FindSelected())
+            if (const proto::ServerInfo* server = model_.FindSelected()) {
+                app::MainModel::FlowDialog dialog(model_);
                 mapdrive::RunSelectShare(
                     hwnd(), proto::FormatIPv4(server->ip),
                     std::string(server->name, strnlen(server->name, sizeof server->name)));
+            }
             return true;
         case IDC_REFRESH:
             model_.StartDiscovery();
@@ -605,6 +603,7 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
             return FALSE;
         case WM_SYSCOMMAND:
             if (wParam == IDM_ABOUTBOX) {
+                app::MainModel::FlowDialog dialog(model_);
                 CAbout about(hwnd());
                 about.DoModal();
                 return TRUE;
@@ -622,6 +621,7 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
                 return TRUE;
             }
             if ((wParam & 0xFFF0) == IDM_WAKE_UP) {
+                app::MainModel::FlowDialog dialog(model_);
                 if (wake_)
                     wake_->Run();
                 return TRUE;

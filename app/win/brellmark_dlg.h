@@ -54,7 +54,7 @@ public:
                          rules::RouterConfigRules& rules) override;
     void ShowDetails(const proto::StatusReply& reply) override;
     bool RunWizard(wiz::WizardFlow& flow) override;
-    void StartImport(app::ServerHandle server) override;
+    bool StartImport(app::ServerHandle server) override;
     void AddImportRow(const std::string& type, const std::string& text) override;
     bool OpenSetupPrompt(const std::string& name, const std::string& address) override;
     void CloseSetupPrompt() override;

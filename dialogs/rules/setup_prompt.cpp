@@ -10,7 +10,7 @@ void SetupPromptGate::Reset(uint32_t stored) {
 }
 
 bool SetupPromptGate::ShouldOpen(int32_t configured) const {
-    return configured == 0 && !open_ && (askSetup_ == 1 || firstPrompt_ == 1);
+    return configured == 0 && !open_ && dialogs_ == 0 && (askSetup_ == 1 || firstPrompt_ == 1);
 }
 
 void SetupPromptGate::Opened(const PromptTarget& target) {
@@ -29,6 +29,19 @@ PromptTarget SetupPromptGate::Closed() {
 uint32_t SetupPromptGate::DontAsk(bool ticked) {
     askSetup_ = ticked ? 0 : 1;
     return static_cast<uint32_t>(askSetup_);
+}
+
+bool SetupPromptGate::DialogOpened() {
+    ++dialogs_;
+    if (!open_)
+        return false;
+    Closed();
+    return true;
+}
+
+void SetupPromptGate::DialogClosed() {
+    if (dialogs_ > 0)
+        --dialogs_;
 }
 
 std::string FormatPromptText(const std::string& format, const std::string& name,

@@ -32,6 +32,13 @@ public:
     PromptTarget Closed();
     // The check box was clicked: the value to store in "Fastrig".
     uint32_t DontAsk(bool ticked);
+    // A dialog of another flow opens over the list, or closes again (they
+    // nest). While one is open nothing is offered: the prompt would take the
+    // keyboard from it, and its answer would open a login over it. Opening
+    // returns whether an open prompt has to go (it is then closed here): the
+    // user has chosen another flow.
+    bool DialogOpened();
+    void DialogClosed();
 
     bool open() const { return open_; }
     int askSetup() const { return askSetup_; }
@@ -42,6 +49,7 @@ private:
     int askSetup_ = 1;
     int firstPrompt_ = 1;
     bool open_ = false;
+    int dialogs_ = 0;  // open dialogs of other flows
     PromptTarget target_;
 };
 

@@ -57,24 +57,11 @@ CDiscoveryReport::CDiscoveryReport(HWND parent, const proto::DiscoveryReport& re
 BOOL CDiscoveryReport::OnInitDialog() {
     HWND list = Item(IDC_REPORT_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    const struct {
-        UINT text;
-        int width;
-    } columns[] = {{IDS_REPORT_COL_ADAPTER, 130},
-                   {IDS_REPORT_COL_NETMASK, 95},
-                   {IDS_REPORT_COL_SENT_TO, 110},
-                   {IDS_REPORT_COL_REPLIES, 55},
-                   {IDS_REPORT_COL_LISTED, 85}};
-    for (int i = 0; i < 5; ++i) {
-        std::wstring text = ui::LoadText(columns[i].text);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = i >= 3 ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        col.cx = columns[i].width;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    ui::AddListColumns(list, {{IDS_REPORT_COL_ADAPTER, 130},
+                              {IDS_REPORT_COL_NETMASK, 95},
+                              {IDS_REPORT_COL_SENT_TO, 110},
+                              {IDS_REPORT_COL_REPLIES, 55, LVCFMT_RIGHT},
+                              {IDS_REPORT_COL_LISTED, 85, LVCFMT_RIGHT}});
     auto dotted = [](uint32_t a) { return ui::Widen(proto::FormatIPv4(a)); };
     for (const proto::Probe& p : report_.probes()) {
         std::wstring adapter, netmask;

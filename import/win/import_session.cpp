@@ -13,6 +13,18 @@ namespace {
 // To the result window: lParam points to a Row to append (sent, so the row
 // is added on the window's thread while the sender waits).
 constexpr UINT WM_IMPORT_ADD_ROW = WM_APP + 0x104;
+// To the result window: show yourself and take the keyboard (sent, so that
+// the window comes forward on its own thread).
+constexpr UINT WM_IMPORT_SHOW = WM_APP + 0x105;
+
+// Brings `dialog` forward with the focus on `control`, as the dialog manager
+// would put it when the window opens.
+void TakeKeyboard(HWND dialog, HWND control) {
+    SetForegroundWindow(dialog);
+    SetActiveWindow(dialog);
+    if (control != nullptr)
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
 
 struct Row {
     std::wstring type, text;
@@ -93,23 +105,13 @@ BOOL CImportResult::OnInitDialog() {
     HWND list = Item(IDC_IMPORT_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     ListView_SetTextColor(list, RGB(255, 0, 0));
-    const struct {
-        UINT text;
-        int width, format;
-    } columns[] = {{IDS_IMPORT_COL_TYPE, 90, LVCFMT_CENTER},
-                   {IDS_IMPORT_COL_COMMAND, 400, LVCFMT_LEFT}};
-    for (int i = 0; i < 2; ++i) {
-        std::wstring text = ui::LoadText(columns[i].text);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = columns[i].format;
-        RECT units = {0, 0, columns[i].width, 8};  // widths in dialog units
-        MapDialogRect(hwnd(), &units);
-        col.cx = units.right;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    const auto pixels = [&](int units) {  // widths in dialog units
+        RECT r = {0, 0, units, 8};
+        MapDialogRect(hwnd(), &r);
+        return static_cast<int>(r.right);
+    };
+    ui::AddListColumns(list, {{IDS_IMPORT_COL_TYPE, pixels(90), LVCFMT_CENTER},
+                              {IDS_IMPORT_COL_COMMAND, pixels(400)}});
     return TRUE;
 }
 
@@ -128,6 +130,12 @@ void CImportResult::OnCancel() {
 INT_PTR CImportResult::OnMessage(UINT msg, WPARAM, LPARAM lParam, bool* handled) {
     if (msg == WM_CLOSE) {
         DestroyWindow(hwnd());
+        *handled = true;
+        return TRUE;
+    }
+    if (msg == WM_IMPORT_SHOW) {
+        ShowWindow(hwnd(), SW_SHOW);
+        TakeKeyboard(hwnd(), GetNextDlgTabItem(hwnd(), nullptr, FALSE));
         *handled = true;
         return TRUE;
     }
@@ -189,10 +197,10 @@ std::wstring Filter(const std::wstring& text) {
 
 }  // namespace
 
-void ImportSession::Start(accounts::ImportServer server) {
+bool ImportSession::Start(accounts::ImportServer server) {
     if (Busy()) {
         Raise();  // one import at a time: the open one comes forward
-        return;
+        return false;
     }
     wchar_t path[MAX_PATH] = L"*.txt";
     const std::wstring filter = Filter(ui::LoadText(IDS_IMPORT_FILTER));
@@ -205,7 +213,7 @@ void ImportSession::Start(accounts::ImportServer server) {
     ofn.lpstrDefExt = L"txt";
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     if (!GetOpenFileNameW(&ofn))
-        return;
+        return false;
 
     HANDLE f =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -213,7 +221,7 @@ void ImportSession::Start(accounts::ImportServer server) {
     if (f == INVALID_HANDLE_VALUE) {
         ui::MessageBoxIds(main_, IDS_IMPORT_FILE_ERROR, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
     uint8_t head[accounts::kSignatureBytes] = {};
     DWORD got = 0;
@@ -223,16 +231,21 @@ void ImportSession::Start(accounts::ImportServer server) {
         // Not an account file (or another program's): nothing is sent.
         ui::MessageBoxIds(main_, IDS_IMPORT_BAD_FORMAT, IDS_CAPTION_ERROR,
                           MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
 
     EnableWindow(GetDlgItem(main_, IDC_HELP_BUTTON), FALSE);
     server_ = server;
     path_ = path;
-    status_ = std::make_unique<CImportStatus>(main_, path_);
-    statusHwnd_ = status_->CreateModeless();
+    // The hidden result window first: the dialog manager puts the focus in
+    // each window as it is made, and the status window, shown at once, keeps
+    // the keyboard (its Cancel button) while the import runs.
     result_ = std::make_unique<CImportResult>(main_, main_);
     resultHwnd_ = result_->CreateModeless();
+    status_ = std::make_unique<CImportStatus>(main_, path_);
+    statusHwnd_ = status_->CreateModeless();
+    if (statusHwnd_ != nullptr)
+        TakeKeyboard(statusHwnd_, GetDlgItem(statusHwnd_, IDCANCEL));
     g_keyWindows[0] = statusHwnd_;
     g_keyWindows[1] = resultHwnd_;
     quitting_ = false;
@@ -241,6 +254,8 @@ void ImportSession::Start(accounts::ImportServer server) {
         DestroyWindow(statusHwnd_);
         DestroyWindow(resultHwnd_);
     }
+    // WM_IMPORT_DONE follows when the result window goes.
+    return thread_ != nullptr && resultHwnd_ != nullptr;
 }
 
 DWORD WINAPI ImportSession::ThreadMain(LPVOID param) {
@@ -270,7 +285,7 @@ void ImportSession::Finish() {
         MessageBoxW(main_, ui::LoadText(IDS_IMPORT_SUCCESS).c_str(), caption,
                     MB_OK | MB_ICONINFORMATION);
     } else {
-        ShowWindow(resultHwnd_, SW_SHOW);
+        SendMessageW(resultHwnd_, WM_IMPORT_SHOW, 0, 0);
     }
 }
 

@@ -58,8 +58,9 @@ public:
     // Brings the open import's window (the result, or the status) forward.
     void Raise();
     // Main thread: file choice, checks, windows, worker. While an import
-    // runs or shows its result, brings that one forward instead.
-    void Start(accounts::ImportServer server);
+    // runs or shows its result, brings that one forward instead. Returns
+    // whether it made the windows (their end comes as WM_IMPORT_DONE).
+    bool Start(accounts::ImportServer server);
     // Main thread: a row from the dispatcher (a line the server refused).
     void AddRowFromDispatcher(const std::string& type, const std::string& text);
     // Main thread: the result window reported its end.

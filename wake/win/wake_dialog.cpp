@@ -27,23 +27,10 @@ std::wstring LastSeenText(int64_t seconds) {
 BOOL CWakeUp::OnInitDialog() {
     HWND list = Item(IDC_WAKE_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    const struct {
-        UINT text;
-        int width;
-    } columns[] = {{IDS_WAKE_COL_NAME, 95},
-                   {IDS_WAKE_COL_MAC, 115},
-                   {IDS_WAKE_COL_ADDRESS, 105},
-                   {IDS_WAKE_COL_SEEN, 112}};
-    for (int i = 0; i < 4; ++i) {
-        std::wstring text = ui::LoadText(columns[i].text);
-        LVCOLUMNW col = {};
-        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        col.fmt = LVCFMT_LEFT;
-        col.cx = columns[i].width;
-        col.pszText = text.data();
-        col.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-    }
+    ui::AddListColumns(list, {{IDS_WAKE_COL_NAME, 95},
+                              {IDS_WAKE_COL_MAC, 115},
+                              {IDS_WAKE_COL_ADDRESS, 105},
+                              {IDS_WAKE_COL_SEEN, 112}});
     Fill(0);
     SetFocus(servers_.empty() ? Item(IDCANCEL) : list);
     return FALSE;

@@ -255,16 +255,7 @@ protected:
     void OnInitDialog() override {
         HWND list = Item(IDC_WIZ_SUMMARY);
         ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-        const std::pair<int, int> columns[] = {{IDS_WIZ_SUM_STATUS, 150}, {IDS_WIZ_SUM_VALUE, 200}};
-        for (int i = 0; i < 2; ++i) {
-            std::wstring text = ui::LoadText(static_cast<UINT>(columns[i].first));
-            LVCOLUMNW col = {};
-            col.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-            col.cx = columns[i].second;
-            col.pszText = text.data();
-            col.iSubItem = i;
-            SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-        }
+        ui::AddListColumns(list, {{IDS_WIZ_SUM_STATUS, 150}, {IDS_WIZ_SUM_VALUE, 200}});
     }
     void OnSetActive() override {
         CWizardPage::OnSetActive();

@@ -894,6 +894,34 @@ TEST_F(PromptTest, YesLeadsThroughTheWizardToTheShareDialogAndDontAskHoldsAcross
     EXPECT_EQ(StoredAskSetup(), "0x1");
     HWND prompt = WaitPrompt();
     ASSERT_NE(prompt, nullptr) << "no prompt";
+    // Another flow's login takes the prompt away, and a discovery while it
+    // is open offers nothing: the login keeps the keyboard, and no second
+    // login opens over it. Back at the list the next discovery offers again.
+    const int old = RowOf(L"PR-OLD");
+    ASSERT_GE(old, 0);
+    ClickRow(old);
+    ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == old; }, 5000));
+    Press(main, IDC_CONFIGURE);
+    HWND login = WaitDialog(L"Administrator Login");
+    ASSERT_NE(login, nullptr);
+    ASSERT_TRUE(Gone(prompt));
+    Press(main, IDC_REFRESH);  // as a server's call for a new discovery
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto rows = Rows(list);
+            const int fresh = RowOf(L"PR-FRESH");
+            return rows.size() == 3 && fresh >= 0 &&
+                   rows[static_cast<size_t>(fresh)][4] == L"Not yet configured.";
+        },
+        20000));
+    Settle(1000);
+    EXPECT_TRUE(Prompts().empty());
+    EXPECT_EQ(TopLevelWindows(pid(), L"Administrator Login").size(), 1u);
+    Press(login, IDCANCEL);
+    ASSERT_TRUE(Gone(login));
+    Press(main, IDC_REFRESH);
+    prompt = WaitPrompt();
+    ASSERT_NE(prompt, nullptr) << "no prompt back at the list";
     const Server* first = Named(prompt);
     ASSERT_NE(first, nullptr);
     const Server& other = first == &kFresh ? kOther : kFresh;

@@ -10,20 +10,33 @@ using rules::SetupPromptGate;
 TEST(SetupPromptGateTest, OpensOncePerAnswerAndKeepsTheUsersChoice) {
     // Each step: what happens, then whether a reply with `configured` opens
     // the prompt and what the box stores.
-    enum Event { NONE, OPEN, CLOSE, TICK, UNTICK };
+    enum Event { NONE, OPEN, CLOSE, TICK, UNTICK, DIALOG, DIALOG_GONE };
     struct Step {
         Event event;
         int32_t configured;
         bool opens;
         int askSetup;
     } steps[] = {
-        {NONE, 1, false, 1},                        // configured servers are never offered
-        {NONE, -1, false, 1},                       // nor are those that do not say
-        {NONE, 0, true, 1},   {OPEN, 0, false, 1},  // one prompt at a time
-        {CLOSE, 0, true, 1},  {OPEN, 0, false, 1},
-        {TICK, 0, false, 0},  {UNTICK, 0, false, 1},  // cleared before answering: asking again
-        {TICK, 0, false, 0},  {CLOSE, 0, false, 0},   // ticked: no more prompts
+        {NONE, 1, false, 1},   // configured servers are never offered
+        {NONE, -1, false, 1},  // nor are those that do not say
+        {NONE, 0, true, 1},
+        {OPEN, 0, false, 1},  // one prompt at a time
+        {CLOSE, 0, true, 1},
+        {OPEN, 0, false, 1},
+        {TICK, 0, false, 0},
+        {UNTICK, 0, false, 1},  // cleared before answering: asking again
+        {TICK, 0, false, 0},
+        {CLOSE, 0, false, 0},  // ticked: no more prompts
         {UNTICK, 0, true, 1},
+        // Another flow's dialogs (they nest): nothing while one is open, and
+        // an open prompt goes as the first one opens.
+        {DIALOG, 0, false, 1},
+        {DIALOG, 0, false, 1},
+        {DIALOG_GONE, 0, false, 1},
+        {DIALOG_GONE, 0, true, 1},
+        {OPEN, 0, false, 1},
+        {DIALOG, 0, false, 1},
+        {DIALOG_GONE, 0, true, 1},
     };
     SetupPromptGate gate;
     for (size_t i = 0; i < std::size(steps); ++i) {
@@ -43,6 +56,15 @@ TEST(SetupPromptGateTest, OpensOncePerAnswerAndKeepsTheUsersChoice) {
                 break;
             case UNTICK:
                 EXPECT_EQ(gate.DontAsk(false), 1u);
+                break;
+            case DIALOG: {
+                const bool wasOpen = gate.open();
+                EXPECT_EQ(gate.DialogOpened(), wasOpen);
+                EXPECT_FALSE(gate.open());
+                break;
+            }
+            case DIALOG_GONE:
+                gate.DialogClosed();
                 break;
             case NONE:
                 break;

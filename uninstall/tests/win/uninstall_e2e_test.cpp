@@ -581,6 +581,8 @@ TEST(RoundTrip, UninstallByTheRegisteredCommandLine) {
     EXPECT_EQ(asked, expected);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(r, IDC_REFUSED)))
         << WindowText(GetDlgItem(r, IDC_REFUSED)).size();
+    // The result takes keys once its loop runs and a control of it has the focus.
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(r) && IsChild(r, FocusOf(r)); }, 10000));
     Key(r, L'f');
     EXPECT_TRUE(prog.Exited(20000));
     EXPECT_TRUE(WaitFor(
