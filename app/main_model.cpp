@@ -146,7 +146,8 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     ServerInfo* added = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.FindByIp(sourceIp) != nullptr) {
+        if (ServerInfo* known = servers_.FindByIp(sourceIp)) {
+            NoteDiscoveryAnswer(known, data, length);
             report_.OnReply(sourceIp, false);
             return 0;
         }
@@ -202,8 +203,13 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
             // After the window, only a server asked by address that has not
             // answered yet.
             if (discovering_ == 1 ||
-                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end())
+                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end()) {
                 OnDiscoveryReply(block.sourceIp, block.data, length);
+            } else {
+                // Not listed again, but what it sends next goes on from here.
+                std::lock_guard<std::mutex> guard(servers_.Lock());
+                NoteDiscoveryAnswer(servers_.FindByIp(block.sourceIp), block.data, length);
+            }
             break;
         case CMD_GET_CONFIG:
             OnConfigReply(block);
@@ -503,13 +509,6 @@ void MainModel::SendFollowing(size_t count) {
     }
 }
 
-void MainModel::SendFollowingBeforeFlow() {
-    if (following_.empty())
-        return;
-    view_.StopTimer(TIMER_DIRECTED);
-    SendFollowing(following_.size());
-}
-
 void MainModel::OnTimer(int id) {
     if (closing_) {
         view_.StopTimer(id);
@@ -574,7 +573,6 @@ void MainModel::LoginAndStart(int flow) {
     const ServerHandle server = SelectedServer();
     if (server == kNoServer)
         return;
-    SendFollowingBeforeFlow();
     std::string password, adminName;
     {
         FlowDialog dialog(*this);
@@ -613,7 +611,6 @@ void MainModel::OnSetupAnswer(bool cancelled) {
     const rules::PromptTarget target = prompt_.Closed();
     if (cancelled || closing_)
         return;
-    SendFollowingBeforeFlow();
     std::string password, adminName;
     {
         FlowDialog dialog(*this);  // no second prompt, and so no login, over it
@@ -703,7 +700,6 @@ void MainModel::OnDetails() {
         server = servers_.SelectedHandle();
     }
     listMode_ = 0;
-    SendFollowingBeforeFlow();
     CommandBuffer buffer;
     if (SendCommand(buffer, CMD_GET_STATUS))
         Await(server, CMD_GET_STATUS);

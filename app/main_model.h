@@ -271,12 +271,6 @@ private:
     // The directed broadcasts still to follow (FollowingBroadcasts): sends
     // the next `count` of them.
     void SendFollowing(size_t count);
-    // A flow is starting: the directed broadcasts still to follow go now,
-    // ahead of its first request. Sent later, they would reach its server in
-    // the middle of the exchange, and a server that answers a discovery
-    // numbers what it sends next from that answer (its own requests would
-    // then be dropped as out of turn).
-    void SendFollowingBeforeFlow();
     std::vector<uint32_t> following_;
     std::vector<uint8_t> discoveryDatagram_;
     int followWaits_ = 0;

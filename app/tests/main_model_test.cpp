@@ -693,35 +693,54 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(view.noServers, 0);
 }
 
-// A flow started before every adapter was asked sends the directed
-// broadcasts still to follow first, so that none reaches its server during
-// the exchange; the pauses then send nothing more.
-TEST_F(ModelTest, FlowSendsTheDirectedBroadcastsStillToFollowFirst) {
-    view.interfaces = {{0x0A4D0002, 0xFFFF0000, kIfUp | kIfBroadcast},
-                       {0x0A4E0002, 0xFFFF0000, kIfUp | kIfBroadcast}};
-    view.broadcastAdapter = 0x0A4D0002;
-    const std::pair<const char*, void (app::MainModel::*)()> flows[] = {
-        {"configure", &app::MainModel::OnConfigure}, {"details", &app::MainModel::OnDetails}};
-    for (const auto& [name, start] : flows) {
-        model.StartDiscovery();
-        Discover(kA);
-        Select(0);
-        const size_t before = view.sentTo.size();
-        size_t atLogin = 0;
-        view.duringLogin = [&] { atLogin = view.sentTo.size(); };
-        (model.*start)();
-        ASSERT_GE(view.sentTo.size(), before + 2) << name;
-        const std::vector<uint32_t> to = {view.sentTo[before].first, view.sentTo[before + 1].first};
-        EXPECT_EQ(to, (std::vector<uint32_t>{0x0A4EFFFF, 0x0A4DFFFF})) << name;
-        if (view.logins > 0) {
-            EXPECT_EQ(atLogin, before + 2) << name;
+// A server that answers a discovery in the middle of an exchange (a directed
+// broadcast that followed late, another computer's discovery) numbers what it
+// sends of its own accord from that answer, while its answers to requests
+// keep their numbers: a rediscovery numbered either way is taken during the
+// login, so the list is rebuilt and its OK says so.
+TEST_F(ModelTest, ADiscoveryAnswerDuringAFlowKeepsItsServerInTurn) {
+    const Server other = {{0, 1, 2, 3, 4, 0xE}, kA.ip, "OTHER"};
+    const struct {
+        const char* what;
+        bool windowOpen;
+        const Server* answers;  // the discovery answer during the login
+        uint16_t seq;           // of the rediscovery that follows it
+        bool rebuilt;
+    } cases[] = {
+        {"numbered after the answer", true, &kA, 2, true},
+        {"numbered after the exchange", true, &kA, 4, true},
+        {"after the window", false, &kA, 2, true},
+        {"no answer", true, nullptr, 2, false},
+        {"another server at its address", true, &other, 2, false},
+        {"out of turn", true, &kA, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeView v;
+        MainModel m{v};
+        m.Initialize();
+        m.OnServerReply(
+            Block(kA.ip, From(kA, CMD_DISCOVER, 1), Cat({Text(TAG_SERVER_NAME, kA.name)})));
+        ASSERT_EQ(m.servers().At(0)->seq, 3);
+        if (!c.windowOpen)
+            m.OnTimer(app::TIMER_DISCOVERY);
+        m.OnListClick(0, 0);
+        v.duringLogin = [&] {
+            if (c.answers != nullptr)
+                m.OnServerReply(Block(kA.ip, From(*c.answers, CMD_DISCOVER, 1),
+                                      Cat({Text(TAG_SERVER_NAME, c.answers->name)})));
+            m.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, c.seq), {}));
+        };
+        m.OnConfigure();
+        const PacketHeader last = PacketHeader::Decode(v.sent.back().data());
+        if (c.rebuilt) {
+            EXPECT_EQ(v.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+            EXPECT_EQ(last.command, CMD_DISCOVER);
+        } else {
+            EXPECT_TRUE(v.messages.empty());
+            EXPECT_EQ(last.command, CMD_LOGIN);
+            EXPECT_EQ(last.seq, 4);
         }
-        const size_t sent = view.sentTo.size() + view.sent.size();
-        model.OnTimer(app::TIMER_DIRECTED);
-        model.OnTimer(app::TIMER_DIRECTED);
-        EXPECT_EQ(view.sentTo.size() + view.sent.size(), sent) << name;
-        view.duringLogin = nullptr;
-        view.logins = 0;
     }
 }
 

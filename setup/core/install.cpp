@@ -466,7 +466,7 @@ bool Installation::CopyFiles() {
         }
         if (!in_.settings.uninstallKey.empty())
             RegisterFile(e.destination, FileNameOf(target));
-        const bool exists = host_.FileExists(target);
+        const bool exists = TargetExists(target, e.destination);
         bool copy = true;
         if (exists) {
             const Order order = CompareVersions(host_.Version(source), host_.Version(target));
@@ -502,6 +502,13 @@ bool Installation::CopyFiles() {
         cabinetDir_.clear();
     }
     return !cancelled;
+}
+
+bool Installation::TargetExists(const std::string& target, const std::string& destination) {
+    const bool earlier = !targets_.insert(Upper(target)).second;
+    if (!earlier && madeDirs_.count(Upper(destination)) != 0)
+        return false;
+    return host_.FileExists(target);
 }
 
 void Installation::CopyOne(setup::CopyEntry& e, bool exists) {
@@ -693,6 +700,7 @@ bool Installation::MakeDirectories(const std::string& path, const char* register
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (host_.MakeDirectory(*it)) {
             journal_.Add(JournalEntry::Of(JournalEntry::kDirectory, *it));
+            madeDirs_.insert(Upper(*it));
         } else {
             ok = false;
             break;

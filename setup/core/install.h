@@ -327,7 +327,13 @@ private:
     std::string driverSource_;
     size_t waits_ = 0;
     std::set<std::string> knownKeys_;
-    std::set<std::string> knownDirs_;         // the copy's destinations, made or found
+    std::set<std::string> knownDirs_;  // the copy's destinations, made or found
+    // Whether a copy target is there already. In a directory this run made,
+    // only an earlier entry of the copy list can have put it there: the
+    // system is not asked.
+    bool TargetExists(const std::string& target, const std::string& destination);
+    std::set<std::string> madeDirs_;          // by this run
+    std::set<std::string> targets_;           // the copy list's targets so far
     std::set<std::string> createdKeys_;       // by this run
     std::map<std::string, RegData> written_;  // values this run wrote
     bool headWritten_ = false;

@@ -28,8 +28,8 @@ public:
     std::set<std::string> keys;             // "ROOT\KEY"
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> cabinets;
     std::vector<std::string> calls;
-    // File copies, key probes and value writes, in order: "copy TO",
-    // "probe KEY", "write KEY|NAME".
+    // File copies and look-ups, key probes and value writes, in order:
+    // "copy TO", "exists PATH", "probe KEY", "write KEY|NAME".
     std::vector<std::string> ops;
     size_t cancelAt = static_cast<size_t>(-1);
     std::string locale = "00000409";
@@ -39,7 +39,10 @@ public:
         return std::string(RootName(r)) + "\\" + Upper(k);
     }
 
-    bool FileExists(const std::string& p) override { return files.count(K(p)) != 0; }
+    bool FileExists(const std::string& p) override {
+        ops.push_back("exists " + K(p));
+        return files.count(K(p)) != 0;
+    }
     bool DirectoryExists(const std::string& p) override {
         return dirs.count(K(p)) != 0 || (p.size() == 2 && p[1] == ':');
     }
@@ -506,6 +509,48 @@ TEST(InstallRun, TheCopysRecordsAreWrittenInOneGoAfterItsFiles) {
         inst.Rollback();
         EXPECT_EQ(r.host.values, values);
         EXPECT_EQ(r.host.keys, keys);
+    }
+}
+
+// A copy target in a directory the run made is not looked up unless an
+// earlier entry of the list put it there; the version rule still holds for
+// every target that is there.
+TEST(InstallRun, TargetsInADirectoryTheRunMadeAreNotLookedUp) {
+    const struct {
+        const char* what;
+        bool there;         // the destination and an older a.dll are there
+        std::string list;   // [Copy Files]
+        size_t lookups;     // of targets under C:\PF\NEW
+        std::string aData;  // what C:\PF\NEW\a.dll holds afterwards
+    } cases[] = {
+        {"a new directory", false, "a.dll=%20%\\New\nb.dll=%20%\\New\nc.dll=%20%\\New\n", 1,
+         "a-v2"},
+        {"the directory there", true, "a.dll=%20%\\New\nb.dll=%20%\\New\nc.dll=%20%\\New\n", 3,
+         "a-v2"},
+        {"a target listed twice", false, "a.dll=%20%\\New\nold\\a.dll=%20%\\New\n", 2, "a-v2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig r;
+        r.Setup("[Setup]\nProductName=P\nUninstallKey=P\n[Copy Files]\n" + c.list);
+        r.Source("C:\\MEDIA\\a.dll", "a-v2", {true, 2, "2"});
+        r.Source("C:\\MEDIA\\old\\a.dll", "a-v1", {true, 1, "1"});
+        r.Source("C:\\MEDIA\\b.dll", "b");
+        r.Source("C:\\MEDIA\\c.dll", "c");
+        r.host.dirs.insert("C:\\MEDIA\\OLD");
+        if (c.there) {
+            r.host.dirs.insert("C:\\PF\\NEW");
+            r.Source("C:\\PF\\NEW\\a.dll", "a-v1", {true, 1, "1"});
+        }
+        Installation inst(r.profile, r.host, r.drivers, r.in);
+        inst.Run();
+        EXPECT_EQ(std::count_if(r.host.ops.begin(), r.host.ops.end(),
+                                [](const std::string& op) {
+                                    return op.rfind("exists C:\\PF\\NEW\\", 0) == 0;
+                                }),
+                  c.lookups);
+        EXPECT_EQ(r.host.files["C:\\PF\\NEW\\A.DLL"].data, c.aData);
+        EXPECT_EQ(inst.notInstalled().size(), 0u);
     }
 }
 
