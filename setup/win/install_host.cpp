@@ -328,15 +328,21 @@ bool WinHost::ReadValue(setup::Root root, const std::string& key, const std::str
     HKEY k = Key(root, key, false);
     if (k == nullptr)
         return false;
-    DWORD type = 0, size = 0;
-    LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
-    if (r == ERROR_SUCCESS) {
-        data->bytes.assign(size, 0);
-        r = RegQueryValueExA(k, name.c_str(), nullptr, &type, data->bytes.data(), &size);
-        data->bytes.resize(size);
-        data->type = type;
+    // Into a buffer that holds most values at once: one request to the
+    // system's registry instead of asking for the size first.
+    DWORD type = 0, size = kValueGuess;
+    std::vector<uint8_t> bytes(size);
+    LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &type, bytes.data(), &size);
+    if (r == ERROR_MORE_DATA) {
+        bytes.assign(size, 0);
+        r = RegQueryValueExA(k, name.c_str(), nullptr, &type, bytes.data(), &size);
     }
-    return r == ERROR_SUCCESS;
+    if (r != ERROR_SUCCESS)
+        return false;
+    bytes.resize(size);
+    data->bytes = std::move(bytes);
+    data->type = type;
+    return true;
 }
 
 bool WinHost::WriteValue(setup::Root root, const std::string& key, const std::string& name,

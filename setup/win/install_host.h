@@ -17,6 +17,8 @@ namespace setup_win {
 // The copy loop's buffer: under Wine a large one is about half again as fast
 // as CopyFile's small one.
 constexpr unsigned long kCopyChunk = 4ul << 20;
+// The buffer a registry value is first read into (a longer one is read again).
+constexpr unsigned long kValueGuess = 512;
 
 // How the worker reaches the copying page and the pause event.
 struct PageLink {
