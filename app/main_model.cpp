@@ -25,8 +25,9 @@ void MainModel::Initialize() {
 
 void MainModel::Close() {
     closing_ = true;
-    for (int id : {TIMER_DISCOVERY, TIMER_FIND})
+    for (int id : {TIMER_DISCOVERY, TIMER_FIND, TIMER_DIRECTED})
         view_.StopTimer(id);
+    following_.clear();
     configure_.Close();
     discoveryTimer_ = 0;
     findTimer_ = false;
@@ -55,7 +56,7 @@ bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
 }
 
 uint32_t MainModel::DirectOf(const ServerInfo* target) {
-    return target != nullptr && servers_.IsDirect(target->ip) ? target->ip : 0;
+    return target != nullptr ? servers_.Destination(target->ip) : 0;
 }
 
 void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
@@ -197,11 +198,21 @@ void MainModel::StartDiscovery() {
     std::vector<Probe> probes = DiscoveryProbes(view_.LocalInterfaces(), typed_);
     broadcastAdapter_ = view_.BroadcastAdapter();
     SendCommand(discoveryBuffer_, CMD_DISCOVER);
-    const std::vector<uint8_t> datagram = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
+    discoveryDatagram_ = PackDatagram(discoveryBuffer_.header, discoveryBuffer_);
+    // The directed broadcasts follow, one each time the replies pause, so
+    // that the servers of one subnet answer before the next are asked and
+    // those the limited broadcast reaches do not answer twice at once.
+    if (!following_.empty())
+        view_.StopTimer(TIMER_DIRECTED);
+    following_ = FollowingBroadcasts(probes, broadcastAdapter_);
     for (Probe& p : probes)
-        if (p.kind != ProbeKind::LimitedBroadcast)
-            p.sendError = view_.SendTo(datagram, p.destination);
+        if (p.kind == ProbeKind::Typed)
+            p.sendError = view_.SendTo(discoveryDatagram_, p.destination);
     report_.Begin(std::move(probes));
+    followWaits_ = 0;
+    repliesAtWait_ = 0;
+    if (!following_.empty())
+        view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
     waiting_.clear();
     view_.PlayBusy();
     view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
@@ -214,7 +225,8 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     ServerInfo* added = nullptr;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (servers_.FindByIp(sourceIp) != nullptr) {
+        if (ServerInfo* known = servers_.FindByIp(sourceIp)) {
+            NoteDiscoveryAnswer(known, data, length);
             report_.OnReply(sourceIp, false);
             return 0;
         }
@@ -222,9 +234,10 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
             return 0;
         added = servers_.Append(rec.info, rec.displayName);
         const bool typed = std::find(typed_.begin(), typed_.end(), sourceIp) != typed_.end();
-        if (RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_) !=
-            kLimitedBroadcast)
-            servers_.SetDirect(sourceIp);
+        const uint32_t to =
+            RequestDestination(sourceIp, typed, report_.probes(), broadcastAdapter_);
+        if (to != kLimitedBroadcast)
+            servers_.SetDestination(sourceIp, to);
     }
     report_.OnReply(sourceIp, true);
     std::erase(waiting_, sourceIp);
@@ -269,8 +282,13 @@ void MainModel::OnServerReply(const ReplyBlock& block) {
             // After the window, only a server asked by address that has not
             // answered yet.
             if (discovering_ == 1 ||
-                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end())
+                std::find(waiting_.begin(), waiting_.end(), block.sourceIp) != waiting_.end()) {
                 OnDiscoveryReply(block.sourceIp, block.data, length);
+            } else {
+                // Not listed again, but what it sends next goes on from here.
+                std::lock_guard<std::mutex> guard(servers_.Lock());
+                NoteDiscoveryAnswer(servers_.FindByIp(block.sourceIp), block.data, length);
+            }
             break;
         case CMD_GET_CONFIG:
             OnConfigReply(block);
@@ -387,12 +405,35 @@ MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
     return FindResult::Sent;
 }
 
+void MainModel::SendFollowing(size_t count) {
+    for (size_t i = 0; i < count && !following_.empty(); ++i) {
+        const uint32_t to = following_.front();
+        following_.erase(following_.begin());
+        report_.Sent(to, view_.SendTo(discoveryDatagram_, to));
+    }
+}
+
 void MainModel::OnTimer(int id) {
     if (closing_) {
         view_.StopTimer(id);
         return;
     }
-    if (id == TIMER_FIND) {
+    if (id == TIMER_DIRECTED) {
+        view_.StopTimer(TIMER_DIRECTED);
+        if (following_.empty())
+            return;
+        // Discovery replies still coming: wait for a pause, up to a bound for
+        // them all. (Other replies do not count: a host that floods the
+        // program with them must not hold the discovery back.)
+        const bool coming = report_.replies() != repliesAtWait_;
+        repliesAtWait_ = report_.replies();
+        if (++followWaits_ >= kDirectedMaxWaits)
+            SendFollowing(following_.size());
+        else if (!coming)
+            SendFollowing(1);
+        if (!following_.empty())
+            view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
+    } else if (id == TIMER_FIND) {
         view_.StopTimer(TIMER_FIND);
         findTimer_ = false;
         if (discovering_ == 0)
@@ -405,6 +446,11 @@ void MainModel::OnTimer(int id) {
             view_.ShowNoAnswerAt(FormatIPv4(address));
         }
     } else if (id == TIMER_DISCOVERY) {
+        if (!following_.empty()) {
+            // Every adapter is asked within the window.
+            view_.StopTimer(TIMER_DIRECTED);
+            SendFollowing(following_.size());
+        }
         if (!findTimer_)
             view_.StopBusy();
         discovering_ = 0;

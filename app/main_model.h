@@ -27,11 +27,18 @@ namespace app {
 
 constexpr int TIMER_DISCOVERY = 100;
 constexpr int TIMER_FIND = 102;
+constexpr int TIMER_DIRECTED = 103;
 constexpr unsigned kDiscoveryMs = 15000;
 // How long a server asked by address has to answer, and how many typed
 // addresses every later discovery asks again.
 constexpr unsigned kFindMs = 10000;
 constexpr size_t kMaxTypedAddresses = 16;
+// Each directed broadcast follows the limited one once no discovery reply has
+// come for this long (timers fire only when the replies waiting have been
+// handled); those left go together after this many waits, well inside the
+// discovery window.
+constexpr unsigned kDirectedQuietMs = 100;
+constexpr int kDirectedMaxWaits = 40;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
 
@@ -194,8 +201,9 @@ private:
     void OnStatusReply(const proto::ReplyBlock& block);
     // A configuration reply: to the flow the selected server is marked for.
     void OnConfigReply(const proto::ReplyBlock& block);
-    // Sends a request: to the limited broadcast, or to `direct` (host order)
-    // for a server that the broadcast does not reach.
+    // Sends a request: to the limited broadcast, or to `direct` (host order:
+    // its subnet's directed broadcast, or its own address) for a server that
+    // the limited broadcast does not reach.
     void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
@@ -217,6 +225,13 @@ private:
     bool findTimer_ = false;
     uint32_t broadcastAdapter_ = 0;  // asked at each discovery
     bool closing_ = false;
+    // The directed broadcasts still to follow (FollowingBroadcasts): sends
+    // the next `count` of them.
+    void SendFollowing(size_t count);
+    std::vector<uint32_t> following_;
+    std::vector<uint8_t> discoveryDatagram_;
+    int followWaits_ = 0;
+    int repliesAtWait_ = 0;
 
     // The flows.
     dialogs::ConfigureFlow configure_;

@@ -10,7 +10,6 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "flow/host.h"
@@ -67,9 +66,14 @@ public:
     int RowForReply(uint32_t sourceIp, const uint8_t serverId[6], const std::string& name) const;
 
     // Servers the limited broadcast does not reach (on another adapter's
-    // subnet, or asked by address): requests to them go to their own address.
-    void SetDirect(uint32_t ip) { direct_.insert(ip); }
-    bool IsDirect(uint32_t ip) const { return direct_.count(ip) != 0; }
+    // subnet, or asked by address): requests to them go to `destination`
+    // (their subnet's broadcast, or their own address). 0: the limited
+    // broadcast.
+    void SetDestination(uint32_t ip, uint32_t destination) { direct_[ip] = destination; }
+    uint32_t Destination(uint32_t ip) const {
+        const auto it = direct_.find(ip);
+        return it == direct_.end() ? 0 : it->second;
+    }
 
     // Reorders the records: new position i takes the record at order[i].
     void Reorder(const std::vector<int>& order);
@@ -90,7 +94,7 @@ private:
     std::unordered_map<ServerHandle, int> byHandle_;
     int selected_ = -1;
     ServerHandle nextHandle_ = 1;
-    std::unordered_set<uint32_t> direct_;
+    std::unordered_map<uint32_t, uint32_t> direct_;
 };
 
 // Row order for a column sort: a stable insertion sort of `texts` compared as

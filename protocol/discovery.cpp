@@ -50,6 +50,23 @@ std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces
     return out;
 }
 
+std::vector<uint32_t> FollowingBroadcasts(const std::vector<Probe>& probes,
+                                          uint32_t broadcastAdapter) {
+    const auto adapters = std::count_if(
+        probes.begin(), probes.end(), [](const Probe& p) { return p.kind == ProbeKind::Adapter; });
+    // Unknown: only a single adapter is surely the one it leaves by.
+    auto reached = [&](const Probe& p) {
+        return broadcastAdapter != 0 ? (broadcastAdapter & p.netmask) == (p.adapter & p.netmask)
+                                     : adapters == 1;
+    };
+    std::vector<uint32_t> first, last;
+    for (const Probe& p : probes)
+        if (p.kind == ProbeKind::Adapter)
+            (reached(p) ? last : first).push_back(p.destination);
+    first.insert(first.end(), last.begin(), last.end());
+    return first;
+}
+
 uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
                             uint32_t broadcastAdapter) {
     if (typed)
@@ -72,7 +89,7 @@ uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe
         return kLimitedBroadcast;
     if (broadcastAdapter == 0 && adapters == 1)
         return kLimitedBroadcast;
-    return server;
+    return own->destination;
 }
 
 int ParseIPv4(const std::string& text, uint32_t* out) {
@@ -152,6 +169,12 @@ void DiscoveryReport::EndWait(uint32_t address) {
     for (Probe& p : probes_)
         if (p.kind == ProbeKind::Typed && p.destination == address)
             p.waiting = false;
+}
+
+void DiscoveryReport::Sent(uint32_t destination, int sendError) {
+    for (Probe& p : probes_)
+        if (p.kind == ProbeKind::Adapter && p.destination == destination)
+            p.sendError = sendError;
 }
 
 void DiscoveryReport::OnReply(uint32_t source, bool listed) {

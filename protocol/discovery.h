@@ -51,12 +51,25 @@ struct Probe {
 std::vector<Probe> DiscoveryProbes(const std::vector<LocalInterface>& interfaces,
                                    const std::vector<uint32_t>& typed);
 
+// The directed broadcasts of a discovery in the order they follow the
+// limited broadcast, one each time the replies pause: first those of the
+// subnets the limited broadcast does not reach, whose servers answer nothing
+// else; last that of the subnet it reaches, whose servers have answered
+// already and answer a second time. So each burst of replies comes on its
+// own, within what the receive queue holds (thousands of servers answer
+// within milliseconds). `broadcastAdapter` as for RequestDestination.
+std::vector<uint32_t> FollowingBroadcasts(const std::vector<Probe>& probes,
+                                          uint32_t broadcastAdapter);
+
 // Where the requests to a server at `server` go: kLimitedBroadcast, as for
-// every server the limited broadcast reaches, or the server's own address.
-// Its own address when it was typed, or when it is on the subnet of an
-// adapter the limited broadcast does not leave by: `broadcastAdapter` is the
-// address of the adapter it leaves by (0 when unknown; then, with more than
-// one adapter, every adapter's servers are asked at their own address).
+// every server the limited broadcast reaches; the directed broadcast of its
+// adapter's subnet when it is on the subnet of an adapter the limited
+// broadcast does not leave by (`broadcastAdapter` is the address of the
+// adapter it leaves by; 0 when unknown: then, with more than one adapter,
+// every adapter's servers are asked by their subnet's broadcast); or its own
+// address when it was typed. A broadcast, like the limited one, needs no
+// address resolution per server: thousands of servers asked at their own
+// addresses at once would overflow the system's table of neighbours.
 // Servers outside every adapter's subnet keep the limited broadcast: a
 // server with a wrong address is reached by nothing else.
 uint32_t RequestDestination(uint32_t server, bool typed, const std::vector<Probe>& probes,
@@ -79,6 +92,8 @@ public:
     void AddTyped(uint32_t address, int sendError);
     // The wait for a typed address asked on its own is over.
     void EndWait(uint32_t address);
+    // A directed broadcast sent after the others (FollowingBroadcasts).
+    void Sent(uint32_t destination, int sendError);
     // An accepted discovery reply from `source`; `listed` when it added a
     // server. Attributed to the typed address it came from, else to the
     // adapter whose subnet holds it, else to the limited broadcast (the

@@ -10,6 +10,7 @@ void AddressRequest(ServerInfo* target, uint16_t command, CommandBuffer& buffer)
     if (target != nullptr) {
         // The stored counter keeps growing; only the header value wraps.
         ++target->seq;
+        target->afterDiscovery = -1;  // it numbers from this request now
         h.seq = static_cast<uint16_t>(static_cast<unsigned>(target->seq) % kSeqModulo);
         std::memcpy(h.serverId, target->id, 6);
         h.origin[0] = 'C';
@@ -33,10 +34,24 @@ int AcceptReply(ServerInfo* selected, const uint8_t* data, std::size_t length) {
     if (std::memcmp(h.serverId, selected->id, 6) != 0)
         return 0;
     const unsigned expected = (static_cast<unsigned>(selected->seq) + 1u) % kSeqModulo;
-    if (h.seq != expected)
+    // A discovery answer in the middle of an exchange does not change what
+    // the server answers a request (its number plus one), but what it sends
+    // of its own accord goes on from that answer.
+    const bool afterDiscovery =
+        selected->afterDiscovery >= 0 && h.seq == static_cast<unsigned>(selected->afterDiscovery);
+    if (h.seq != expected && !afterDiscovery)
         return 0;
     selected->seq = h.seq;
+    selected->afterDiscovery = -1;
     return 1;
+}
+
+void NoteDiscoveryAnswer(ServerInfo* server, const uint8_t* data, std::size_t length) {
+    if (server == nullptr || data == nullptr || length < kHeaderSize)
+        return;
+    const PacketHeader h = PacketHeader::Decode(data);
+    if (std::memcmp(h.serverId, server->id, 6) == 0)
+        server->afterDiscovery = static_cast<int>((h.seq + 1u) % kSeqModulo);
 }
 
 int PassesReceiveFilter(uint32_t sourceNetOrder, const uint32_t* localAddrs, int localCount,

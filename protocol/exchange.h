@@ -19,6 +19,11 @@ struct ServerInfo {
     uint8_t id[8] = {};  // serverId then origin of its discovery reply
     char name[30] = {};  // TAG_SERVER_NAME, zero-terminated
     int16_t kind = 0;
+    // The number of the server's next message of its own accord (a
+    // rediscovery, the end of a restart) when it has answered a discovery
+    // since the last request to it: its count goes on from that answer.
+    // -1 when it has not.
+    int afterDiscovery = -1;
 };
 
 // A received datagram on its way to the program's window.
@@ -36,9 +41,16 @@ static_assert(sizeof(ReplyBlock) == 1032, "ReplyBlock is 1032 bytes");
 void AddressRequest(ServerInfo* target, uint16_t command, CommandBuffer& buffer);
 
 // The acceptance rule for a reply datagram (at least 16 bytes), given the
-// selected server or none. On acceptance the selected server's counter takes
-// the reply's seq. Returns 1 to accept, 0 to drop.
+// selected server or none. From the selected server the number after its
+// counter is accepted, and so is its afterDiscovery number while it has one.
+// On acceptance the selected server's counter takes the reply's seq. Returns
+// 1 to accept, 0 to drop.
 int AcceptReply(ServerInfo* selected, const uint8_t* data, std::size_t length);
+
+// A listed server's discovery reply (at least 16 bytes) came again: when it
+// comes from `server` itself (not another at its address), notes the number
+// its next message of its own accord will carry.
+void NoteDiscoveryAnswer(ServerInfo* server, const uint8_t* data, std::size_t length);
 
 // The socket's receive filter: 1 when a datagram of `length` bytes (negative:
 // the receive failed) from `sourceNetOrder` is to be delivered.

@@ -71,8 +71,9 @@ public:
 };
 
 // The main window and the views of every flow, and the model over them.
-struct FakeWindow {
-    FakeView view;
+template <class View = FakeView>
+struct BasicFakeWindow {
+    View view;
     testing_flows::FakeConfigureView config;
     testing_flows::FakeDetailsView details;
     testing_flows::FakePromptView prompt;
@@ -80,6 +81,7 @@ struct FakeWindow {
     testing_flows::FakeImportView imports;
     app::MainModel model{view, {config, details, prompt, wizard, imports}};
 };
+using FakeWindow = BasicFakeWindow<>;
 
 // A test server: its id bytes, address and name.
 struct TestServer {

@@ -339,13 +339,21 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     view.broadcastAdapter = 0x0A4D0002;
     model.Initialize();
     ASSERT_EQ(view.sent.size(), 1u);  // the limited broadcast, as always
-    ASSERT_EQ(view.sentTo.size(), 2u);
-    EXPECT_EQ(view.sentTo[0].first, 0x0A4DFFFFu);
-    EXPECT_EQ(view.sentTo[1].first, 0x0A4EFFFFu);
-    for (const auto& [to, d] : view.sentTo)
-        EXPECT_EQ(d, view.sent[0]);
+    // The directed broadcasts follow, one each time the replies pause: the
+    // second adapter's, then the one of the subnet the limited broadcast
+    // reaches.
+    EXPECT_TRUE(view.sentTo.empty());
     const Server b2 = {{0, 1, 2, 3, 4, 0xD}, 0x0A4E0101, "BRAVO2"};
     Discover(kA);
+    model.OnTimer(app::TIMER_DIRECTED);  // a reply came: it waits on
+    model.OnTimer(app::TIMER_DIRECTED);
+    ASSERT_EQ(view.sentTo.size(), 1u);
+    EXPECT_EQ(view.sentTo[0].first, 0x0A4EFFFFu);
+    model.OnTimer(app::TIMER_DIRECTED);
+    ASSERT_EQ(view.sentTo.size(), 2u);
+    EXPECT_EQ(view.sentTo[1].first, 0x0A4DFFFFu);
+    for (const auto& [to, d] : view.sentTo)
+        EXPECT_EQ(d, view.sent[0]);
     Discover(kA);  // answered the limited and the directed broadcast
     Discover(b2);
     Discover(b2);
@@ -358,16 +366,16 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(probes[2].sendError, 10051);
     EXPECT_TRUE(model.report().running());
     // The status requests: ALPHA's by the limited broadcast, which reaches
-    // its subnet; BRAVO2's to its own address, as the broadcast leaves by
-    // the other adapter. So do the requests of a flow.
+    // its subnet; BRAVO2's by its own subnet's broadcast, as the limited one
+    // leaves by the other adapter. So do the requests of a flow.
     EXPECT_EQ(view.sent.size(), 2u);
     EXPECT_EQ(PacketHeader::Decode(view.sent[1].data()).command, CMD_GET_STATUS);
     ASSERT_EQ(view.sentTo.size(), 3u);
-    EXPECT_EQ(view.sentTo[2].first, b2.ip);
+    EXPECT_EQ(view.sentTo[2].first, 0x0A4EFFFFu);
     EXPECT_EQ(PacketHeader::Decode(view.sentTo[2].second.data()).command, CMD_GET_STATUS);
     Select(1);
     model.OnDetails();
-    EXPECT_EQ(view.sentTo.back().first, b2.ip);
+    EXPECT_EQ(view.sentTo.back().first, 0x0A4EFFFFu);
     EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
     Select(0);
     model.OnDetails();
@@ -377,6 +385,58 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     model.OnTimer(app::TIMER_DISCOVERY);
     EXPECT_FALSE(model.report().running());
     EXPECT_EQ(view.noServers, 0);
+}
+
+// A server that answers a discovery in the middle of an exchange (a directed
+// broadcast that followed late, another computer's discovery) numbers what it
+// sends of its own accord from that answer, while its answers to requests
+// keep their numbers: a rediscovery numbered either way is taken during the
+// login, so the list is rebuilt and its OK says so.
+TEST_F(ModelTest, ADiscoveryAnswerDuringAFlowKeepsItsServerInTurn) {
+    const Server other = {{0, 1, 2, 3, 4, 0xE}, kA.ip, "OTHER"};
+    const struct {
+        const char* what;
+        bool windowOpen;
+        const Server* answers;  // the discovery answer during the login
+        uint16_t seq;           // of the rediscovery that follows it
+        bool rebuilt;
+    } cases[] = {
+        {"numbered after the answer", true, &kA, 2, true},
+        {"numbered after the exchange", true, &kA, 4, true},
+        {"after the window", false, &kA, 2, true},
+        {"no answer", true, nullptr, 2, false},
+        {"another server at its address", true, &other, 2, false},
+        {"out of turn", true, &kA, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeWindow fw;
+        FakeView& v = fw.view;
+        MainModel& m = fw.model;
+        m.Initialize();
+        m.OnServerReply(
+            Block(kA.ip, From(kA, CMD_DISCOVER, 1), Cat({Text(TAG_SERVER_NAME, kA.name)})));
+        ASSERT_EQ(m.servers().At(0)->seq, 3);
+        if (!c.windowOpen)
+            m.OnTimer(app::TIMER_DISCOVERY);
+        m.OnListClick(0, 0);
+        fw.config.duringLogin = [&] {
+            if (c.answers != nullptr)
+                m.OnServerReply(Block(kA.ip, From(*c.answers, CMD_DISCOVER, 1),
+                                      Cat({Text(TAG_SERVER_NAME, c.answers->name)})));
+            m.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, c.seq), {}));
+        };
+        m.OnConfigure();
+        const PacketHeader last = PacketHeader::Decode(v.sent.back().data());
+        if (c.rebuilt) {
+            EXPECT_EQ(fw.config.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
+            EXPECT_EQ(last.command, CMD_DISCOVER);
+        } else {
+            EXPECT_TRUE(fw.config.messages.empty());
+            EXPECT_EQ(last.command, CMD_LOGIN);
+            EXPECT_EQ(last.seq, 4);
+        }
+    }
 }
 
 // Find by address: the reply of the server asked is taken after the window

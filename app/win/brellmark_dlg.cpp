@@ -102,7 +102,7 @@ BOOL CBrellmarkDlg::OnInitDialog() {
     LayoutList();
 
     socket_ = std::make_unique<CServerSocket>();
-    socket_->Create(hwnd(), WM_SERVER_REPLY);
+    socket_->Create(hwnd(), WM_SERVER_REPLIES);
     import_ = std::make_unique<ImportSession>(hwnd(), model_.importFlow());
     importView_.Attach(import_.get());
     wake_ = std::make_unique<CWakeSession>(hwnd(), model_);
@@ -480,6 +480,10 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
         }
         return TRUE;
     }
+    if (msg == WM_SERVER_REPLIES) {
+        DispatchReplies();
+        return TRUE;
+    }
     if (socket_ && socket_->HandleMessage(msg, wParam, lParam))
         return TRUE;
     switch (msg) {
@@ -550,6 +554,22 @@ INT_PTR CBrellmarkDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
         default:
             *handled = false;
             return FALSE;
+    }
+}
+
+void CBrellmarkDlg::DispatchReplies() {
+    if (!socket_)
+        return;
+    socket_->NoticeTaken();
+    // A bounded number per notice, so that other messages get their turn; a
+    // reply's handling may run a dialog, whose message loop takes the rest
+    // through the notice the socket keeps posted while replies wait.
+    for (int i = 0; i < kRepliesPerNotice && socket_; ++i) {
+        proto::ReplyBlock* block = socket_->TakeReply();
+        if (block == nullptr)
+            break;
+        model_.OnServerReply(*block);
+        CServerSocket::FreeReplyBlock(block);
     }
 }
 

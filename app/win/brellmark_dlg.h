@@ -17,8 +17,10 @@
 #include "wake/win/wake_session.h"
 #include "wizard/win/wizard_view.h"
 
-// Private window message: the socket's ReplyBlock* in lParam.
+// Private window message: a ReplyBlock* in lParam.
 constexpr UINT WM_SERVER_REPLY = 2000;
+// The socket's notice that replies wait in its queue (CServerSocket::TakeReply).
+constexpr UINT WM_SERVER_REPLIES = WM_APP + 0x110;
 
 class CBrellmarkDlg : public ui::Dialog, public app::MainView {
 public:
@@ -74,6 +76,9 @@ private:
     // The discovery report; its "Find by Address..." button goes on to the
     // address dialog.
     void ShowDiscoveryReport();
+    // WM_SERVER_REPLIES: the waiting replies to the dispatcher, in order.
+    void DispatchReplies();
+    static constexpr int kRepliesPerNotice = 64;
     void Paint();
     void Destroy();
     // Rows change in bursts (thousands of servers answer one discovery): the

@@ -72,10 +72,10 @@ TEST(Discovery, RequestsGoWhereTheLimitedBroadcastDoesNot) {
     } cases[] = {
         {a, false, both, Ip(10, 77, 0, 2), kLimitedBroadcast},
         {a, false, both, Ip(10, 77, 0, 9), kLimitedBroadcast},  // same subnet, other address
-        {b, false, both, Ip(10, 77, 0, 2), b},
+        {b, false, both, Ip(10, 77, 0, 2), Ip(10, 78, 255, 255)},
         {b, false, both, Ip(10, 78, 0, 2), kLimitedBroadcast},
-        {a, false, both, 0, a},                 // unknown: each adapter's servers at their address
-        {a, false, one, 0, kLimitedBroadcast},  // one adapter: the broadcast reaches them
+        {a, false, both, 0, Ip(10, 77, 255, 255)},  // unknown: each by its subnet's broadcast
+        {a, false, one, 0, kLimitedBroadcast},      // one adapter: the broadcast reaches them
         {far, false, both, Ip(10, 77, 0, 2), kLimitedBroadcast},  // a stranger
         {far, true, both, Ip(10, 77, 0, 2), far},
         {a, true, one, Ip(10, 77, 0, 2), a},
@@ -83,6 +83,33 @@ TEST(Discovery, RequestsGoWhereTheLimitedBroadcastDoesNot) {
     for (const auto& c : cases)
         EXPECT_EQ(RequestDestination(c.server, c.typed, c.probes, c.broadcastAdapter), c.want)
             << std::hex << c.server << " via " << c.broadcastAdapter;
+}
+
+TEST(Discovery, DirectedBroadcastsFollowTheSubnetTheLimitedOneReachesLast) {
+    const LocalInterface a = {Ip(10, 77, 0, 2), Ip(255, 255, 0, 0), kUpBcast};
+    const LocalInterface b = {Ip(10, 78, 0, 2), Ip(255, 255, 0, 0), kUpBcast};
+    const LocalInterface c = {Ip(192, 168, 1, 20), Ip(255, 255, 255, 0), kUpBcast};
+    const uint32_t toA = Ip(10, 77, 255, 255), toB = Ip(10, 78, 255, 255),
+                   toC = Ip(192, 168, 1, 255);
+    const struct {
+        const char* what;
+        std::vector<LocalInterface> interfaces;
+        uint32_t broadcastAdapter;
+        std::vector<uint32_t> want;
+    } cases[] = {
+        {"one adapter, the broadcast's", {a}, Ip(10, 77, 0, 2), {toA}},
+        {"one adapter, the broadcast's not known", {a}, 0, {toA}},
+        {"the broadcast's subnet last", {a, b, c}, Ip(10, 77, 0, 9), {toB, toC, toA}},
+        {"the second adapter's last", {a, b}, Ip(10, 78, 0, 2), {toA, toB}},
+        {"not known which: in their order", {a, b}, 0, {toA, toB}},
+        {"the broadcast leaves by none of them (a VPN)", {a, b}, Ip(10, 8, 0, 6), {toA, toB}},
+        {"no adapter", {}, 0, {}},
+    };
+    for (const auto& t : cases)
+        EXPECT_EQ(FollowingBroadcasts(DiscoveryProbes(t.interfaces, {Ip(10, 79, 1, 5)}),
+                                      t.broadcastAdapter),
+                  t.want)
+            << t.what;
 }
 
 TEST(Discovery, ParsesOnlyTheStrictDottedForm) {

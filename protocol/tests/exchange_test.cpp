@@ -79,6 +79,42 @@ TEST(AcceptReply, SelectedServerAndSequence) {
     EXPECT_EQ(AcceptReply(nullptr, fromB.data(), 15), 0);
 }
 
+// After a discovery answer from the selected server, its next message is
+// taken numbered after its counter or after that answer, once; a request
+// sent meanwhile ends the second number's turn.
+TEST(AcceptReply, AfterADiscoveryAnswer) {
+    const struct {
+        const char* what;
+        int counter;
+        uint16_t answerSeq;                             // of the discovery answer
+        bool fromOther;                                 // the answer carries another server's id
+        bool requestSent;                               // a request to it went out after the answer
+        std::vector<std::pair<uint16_t, int>> replies;  // seq, accepted
+    } cases[] = {
+        {"after the answer", 7, 1, false, false, {{2, 1}, {2, 0}, {3, 1}}},
+        {"after the counter", 7, 1, false, false, {{8, 1}, {2, 0}}},
+        {"neither", 7, 1, false, false, {{3, 0}, {9, 0}}},
+        {"the answer wraps", 7, 9999, false, false, {{0, 1}}},
+        {"another server's answer", 7, 1, true, false, {{2, 0}, {8, 1}}},
+        {"a request since", 7, 1, false, true, {{2, 0}, {9, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerInfo a = Server(0x0A, c.counter);
+        const ServerInfo b = Server(0x0B, 1);
+        const auto answer = ReplyFrom(c.fromOther ? b : a, c.answerSeq, CMD_DISCOVER);
+        NoteDiscoveryAnswer(&a, answer.data(), answer.size());
+        if (c.requestSent) {
+            CommandBuffer buffer;
+            AddressRequest(&a, CMD_GET_STATUS, buffer);
+        }
+        for (const auto& [seq, accepted] : c.replies) {
+            const auto r = ReplyFrom(a, seq, CMD_GET_STATUS);
+            EXPECT_EQ(AcceptReply(&a, r.data(), r.size()), accepted) << seq;
+        }
+    }
+}
+
 TEST(AcceptReply, SequenceWrap) {
     ServerInfo a = Server(0x0A, 9999);
     CommandBuffer b;

@@ -1,7 +1,5 @@
 #include "protocol/win/server_socket.h"
 
-#include <cstdlib>
-
 CServerSocket::~CServerSocket() {
     Close();
 }
@@ -48,6 +46,7 @@ void CServerSocket::Close() {
         closesocket(sock_);
         sock_ = INVALID_SOCKET;
     }
+    queue_.Clear();
 }
 
 void CServerSocket::SendDatagram(const std::vector<uint8_t>& datagram) {
@@ -80,10 +79,29 @@ void CServerSocket::OnNotify(WPARAM wParam, LPARAM lParam) {
         return;
     if (WSAGETSELECTEVENT(lParam) != FD_READ)
         return;
-    // Take every datagram that waits (up to a bound, so that the window stays
-    // responsive): when thousands of servers answer at once, the queue must
-    // be emptied faster than one notification per datagram would.
-    for (int i = 0; i < kMaxReadsPerNotification; ++i) {
+    Receive(kMaxReadsPerNotification, true);
+}
+
+void CServerSocket::Receive(int max, bool notified) {
+    // Everything that waits (up to a bound, so that the window stays
+    // responsive): when thousands of servers answer at once, the system's
+    // queue must be emptied as fast as they answer, ahead of their handling.
+    // Each read that leaves more waiting would have a notification posted
+    // (one window message per datagram): they are off while the reads go
+    // on, and on again after them (which posts one when more came).
+    bool quiet = false;
+    for (int i = 0; i < max && sock_ != INVALID_SOCKET; ++i) {
+        if (i == 1 && WSAAsyncSelect(sock_, notifyWindow, WM_SOCKET_NOTIFY, 0) == 0)
+            quiet = true;
+        // Between notifications, whether anything waits is asked first: a
+        // read that finds nothing costs twice what the question costs. After
+        // a notification the reads go on until one finds nothing (it
+        // re-enables the notification, and an empty datagram reads as
+        // nothing waiting to the question).
+        u_long waiting = 0;
+        if (!notified && i == 0 &&
+            (ioctlsocket(sock_, FIONREAD, &waiting) == SOCKET_ERROR || waiting == 0))
+            break;
         uint8_t buf[proto::kMaxDatagram];
         sockaddr_in from = {};
         int fromLen = sizeof from;
@@ -94,15 +112,27 @@ void CServerSocket::OnNotify(WPARAM wParam, LPARAM lParam) {
         // Other errors (a datagram too long for the buffer) drop that one.
         if (!proto::PassesReceiveFilter(from.sin_addr.s_addr, localAddrs, localCount, n))
             continue;
-        auto* block = static_cast<proto::ReplyBlock*>(std::calloc(1, sizeof(proto::ReplyBlock)));
-        if (block == nullptr)
-            continue;
-        proto::FillReplyBlock(block, ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
-        if (!PostMessageW(notifyWindow, replyMessage, 0, reinterpret_cast<LPARAM>(block)))
-            FreeReplyBlock(block);
+        queue_.Push(ntohl(from.sin_addr.s_addr), buf, static_cast<size_t>(n));
     }
+    if (quiet && sock_ != INVALID_SOCKET)
+        WSAAsyncSelect(sock_, notifyWindow, WM_SOCKET_NOTIFY, FD_READ);
+    Notify();
+}
+
+void CServerSocket::Notify() {
+    if (notifyWindow != nullptr && queue_.NoticeDue() &&
+        !PostMessageW(notifyWindow, replyMessage, 0, 0))
+        queue_.NoticeTaken();
+}
+
+proto::ReplyBlock* CServerSocket::TakeReply() {
+    if (++taken_ % kTakesPerRead == 0)
+        Receive(kReadsPerTake, false);
+    proto::ReplyBlock* block = queue_.Pop();
+    Notify();
+    return block;
 }
 
 void CServerSocket::FreeReplyBlock(proto::ReplyBlock* block) {
-    std::free(block);
+    proto::FreeReplyBlock(block);
 }

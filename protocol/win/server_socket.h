@@ -1,7 +1,8 @@
 // The program's one UDP socket: port 8097 on all addresses, broadcasting on,
 // every request to 255.255.255.255:8097. Datagrams that pass the receive
-// filter are posted to the notify window as the caller's reply message with a
-// heap ReplyBlock in lParam that the receiver frees with FreeReplyBlock.
+// filter wait in the socket's reply queue as heap ReplyBlocks; the notify
+// window is posted the caller's reply message (one at a time) while any wait
+// and takes them with TakeReply, each to be freed with FreeReplyBlock.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 
 #include "protocol/discovery.h"
 #include "protocol/exchange.h"
+#include "protocol/reply_queue.h"
 
 // Window message used for the socket's own notifications.
 constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x101;
@@ -40,8 +42,9 @@ public:
     CServerSocket& operator=(const CServerSocket&) = delete;
 
     // Fills the local addresses, binds port 8097, switches broadcasting on and
-    // asks for read notifications to `notifyWindow`, which receives each
-    // datagram as `replyMessage`. Returns 1 on success. Windows Sockets must
+    // asks for read notifications to `notifyWindow`, which is posted
+    // `replyMessage` (wParam and lParam 0) while replies wait; it then calls
+    // NoticeTaken and TakeReply. Returns 1 on success. Windows Sockets must
     // have been started by the caller.
     int Create(HWND notifyWindow, UINT replyMessage, uint16_t port = proto::kPort);
     void Close();
@@ -53,9 +56,18 @@ public:
     int SendDatagramTo(const std::vector<uint8_t>& datagram, uint32_t address);
 
     // Called by the notify window for WM_SOCKET_NOTIFY: receives the waiting
-    // datagrams (at most kMaxReadsPerNotification) and posts on each that
-    // passes the filter.
+    // datagrams (at most kMaxReadsPerNotification) into the reply queue.
     void OnNotify(WPARAM wParam, LPARAM lParam);
+
+    // The window has the reply message in hand.
+    void NoticeTaken() { queue_.NoticeTaken(); }
+    // The oldest waiting reply (the caller frees it), nullptr when none
+    // waits. Every few replies it reads what has arrived meanwhile, so that
+    // the system's queue stays short while the window works; while more
+    // wait, a notice is on its way (also to a nested message loop).
+    proto::ReplyBlock* TakeReply();
+    // Replies a full queue or a failed allocation dropped.
+    size_t Dropped() const { return queue_.dropped(); }
 
     // Lets a window procedure route WM_SOCKET_NOTIFY to this socket; returns
     // true when the message was the socket's.
@@ -70,8 +82,18 @@ public:
     uint32_t localAddrs[10] = {};
     sockaddr_in destination = {};
 
-    static constexpr int kMaxReadsPerNotification = 64;
+    static constexpr int kMaxReadsPerNotification = 1024;
+    static constexpr int kTakesPerRead = 16;
+    static constexpr int kReadsPerTake = 256;
 
 private:
+    // Reads up to `max` waiting datagrams into the queue; `notified` when
+    // the system said that one waits.
+    void Receive(int max, bool notified);
+    // Posts the reply message unless one is on its way.
+    void Notify();
+
     SOCKET sock_ = INVALID_SOCKET;
+    proto::ReplyQueue queue_;
+    unsigned taken_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "setup/core/install.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -452,6 +453,7 @@ bool Installation::CopyFiles() {
         return false;
     }
     bool cancelled = false;
+    collecting_ = true;
     for (auto& e : list_.entries) {
         const std::string target = e.TargetPath();
         const std::string source =
@@ -464,7 +466,7 @@ bool Installation::CopyFiles() {
         }
         if (!in_.settings.uninstallKey.empty())
             RegisterFile(e.destination, FileNameOf(target));
-        const bool exists = host_.FileExists(target);
+        const bool exists = TargetExists(target, e.destination);
         bool copy = true;
         if (exists) {
             const Order order = CompareVersions(host_.Version(source), host_.Version(target));
@@ -480,13 +482,18 @@ bool Installation::CopyFiles() {
                 cancelled = true;
                 break;
             }
-            CopyOne(e);
+            CopyOne(e, exists);
         }
         if (e.fromCabinet)
             host_.DeleteFile(source);
         done_ += e.size;
         Progress();
     }
+    collecting_ = false;
+    if (cancelled)
+        pending_.clear();
+    else
+        WriteRecords();
     if (!cabinetDir_.empty() && !cancelled) {
         for (const auto& item : host_.List(cabinetDir_))
             if (!item.directory)
@@ -497,14 +504,23 @@ bool Installation::CopyFiles() {
     return !cancelled;
 }
 
-void Installation::CopyOne(setup::CopyEntry& e) {
+bool Installation::TargetExists(const std::string& target, const std::string& destination) {
+    const bool earlier = !targets_.insert(Upper(target)).second;
+    if (!earlier && madeDirs_.count(Upper(destination)) != 0)
+        return false;
+    return host_.FileExists(target);
+}
+
+void Installation::CopyOne(setup::CopyEntry& e, bool exists) {
     const std::string target = e.TargetPath();
     const std::string source = e.fromCabinet
                                    ? JoinPath(cabinetDir_, e.sourceName)
                                    : JoinPath(JoinPath(in_.dirs.setup, e.subfolder), e.sourceName);
-    MakeDirectories(e.destination, "");
+    // Each destination is looked at once: many files share one.
+    if (knownDirs_.count(Upper(e.destination)) == 0 && MakeDirectories(e.destination, ""))
+        knownDirs_.insert(Upper(e.destination));
     JournalEntry j = JournalEntry::Of(JournalEntry::kFile, target);
-    if (host_.FileExists(target)) {
+    if (exists) {
         if (scratch_.empty()) {
             scratch_ = host_.ScratchDirectory();
             if (!scratch_.empty())
@@ -684,6 +700,7 @@ bool Installation::MakeDirectories(const std::string& path, const char* register
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (host_.MakeDirectory(*it)) {
             journal_.Add(JournalEntry::Of(JournalEntry::kDirectory, *it));
+            madeDirs_.insert(Upper(*it));
         } else {
             ok = false;
             break;
@@ -695,22 +712,40 @@ bool Installation::MakeDirectories(const std::string& path, const char* register
 bool Installation::MakeKey(Root root, const std::string& key) {
     // Every missing level is recorded, so that rollback removes them all.
     // Keys seen once are remembered: nothing removes them during the run.
-    const std::string id = std::string(RootName(root)) + "\\" + Upper(key);
+    auto idOf = [&](const std::string& k) { return std::string(RootName(root)) + "\\" + Upper(k); };
+    auto created = [&](const std::string& k) {
+        JournalEntry j = JournalEntry::Of(JournalEntry::kKey);
+        j.root = root;
+        j.key = k;
+        journal_.Add(j);
+        createdKeys_.insert(idOf(k));
+    };
+    const std::string id = idOf(key);
     if (knownKeys_.count(id) != 0)
         return true;
+    // Under a known key (one key per shared file): opened or made in one step.
+    const std::string parent = DirectoryOfPath(key);
+    if (!parent.empty() && knownKeys_.count(idOf(parent)) != 0) {
+        const Host::KeyOutcome outcome = host_.OpenOrCreateKey(root, key);
+        if (outcome == Host::kKeyFailed)
+            return false;
+        if (outcome == Host::kKeyCreated)
+            created(key);
+        knownKeys_.insert(id);
+        return true;
+    }
     std::vector<std::string> missing;
-    for (std::string k = key; !k.empty() && !host_.KeyExists(root, k); k = DirectoryOfPath(k))
+    std::string k = key;
+    for (; !k.empty() && !host_.KeyExists(root, k); k = DirectoryOfPath(k))
         missing.push_back(k);
+    if (!k.empty())
+        knownKeys_.insert(idOf(k));
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (!host_.CreateKey(root, *it))
             return false;
-        JournalEntry j = JournalEntry::Of(JournalEntry::kKey);
-        j.root = root;
-        j.key = *it;
-        journal_.Add(j);
-        createdKeys_.insert(std::string(RootName(root)) + "\\" + Upper(*it));
+        created(*it);
+        knownKeys_.insert(idOf(*it));
     }
-    knownKeys_.insert(id);
     return true;
 }
 
@@ -760,22 +795,44 @@ void Installation::WriteUninstallHead() {
              TextData(s.uninstallDisplayName.empty() ? s.productName : s.uninstallDisplayName));
 }
 
+void Installation::Record(const std::string& key, const std::string& name,
+                          const std::string& data) {
+    if (collecting_) {
+        pending_.push_back({key, name, data});
+        return;
+    }
+    WriteUninstallHead();
+    SetValue(kHklm, key, name, TextData(data));
+}
+
+void Installation::WriteRecords() {
+    if (pending_.empty())
+        return;
+    WriteUninstallHead();
+    // Key by key; a key's records in the order they came.
+    std::vector<PendingRecord> records = std::move(pending_);
+    pending_.clear();
+    std::stable_sort(records.begin(), records.end(),
+                     [](const PendingRecord& a, const PendingRecord& b) { return a.key < b.key; });
+    for (const PendingRecord& r : records)
+        SetValue(kHklm, r.key, r.name, TextData(r.data));
+    Log("uninstall registration: " + std::to_string(records.size()) + " records");
+}
+
 void Installation::RegisterFile(const std::string& dir, const std::string& name) {
     const Settings& s = in_.settings;
     if (s.uninstallKey.empty())
         return;
-    WriteUninstallHead();
-    SetValue(kHklm, UninstallKeyPath(s.uninstallKey) + "\\DeleteFiles", name, TextData(dir));
-    SetValue(kHklm, SharedFileKey(name), s.uninstallKey, TextData(dir));
+    Record(UninstallKeyPath(s.uninstallKey) + "\\DeleteFiles", name, dir);
+    Record(SharedFileKey(name), s.uninstallKey, dir);
 }
 
 void Installation::RegisterDirectory(const std::string& path, const char* data) {
     const Settings& s = in_.settings;
     if (s.uninstallKey.empty())
         return;
-    WriteUninstallHead();
-    SetValue(kHklm, UninstallKeyPath(s.uninstallKey) + "\\DeleteDirectory", path,
-             TextData(data && *data ? data : "1"));
+    Record(UninstallKeyPath(s.uninstallKey) + "\\DeleteDirectory", path,
+           data && *data ? data : "1");
 }
 
 void Installation::RegisterRegistry(Root root, const std::string& subkey,

@@ -159,6 +159,14 @@ public:
     // Registry (values are created with their keys).
     virtual bool KeyExists(Root root, const std::string& key) = 0;
     virtual bool CreateKey(Root root, const std::string& key) = 0;
+    // Opens a key whose parent exists, creating it when missing: what
+    // KeyExists and CreateKey tell, in one step where the system allows.
+    enum KeyOutcome { kKeyFailed, kKeyCreated, kKeyExisted };
+    virtual KeyOutcome OpenOrCreateKey(Root root, const std::string& key) {
+        if (KeyExists(root, key))
+            return kKeyExisted;
+        return CreateKey(root, key) ? kKeyCreated : kKeyFailed;
+    }
     virtual bool ReadValue(Root root, const std::string& key, const std::string& name,
                            RegData* data) = 0;
     virtual bool WriteValue(Root root, const std::string& key, const std::string& name,
@@ -280,9 +288,21 @@ public:
 private:
     std::vector<ListEntry> List(const char* section, size_t maxFields = 0);
     void WriteUninstallHead();
+    // An uninstall record (a text value under the local machine). During the
+    // copy the records of its files and directories are kept and written in
+    // one go, key by key, at its end (none when it is cancelled: the
+    // rollback would take them away again).
+    void Record(const std::string& key, const std::string& name, const std::string& data);
+    void WriteRecords();
+    struct PendingRecord {
+        std::string key, name, data;
+    };
+    std::vector<PendingRecord> pending_;
+    bool collecting_ = false;
     void Log(const std::string& line) { host_.Log(line); }
     bool ExtractCabinet();
-    void CopyOne(CopyEntry& e);
+    // `exists`: whether the target was there when the copy was decided.
+    void CopyOne(CopyEntry& e, bool exists);
     void Progress();
     void DriverSection(const std::string& section, int* total, bool* more);
     std::string DriverSourceDir();
@@ -307,6 +327,13 @@ private:
     std::string driverSource_;
     size_t waits_ = 0;
     std::set<std::string> knownKeys_;
+    std::set<std::string> knownDirs_;  // the copy's destinations, made or found
+    // Whether a copy target is there already. In a directory this run made,
+    // only an earlier entry of the copy list can have put it there: the
+    // system is not asked.
+    bool TargetExists(const std::string& target, const std::string& destination);
+    std::set<std::string> madeDirs_;          // by this run
+    std::set<std::string> targets_;           // the copy list's targets so far
     std::set<std::string> createdKeys_;       // by this run
     std::map<std::string, RegData> written_;  // values this run wrote
     bool headWritten_ = false;

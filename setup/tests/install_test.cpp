@@ -28,6 +28,9 @@ public:
     std::set<std::string> keys;             // "ROOT\KEY"
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> cabinets;
     std::vector<std::string> calls;
+    // File copies and look-ups, key probes and value writes, in order:
+    // "copy TO", "exists PATH", "probe KEY", "write KEY|NAME".
+    std::vector<std::string> ops;
     size_t cancelAt = static_cast<size_t>(-1);
     std::string locale = "00000409";
 
@@ -36,7 +39,10 @@ public:
         return std::string(RootName(r)) + "\\" + Upper(k);
     }
 
-    bool FileExists(const std::string& p) override { return files.count(K(p)) != 0; }
+    bool FileExists(const std::string& p) override {
+        ops.push_back("exists " + K(p));
+        return files.count(K(p)) != 0;
+    }
     bool DirectoryExists(const std::string& p) override {
         return dirs.count(K(p)) != 0 || (p.size() == 2 && p[1] == ':');
     }
@@ -69,6 +75,7 @@ public:
         return dirs.erase(K(p)) != 0;
     }
     CopyStatus CopyFile(const std::string& from, const std::string& to) override {
+        ops.push_back("copy " + to);
         auto it = files.find(K(from));
         if (it == files.end())
             return kSourceMissing;
@@ -98,7 +105,13 @@ public:
         dirs.insert("C:\\TEMP\\KEEP");
         return "C:\\TEMP\\KEEP";
     }
-    bool KeyExists(Root r, const std::string& k) override { return keys.count(R(r, k)) != 0; }
+    bool KeyExists(Root r, const std::string& k) override {
+        ops.push_back("probe " + k);
+        return keys.count(R(r, k)) != 0;
+    }
+    KeyOutcome OpenOrCreateKey(Root r, const std::string& k) override {
+        return keys.insert(R(r, k)).second ? kKeyCreated : kKeyExisted;
+    }
     bool CreateKey(Root r, const std::string& k) override {
         keys.insert(R(r, k));
         return true;
@@ -111,6 +124,7 @@ public:
         return true;
     }
     bool WriteValue(Root r, const std::string& k, const std::string& n, const RegData& d) override {
+        ops.push_back("write " + k + "|" + n);
         keys.insert(R(r, k));
         values[R(r, k) + "|" + Upper(n)] = d;
         return true;
@@ -420,6 +434,123 @@ TEST(InstallRun, ExitAtEveryFileRollsBackToTheStateBefore) {
         EXPECT_EQ(r.host.dirs, dirs) << "exit at file " << at;
         EXPECT_EQ(r.host.values, values) << "exit at file " << at;
         EXPECT_EQ(r.host.keys, keys) << "exit at file " << at;
+    }
+}
+
+// The copy step's uninstall records (DeleteFiles, SharedFile and
+// DeleteDirectory) are written in one go after its last file, key by key,
+// and none when it is cancelled; a shared file's key is made without a probe.
+// Rolled back, the registry is as it was before.
+TEST(InstallRun, TheCopysRecordsAreWrittenInOneGoAfterItsFiles) {
+    const std::string u = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavixSuite";
+    const struct {
+        const char* what;
+        bool earlier;  // an earlier installation left its records
+        size_t cancelAt;
+        size_t records;  // written after the last copy
+    } cases[] = {
+        {"a first installation", false, static_cast<size_t>(-1), 14},
+        {"over an earlier one", true, static_cast<size_t>(-1), 14},
+        {"exit during the copy", false, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig r;
+        FillMedium(r);
+        if (c.earlier) {
+            for (std::string k = u + "\\DeleteFiles"; k != "Software"; k = DirectoryOfPath(k))
+                r.host.keys.insert(FakeHost::R(kHklm, k));
+            r.host.values[FakeHost::R(kHklm, u + "\\DeleteFiles") + "|APP.EXE"] =
+                TextData("C:\\OLD");
+        }
+        const auto values = r.host.values;
+        const auto keys = r.host.keys;
+        r.host.cancelAt = c.cancelAt;
+        Installation inst(r.profile, r.host, r.drivers, r.in);
+        inst.Run();
+        const auto& ops = r.host.ops;
+        size_t lastCopy = 0;
+        for (size_t i = 0; i < ops.size(); ++i)
+            if (ops[i].rfind("copy ", 0) == 0 && ops[i].find(".lnk") == std::string::npos)
+                lastCopy = i;
+        // The copy step's records, by key, in the order written.
+        std::vector<std::string> keyOrder;
+        size_t records = 0;
+        for (size_t i = 0; i < ops.size(); ++i) {
+            const std::string& op = ops[i];
+            const bool copyRecord =
+                op.rfind("write " + u + "\\Delete", 0) == 0 ||
+                op.rfind("write Software\\Kivo\\Uninstall\\SharedFile\\", 0) == 0;
+            if (!copyRecord || op.find(".lnk") != std::string::npos ||
+                op.find("DeleteRegs") != std::string::npos ||
+                op.find("\\PROGRAMS\\") != std::string::npos)
+                continue;
+            EXPECT_GT(i, lastCopy) << op;
+            ++records;
+            const std::string key = op.substr(6, op.find('|') - 6);
+            if (keyOrder.empty() || keyOrder.back() != key) {
+                EXPECT_EQ(std::count(keyOrder.begin(), keyOrder.end(), key), 0)
+                    << key << " written in two goes";
+                keyOrder.push_back(key);
+            }
+        }
+        EXPECT_EQ(records, c.records);
+        // Only the first shared file's key is probed for (its parent is not
+        // known yet); the others are made in one step.
+        EXPECT_LE(std::count_if(ops.begin(), ops.end(),
+                                [](const std::string& op) {
+                                    return op.rfind("probe Software\\Kivo\\Uninstall\\SharedFile\\",
+                                                    0) == 0;
+                                }),
+                  1);
+        if (c.records != 0) {
+            EXPECT_EQ(r.Value(kHklm, u + "\\DeleteFiles", "app.exe"), "\"C:\\PF\\Tavix\"");
+        }
+        inst.Rollback();
+        EXPECT_EQ(r.host.values, values);
+        EXPECT_EQ(r.host.keys, keys);
+    }
+}
+
+// A copy target in a directory the run made is not looked up unless an
+// earlier entry of the list put it there; the version rule still holds for
+// every target that is there.
+TEST(InstallRun, TargetsInADirectoryTheRunMadeAreNotLookedUp) {
+    const struct {
+        const char* what;
+        bool there;         // the destination and an older a.dll are there
+        std::string list;   // [Copy Files]
+        size_t lookups;     // of targets under C:\PF\NEW
+        std::string aData;  // what C:\PF\NEW\a.dll holds afterwards
+    } cases[] = {
+        {"a new directory", false, "a.dll=%20%\\New\nb.dll=%20%\\New\nc.dll=%20%\\New\n", 1,
+         "a-v2"},
+        {"the directory there", true, "a.dll=%20%\\New\nb.dll=%20%\\New\nc.dll=%20%\\New\n", 3,
+         "a-v2"},
+        {"a target listed twice", false, "a.dll=%20%\\New\nold\\a.dll=%20%\\New\n", 2, "a-v2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig r;
+        r.Setup("[Setup]\nProductName=P\nUninstallKey=P\n[Copy Files]\n" + c.list);
+        r.Source("C:\\MEDIA\\a.dll", "a-v2", {true, 2, "2"});
+        r.Source("C:\\MEDIA\\old\\a.dll", "a-v1", {true, 1, "1"});
+        r.Source("C:\\MEDIA\\b.dll", "b");
+        r.Source("C:\\MEDIA\\c.dll", "c");
+        r.host.dirs.insert("C:\\MEDIA\\OLD");
+        if (c.there) {
+            r.host.dirs.insert("C:\\PF\\NEW");
+            r.Source("C:\\PF\\NEW\\a.dll", "a-v1", {true, 1, "1"});
+        }
+        Installation inst(r.profile, r.host, r.drivers, r.in);
+        inst.Run();
+        EXPECT_EQ(std::count_if(r.host.ops.begin(), r.host.ops.end(),
+                                [](const std::string& op) {
+                                    return op.rfind("exists C:\\PF\\NEW\\", 0) == 0;
+                                }),
+                  c.lookups);
+        EXPECT_EQ(r.host.files["C:\\PF\\NEW\\A.DLL"].data, c.aData);
+        EXPECT_EQ(inst.notInstalled().size(), 0u);
     }
 }
 

@@ -175,9 +175,9 @@ bool WinHost::RemoveDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-// Our own copy loop with a large buffer: under Wine about half again as fast
-// as CopyFile's small one. Like CopyFile it overwrites, keeps the source's
-// attributes and last-write time, and fails when the target is in use.
+// Our own copy loop with a large buffer (kCopyChunk). Like CopyFile it
+// overwrites, keeps the source's attributes and last-write time, and fails
+// when the target is in use.
 setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::string& to) {
     HANDLE src = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -185,16 +185,31 @@ setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::st
         const DWORD e = GetLastError();
         return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? kSourceMissing : kFailed;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    GetFileInformationByHandle(src, &info);
-    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE dst = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // By name, not by handle: under Wine the handle's information includes
+    // the volume's serial number, a round trip to the mount manager per file.
+    WIN32_FILE_ATTRIBUTE_DATA info = {};
+    const bool known = GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &info) != 0;
+    // A target whose attributes stop the overwrite (read-only, hidden,
+    // system) has them cleared and is tried again; the others are not
+    // touched.
+    constexpr DWORD kSticky =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    auto create = [&] {
+        return CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    };
+    HANDLE dst = create();
+    if (dst == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        const DWORD old = GetFileAttributesA(to.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & kSticky) != 0 &&
+            SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL))
+            dst = create();
+    }
     if (dst == INVALID_HANDLE_VALUE) {
         CloseHandle(src);
         return kFailed;
     }
-    constexpr DWORD kChunk = 4u << 20;
+    constexpr DWORD kChunk = kCopyChunk;
     if (buffer_.size() < kChunk)
         buffer_.resize(kChunk);
     bool ok = true;
@@ -211,7 +226,7 @@ setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::st
             break;
         }
     }
-    if (ok)
+    if (ok && known)
         SetFileTime(dst, nullptr, nullptr, &info.ftLastWriteTime);
     CloseHandle(dst);
     CloseHandle(src);
@@ -219,9 +234,10 @@ setup::Host::CopyStatus WinHost::CopyFile(const std::string& from, const std::st
         DeleteFileA(to.c_str());  // never a half-written target
         return kFailed;
     }
-    const DWORD keep = info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    if (keep != 0)
+    // The source's read-only, hidden and system attributes go with it; a
+    // new file has the archive attribute already.
+    const DWORD keep = info.dwFileAttributes & (kSticky | FILE_ATTRIBUTE_ARCHIVE);
+    if ((keep & kSticky) != 0)
         SetFileAttributesA(to.c_str(), keep);
     return kCopied;
 }
@@ -262,15 +278,18 @@ std::string WinHost::ScratchDirectory() {
 
 // Keys stay open while the installation runs (one registration per file
 // would otherwise open and close the same keys again and again).
-HKEY WinHost::Key(setup::Root root, const std::string& key, bool create) {
+HKEY WinHost::Key(setup::Root root, const std::string& key, bool create, bool* created) {
     const std::string id = std::string(setup::RootName(root)) + "\\" + setup::Upper(key);
     const auto it = keys_.find(id);
     if (it != keys_.end())
         return it->second;
     HKEY k = nullptr;
+    DWORD disposition = 0;
     LONG r = create ? RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0,
-                                      KEY_READ | KEY_WRITE, nullptr, &k, nullptr)
+                                      KEY_READ | KEY_WRITE, nullptr, &k, &disposition)
                     : RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ | KEY_WRITE, &k);
+    if (created != nullptr)
+        *created = r == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
     if (r == ERROR_ACCESS_DENIED && !create)  // readable only (a user without rights)
         r = RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &k);
     if (r != ERROR_SUCCESS)
@@ -297,20 +316,33 @@ bool WinHost::CreateKey(setup::Root root, const std::string& key) {
     return Key(root, key, true) != nullptr;
 }
 
+setup::Host::KeyOutcome WinHost::OpenOrCreateKey(setup::Root root, const std::string& key) {
+    bool created = false;
+    if (Key(root, key, true, &created) == nullptr)
+        return kKeyFailed;
+    return created ? kKeyCreated : kKeyExisted;
+}
+
 bool WinHost::ReadValue(setup::Root root, const std::string& key, const std::string& name,
                         setup::RegData* data) {
     HKEY k = Key(root, key, false);
     if (k == nullptr)
         return false;
-    DWORD type = 0, size = 0;
-    LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
-    if (r == ERROR_SUCCESS) {
-        data->bytes.assign(size, 0);
-        r = RegQueryValueExA(k, name.c_str(), nullptr, &type, data->bytes.data(), &size);
-        data->bytes.resize(size);
-        data->type = type;
+    // Into a buffer that holds most values at once: one request to the
+    // system's registry instead of asking for the size first.
+    DWORD type = 0, size = kValueGuess;
+    std::vector<uint8_t> bytes(size);
+    LONG r = RegQueryValueExA(k, name.c_str(), nullptr, &type, bytes.data(), &size);
+    if (r == ERROR_MORE_DATA) {
+        bytes.assign(size, 0);
+        r = RegQueryValueExA(k, name.c_str(), nullptr, &type, bytes.data(), &size);
     }
-    return r == ERROR_SUCCESS;
+    if (r != ERROR_SUCCESS)
+        return false;
+    bytes.resize(size);
+    data->bytes = std::move(bytes);
+    data->type = type;
+    return true;
 }
 
 bool WinHost::WriteValue(setup::Root root, const std::string& key, const std::string& name,
@@ -376,8 +408,13 @@ bool WinHost::ExtractCabinet(const std::string& cabinet,
 void WinHost::ShowCopy(const std::string& from, const std::string& to) {
     if (link_.page == nullptr)
         return;
+    const DWORD now = GetTickCount();
+    if (textShown_ && now - lastText_ < kPageMs)
+        return;
     if (link_.copyTextPending != nullptr && InterlockedExchange(link_.copyTextPending, 1) != 0)
         return;
+    textShown_ = true;
+    lastText_ = now;
     auto* texts = new std::pair<std::wstring, std::wstring>(ui::Widen(from), ui::Widen(to));
     if (!PostMessageW(link_.page, WM_SHOW_COPY, 0, reinterpret_cast<LPARAM>(texts))) {
         delete texts;
@@ -392,6 +429,11 @@ void WinHost::SetPercent(int percent) {
     lastPercent_ = percent;
     if (link_.percent != nullptr)
         InterlockedExchange(link_.percent, percent);
+    const DWORD now = GetTickCount();
+    if (barShown_ && now - lastBar_ < kPageMs && percent < 100)
+        return;
+    barShown_ = true;
+    lastBar_ = now;
     if (link_.page != nullptr) {
         HWND bar = GetDlgItem(link_.page, 1112);  // IDC_PROGRESS
         InvalidateRect(bar, nullptr, FALSE);
@@ -407,11 +449,13 @@ bool WinHost::WaitPause(size_t file) {
             return true;
         }
         Log("test hook: worker held before file " + std::to_string(file));
+        if (link_.held != nullptr)
+            InterlockedExchange(link_.held, 1);
         ResetEvent(link_.pause);
         if (link_.pauseMode != 'h')
             PostMessageW(GetParent(link_.page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     }
-    if (link_.pause != nullptr)
+    if (link_.pause != nullptr && (link_.held == nullptr || *link_.held != 0))
         WaitForSingleObject(link_.pause, INFINITE);
     return link_.cancel == nullptr || *link_.cancel == 0;
 }

@@ -14,6 +14,12 @@
 
 namespace setup_win {
 
+// The copy loop's buffer: under Wine a large one is about half again as fast
+// as CopyFile's small one.
+constexpr unsigned long kCopyChunk = 4ul << 20;
+// The buffer a registry value is first read into (a longer one is read again).
+constexpr unsigned long kValueGuess = 512;
+
 // How the worker reaches the copying page and the pause event.
 struct PageLink {
     HWND page = nullptr;
@@ -24,6 +30,10 @@ struct PageLink {
     // files copied meanwhile are not posted (the page shows the files as fast
     // as it can paint, not one message per file).
     volatile LONG* copyTextPending = nullptr;
+    // 1 while the page holds the worker (it resets `pause` after setting
+    // this and clears it after setting `pause` again): the worker waits for
+    // the event only then, not at every file.
+    volatile LONG* held = nullptr;
     // Test hook (TAVIX_SETUP_PAUSE_AT=n): before the n-th file the worker
     // holds the pause event itself and presses Cancel on the wizard; with
     // "nh" it only holds, and the test leaves the page its own way; with "nc"
@@ -56,6 +66,7 @@ public:
 
     bool KeyExists(setup::Root root, const std::string& key) override;
     bool CreateKey(setup::Root root, const std::string& key) override;
+    KeyOutcome OpenOrCreateKey(setup::Root root, const std::string& key) override;
     bool ReadValue(setup::Root root, const std::string& key, const std::string& name,
                    setup::RegData* data) override;
     bool WriteValue(setup::Root root, const std::string& key, const std::string& name,
@@ -88,11 +99,17 @@ public:
     setup::OsVersion os;
 
 private:
-    HKEY Key(setup::Root root, const std::string& key, bool create);
+    // An open key, kept for the run; `created` tells whether this call made it.
+    HKEY Key(setup::Root root, const std::string& key, bool create, bool* created = nullptr);
     PageLink link_;
     std::vector<char> buffer_;
     std::map<std::string, HKEY> keys_;
     int lastPercent_ = -1;
+    // The page is told at most every kPageMs: the texts of the file being
+    // copied and the bar (the last percentage always).
+    static constexpr DWORD kPageMs = 100;
+    DWORD lastText_ = 0, lastBar_ = 0;
+    bool textShown_ = false, barShown_ = false;
 };
 
 class WinDriverHost : public setup::DriverHost {

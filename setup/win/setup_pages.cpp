@@ -243,11 +243,13 @@ protected:
             return CSetupPage::OnQueryCancel();
         if (s.registryStage)
             return false;  // Close waits for the registry and drivers
+        InterlockedExchange(&s.held, 1);
         ResetEvent(s.pause);
         const bool exit = wizard_.AskExit(sheet());
         if (exit)
             InterlockedExchange(&s.cancel, 1);
         SetEvent(s.pause);
+        InterlockedExchange(&s.held, 0);
         if (exit) {
             FinishCopying();  // waits for the worker, then rolls back
             s.exitCode = kExitCancelled;
@@ -309,6 +311,8 @@ private:
         link.percent = &s.percent;
         link.copyTextPending = &s.copyTextPending;
         s.copyTextPending = 0;
+        link.held = &s.held;
+        s.held = 0;
         link.pauseAt = TestPauseAt(&link.pauseMode);
         s.install.reset();
         s.host = std::make_unique<WinHost>(link);

@@ -42,6 +42,7 @@ struct SetupState {
     HANDLE worker = nullptr;
     volatile LONG percent = 0;
     volatile LONG copyTextPending = 0;
+    volatile LONG held = 0;  // the worker is held (see PageLink::held)
     bool busy = false;
     bool registryStage = false;
     // The Exit dialog is open; the worker's end waits for the answer.

@@ -69,7 +69,10 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
     EXPECT_EQ(m[L"10.77.0.14"], (Row{L"Office Storage", L"10.77.0.14", L"OFFICE", L"", L""}));
 
     // The log: the discovery broadcast, then one status request per server,
-    // addressed by its id, "Cl", numbered 2.
+    // addressed by its id, "Cl", numbered 2. The directed broadcast of the
+    // client's subnet follows once the first replies have paused.
+    ASSERT_TRUE(WaitFor([&] { return Discoveries(Received(), "10.77.255.255") == 1; }, 10000));
+    Settle(300);
     const auto rx = Received();
     ASSERT_FALSE(rx.empty());
     EXPECT_TRUE(Has(rx[0], "cmd=1") && Has(rx[0], "len=16") && Has(rx[0], "seq=0") &&

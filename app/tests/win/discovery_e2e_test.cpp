@@ -55,7 +55,10 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     EXPECT_EQ(rows[L"10.78.1.1"],
               (Row{L"TWIN", L"10.78.1.1", L"SECOND", L"2.13", L"System is configured."}));
     // The limited broadcast reached the first subnet only; the second heard
-    // its own directed broadcast; the routed server heard nothing.
+    // its own directed broadcast at once; the first subnet's directed
+    // broadcast followed once the first replies paused; the routed server
+    // heard nothing.
+    ASSERT_TRUE(WaitFor([] { return DiscoversTo(Log(), "10.77.255.255") == 1; }, 30000));
     Settle();
     const auto first = Log();
     const auto second = LogOf(L"TAVIX_VNAS_LOG_SECOND");
@@ -137,8 +140,10 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     ASSERT_TRUE(Gone(dlg));
 
     // Refresh asks the typed addresses again with the broadcasts: all four
-    // come back.
+    // come back (the second subnet once its directed broadcast has followed).
     Press(main, IDC_REFRESH);
+    ASSERT_TRUE(WaitFor(
+        [] { return DiscoversTo(LogOf(L"TAVIX_VNAS_LOG_SECOND"), "10.78.255.255") == 2; }, 30000));
     WaitListed(4);
     EXPECT_EQ(DiscoversTo(LogOf(L"TAVIX_VNAS_LOG_ROUTED"), "10.79.1.5"), 2);
     EXPECT_EQ(DiscoversTo(Log(), "255.255.255.255"), 2);

@@ -46,10 +46,11 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The message the socket posts its blocks with.
+// The message the socket tells of waiting replies with.
 constexpr UINT kReplyMessage = WM_APP + 7;
 
-// Receives the reply blocks and keeps them until the test frees them.
+// Takes the socket's replies on its reply message and keeps them until the
+// test frees them.
 struct Collector {
     CServerSocket* socket = nullptr;
     std::vector<proto::ReplyBlock*> blocks;
@@ -62,8 +63,10 @@ constexpr UINT_PTR kPollTimer = 2;  // re-checks the condition while nothing arr
 LRESULT CALLBACK TestWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (g_collector.socket && g_collector.socket->HandleMessage(msg, wParam, lParam))
         return 0;
-    if (msg == kReplyMessage) {
-        g_collector.blocks.push_back(reinterpret_cast<proto::ReplyBlock*>(lParam));
+    if (msg == kReplyMessage && g_collector.socket) {
+        g_collector.socket->NoticeTaken();
+        while (proto::ReplyBlock* block = g_collector.socket->TakeReply())
+            g_collector.blocks.push_back(block);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
