@@ -52,12 +52,7 @@ protected:
     static std::vector<std::string> Log() { return ReadLines(Path(L"TAVIX_VNAS_LOG")); }
     // Log lines from line `from` on that start with `prefix`.
     static std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
-        std::vector<std::string> out;
-        const auto all = Log();
-        for (size_t i = from; i < all.size(); ++i)
-            if (all[i].rfind(prefix, 0) == 0)
-                out.push_back(all[i]);
-        return out;
+        return StartingWith(Log(), prefix, from);
     }
     static bool Contains(const std::vector<std::wstring>& texts, const std::wstring& want) {
         return std::find(texts.begin(), texts.end(), want) != texts.end();

@@ -28,6 +28,12 @@ auto OkAfter(Edit edit) {
     };
 }
 
+// ALPHA's configuration in DHCP mode: name, date and time.
+const std::vector<uint8_t> kAlphaDhcp = Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                             Text(TAG_DATE, "03152005"),
+                                             Text(TAG_TIME, "120000"),
+                                             {TAG_IP_MODE, 1, 1}});
+
 }  // namespace
 
 TEST_F(ConfigureFlowTest, ConfigureFlow) {
@@ -105,11 +111,7 @@ TEST_F(ConfigureFlowTest, ConfigWriteWithoutReplyTimesOut) {
     configure.basicConfig = OkAfter([](rules::BasicConfigFields& changed) {
         changed.year = "2030";  // a date change alone asks nothing
     });
-    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7), kAlphaDhcp));
     EXPECT_TRUE(configure.questions.empty());
     const auto& d = view.sent.back();
     EXPECT_EQ(d[16 + 18], TAG_DATE);
@@ -171,11 +173,7 @@ TEST_F(ConfigureFlowTest, RepeatedLoginReplyActsOnce) {
     model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 8), {}));
     configure.basicConfig =
         OkAfter([](rules::BasicConfigFields& changed) { changed.year = "2031"; });
-    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 10),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 10), kAlphaDhcp));
     ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
     model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
     model.OnServerReply(Block(kBravo.ip, From(kBravo, CMD_SET_CONFIG, 12, 2), {}));
@@ -203,11 +201,7 @@ TEST_F(ConfigureFlowTest, AFlowWhoseServerVanishedSendsNothing) {
         return r.Validate(changed).ok;
     };
     configure.answerYes = true;
-    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7), kAlphaDhcp));
     EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     EXPECT_EQ(model.configReplied(), 1);
