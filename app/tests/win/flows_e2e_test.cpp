@@ -151,13 +151,7 @@ protected:
             5000));
     }
     long WaitRequest(const Server& s, int cmd, size_t from) {
-        return WaitLine(
-            from,
-            [&](const std::string& l) {
-                return l.rfind("rx ", 0) == 0 && Has(l, "id=" + s.mac) &&
-                       Has(l, "cmd=" + std::to_string(cmd));
-            },
-            10000);
+        return BrellmarkSession::WaitRequest(s, cmd, from, 10000);
     }
     void PostTimers(HWND w, std::initializer_list<int> ids) {
         for (int id : ids)

@@ -157,13 +157,7 @@ protected:
     }
 
     long WaitRequest(const Server& s, int cmd, size_t from, DWORD ms = 8000) {
-        return WaitLine(
-            from,
-            [&](const std::string& l) {
-                return l.rfind("rx ", 0) == 0 && Has(l, "id=" + s.mac) &&
-                       Has(l, "cmd=" + std::to_string(cmd));
-            },
-            ms);
+        return BrellmarkSession::WaitRequest(s, cmd, from, ms);
     }
     // Selects the server, asks for the wizard, logs in; the sheet's welcome page.
     bool Open(const Server& s) {
