@@ -101,7 +101,8 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-void AddListColumns(HWND list, std::initializer_list<ListColumn> columns) {
+void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     int i = 0;
     for (const ListColumn& c : columns) {
         std::wstring text = LoadText(c.text);

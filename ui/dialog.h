@@ -34,7 +34,9 @@ struct ListColumn {
     int width;
     int format = LVCFMT_LEFT;
 };
-void AddListColumns(HWND list, std::initializer_list<ListColumn> columns);
+// Every report list of the programs: full-row selection, grid lines and
+// these columns.
+void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns);
 
 // A text with each "%s" replaced by the next of `args` in turn (a "%s"
 // beyond them stays as it is).

@@ -182,14 +182,14 @@ Setter Address(Member member) {
     };
 }
 
-// A whole number from `low` to `high`.
+// A whole number from `low` to `high`; `what` names it in the message.
 template <typename Member>
-Setter Number(Member member, long low, long high) {
-    return [member, low, high](ServerConfig& s, const std::string& v) {
+Setter Number(Member member, long low, long high, const char* what = "number") {
+    return [member, low, high, what](ServerConfig& s, const std::string& v) {
         long n = 0;
         if (!ParseInt(v, low, high, &n))
-            return "bad number '" + v + "' (expected " + std::to_string(low) + " to " +
-                   std::to_string(high) + ")";
+            return "bad " + std::string(what) + " '" + v + "' (expected " + std::to_string(low) +
+                   " to " + std::to_string(high) + ")";
         s.*member = static_cast<std::remove_reference_t<decltype(s.*member)>>(n);
         return std::string();
     };
@@ -248,14 +248,7 @@ const std::map<std::string, Setter>& ServerKeys() {
          }},
         {"name", Text(&ServerConfig::name)},
         {"alias", Text(&ServerConfig::alias)},
-        {"alias_tag",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 1, 255, &n))
-                 return "bad tag '" + v + "' (expected 1 to 255)";
-             s.aliasTag = static_cast<uint8_t>(n);
-             return std::string();
-         }},
+        {"alias_tag", Number(&ServerConfig::aliasTag, 1, 255, "tag")},
         {"discovery_name", YesNo(&ServerConfig::discoveryName)},
         {"workgroup", Text(&ServerConfig::workgroup)},
         {"kind", Number(&ServerConfig::kind, -32768, 32767)},
@@ -302,14 +295,7 @@ const std::map<std::string, Setter>& ServerKeys() {
              return std::string();
          }},
         {"router", NumberOrNone(&ServerConfig::router, 0, 0x7FFFFFFF, "router value")},
-        {"router_size",
-         [](ServerConfig& s, const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 1, 4, &n))
-                 return "bad router size '" + v + "' (expected 1 to 4)";
-             s.routerSize = static_cast<int>(n);
-             return std::string();
-         }},
+        {"router_size", Number(&ServerConfig::routerSize, 1, 4, "router size")},
         {"lan_ip", Address(&ServerConfig::lanIp)},
         {"lan_netmask", Address(&ServerConfig::lanNetmask)},
         {"lan_gateway", Address(&ServerConfig::lanGateway)},

@@ -200,36 +200,30 @@ std::string Simulator::Label(int index) const {
 }
 
 Simulator::Handler Simulator::HandlerFor(uint16_t command) {
-    switch (command) {
-        case CMD_DISCOVER:
-            return &Simulator::Discover;
-        case CMD_GET_CONFIG:
-            return &Simulator::GetConfig;
-        case CMD_LOGIN:
-            return &Simulator::Login;
-        case CMD_SET_CONFIG:
-            return &Simulator::SetConfig;
-        case CMD_GET_STATUS:
-            return &Simulator::GetStatus;
-        case CMD_IMPORT_USER:
-            return &Simulator::ImportUser;
-        case CMD_LOGOUT:
-            return nullptr;  // ends the exchange; nothing is sent back
-        case CMD_SET_NAME:
-        case CMD_SET_PASSWORD:
-        case CMD_SET_DATETIME:
-        case CMD_SET_ENCODING:
-        case CMD_SET_NETWORK:
-            return &Simulator::WizardSet;
-        case CMD_INIT_DISK:
-            return &Simulator::InitDisk;
-        case CMD_DISK_PROGRESS:
-            return &Simulator::DiskProgress;
-        case CMD_FINISH:
-            return &Simulator::Finish;
-        default:
-            return nullptr;
-    }
+    static constexpr struct {
+        uint16_t command;
+        Handler handler;
+    } kHandlers[] = {
+        {CMD_DISCOVER, &Simulator::Discover},
+        {CMD_GET_CONFIG, &Simulator::GetConfig},
+        {CMD_LOGIN, &Simulator::Login},
+        {CMD_SET_CONFIG, &Simulator::SetConfig},
+        {CMD_GET_STATUS, &Simulator::GetStatus},
+        {CMD_IMPORT_USER, &Simulator::ImportUser},
+        {CMD_SET_NAME, &Simulator::WizardSet},
+        {CMD_SET_PASSWORD, &Simulator::WizardSet},
+        {CMD_SET_DATETIME, &Simulator::WizardSet},
+        {CMD_SET_ENCODING, &Simulator::WizardSet},
+        {CMD_SET_NETWORK, &Simulator::WizardSet},
+        {CMD_INIT_DISK, &Simulator::InitDisk},
+        {CMD_DISK_PROGRESS, &Simulator::DiskProgress},
+        {CMD_FINISH, &Simulator::Finish},
+    };
+    for (const auto& h : kHandlers)
+        if (h.command == command)
+            return h.handler;
+    // Nothing is sent back: CMD_LOGOUT ends the exchange, any other is unknown.
+    return nullptr;
 }
 
 uint64_t Simulator::MacKey(const uint8_t* mac) {

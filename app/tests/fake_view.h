@@ -90,6 +90,10 @@ struct TestServer {
     std::string name;
 };
 
+// The two servers the flows' tests discover.
+const TestServer kAlpha = {{0, 1, 2, 3, 4, 0xA}, 0x0A4D000A, "ALPHA"};
+const TestServer kBravo = {{0, 1, 2, 3, 4, 0xB}, 0x0A4D000B, "BRAVO"};
+
 inline proto::ReplyBlock Block(uint32_t source, const proto::PacketHeader& h,
                                const std::vector<uint8_t>& items) {
     proto::ReplyBlock b{};

@@ -137,12 +137,11 @@ void CBrellmarkDlg::LayoutList() {
         height = top.y - 112;
     }
     SetWindowPos(list_, nullptr, 15, 100, width, height, SWP_NOZORDER);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     const auto column = [&](int i) {
         return ui::ListColumn{kColumns[i].textId, wide ? kColumns[i].wideWidth : kColumns[i].width,
                               kColumns[i].format};
     };
-    ui::AddListColumns(list_, {column(0), column(1), column(2), column(3), column(4)});
+    ui::SetUpReportList(list_, {column(0), column(1), column(2), column(3), column(4)});
 }
 
 int CBrellmarkDlg::RowCount() {

@@ -13,15 +13,12 @@ CBasicConfig::CBasicConfig(HWND parent, const rules::BasicConfigFields& fields,
                            rules::BasicConfigRules& rules)
     : CConfigDialog(IDD_BASIC_CONFIG, parent, fields, rules) {}
 
-BOOL CBasicConfig::OnInitDialog() {
-    rules_.Open(fields_);
-    const rules::BasicConfigFields& f = rules_.fields();
+void CBasicConfig::FillControls(const rules::BasicConfigFields& f) {
     FillSystemBlock(hwnd(), f);
     SetIpMode(f.ipMode == 1 ? 1 : 2);
     const uint32_t addrs[] = {f.ip, f.netmask, f.gateway};
     for (int i = 0; i < 3; ++i)
         SendMessageW(Item(kAddressBoxes[i]), IPM_SETADDRESS, 0, addrs[i]);
-    return TRUE;
 }
 
 void CBasicConfig::SetIpMode(int mode) {

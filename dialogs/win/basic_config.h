@@ -11,11 +11,11 @@ public:
                  rules::BasicConfigRules& rules);
 
 protected:
-    BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
     void SetIpMode(int mode);
+    void FillControls(const rules::BasicConfigFields& f) override;
     rules::BasicConfigFields ReadControls() override;
 
     int ipMode_ = 2;

@@ -31,11 +31,18 @@ public:
         : ui::Dialog(templateId, parent), fields_(fields), rules_(rules) {}
 
 protected:
+    // Opens the checks on the server's fields and shows what they hold.
+    BOOL OnInitDialog() final {
+        rules_.Open(fields_);
+        FillControls(rules_.fields());
+        return TRUE;
+    }
     void OnOK() override {
         if (ApplyValidation(hwnd(), rules_.Validate(ReadControls())))
             EndDialog(hwnd(), IDOK);
     }
-    // The boxes' values as the checks take them.
+    // The opened fields into the boxes, and back as the checks take them.
+    virtual void FillControls(const Fields& f) = 0;
     virtual Fields ReadControls() = 0;
 
     Fields fields_;

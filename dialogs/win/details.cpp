@@ -11,8 +11,7 @@ CDetails::CDetails(HWND parent, const proto::StatusReply& reply)
 BOOL CDetails::OnInitDialog() {
     HWND list = Item(IDC_DETAILS_LIST);
     SetWindowPos(list, nullptr, 10, 10, 350, 197, SWP_NOZORDER);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    ui::AddListColumns(list, {{IDS_DET_STATUS, 150}, {IDS_DET_VALUE, 200}});
+    ui::SetUpReportList(list, {{IDS_DET_STATUS, 150}, {IDS_DET_VALUE, 200}});
     for (const rules::DetailsRow& r : rules::DetailsRows(reply_))
         ui::AppendListRow(
             list, {r.labelId ? ui::LoadText(static_cast<UINT>(r.labelId)) : L"",

@@ -56,12 +56,11 @@ CDiscoveryReport::CDiscoveryReport(HWND parent, const proto::DiscoveryReport& re
 
 BOOL CDiscoveryReport::OnInitDialog() {
     HWND list = Item(IDC_REPORT_LIST);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    ui::AddListColumns(list, {{IDS_REPORT_COL_ADAPTER, 130},
-                              {IDS_REPORT_COL_NETMASK, 95},
-                              {IDS_REPORT_COL_SENT_TO, 110},
-                              {IDS_REPORT_COL_REPLIES, 55, LVCFMT_RIGHT},
-                              {IDS_REPORT_COL_LISTED, 85, LVCFMT_RIGHT}});
+    ui::SetUpReportList(list, {{IDS_REPORT_COL_ADAPTER, 130},
+                               {IDS_REPORT_COL_NETMASK, 95},
+                               {IDS_REPORT_COL_SENT_TO, 110},
+                               {IDS_REPORT_COL_REPLIES, 55, LVCFMT_RIGHT},
+                               {IDS_REPORT_COL_LISTED, 85, LVCFMT_RIGHT}});
     auto dotted = [](uint32_t a) { return ui::Widen(proto::FormatIPv4(a)); };
     for (const proto::Probe& p : report_.probes()) {
         std::wstring adapter, netmask;

@@ -30,11 +30,8 @@ CRouterConfig::CRouterConfig(HWND parent, const rules::RouterConfigFields& field
                              rules::RouterConfigRules& rules)
     : CConfigDialog(IDD_ROUTER_CONFIG, parent, fields, rules) {}
 
-BOOL CRouterConfig::OnInitDialog() {
-    rules_.Open(fields_);
-    const rules::RouterConfigFields& f = rules_.fields();
-    const rules::BasicConfigFields& s = f.system;
-    FillSystemBlock(hwnd(), s);
+void CRouterConfig::FillControls(const rules::RouterConfigFields& f) {
+    FillSystemBlock(hwnd(), f.system);
     // Each account box holds what its item can carry.
     SendMessageW(Item(IDC_PPPOE_USER), EM_LIMITTEXT, rules::kRouterUserBytes, 0);
     SendMessageW(Item(IDC_PPTP_USER), EM_LIMITTEXT, rules::kRouterUserBytes, 0);
@@ -57,7 +54,6 @@ BOOL CRouterConfig::OnInitDialog() {
                      {IDC_DHCP_END, f.dhcpEnd}};
     for (const auto& a : addresses)
         SendMessageW(Item(a.id), IPM_SETADDRESS, 0, a.value);
-    return TRUE;
 }
 
 void CRouterConfig::SetWanMode(int mode) {

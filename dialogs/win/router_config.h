@@ -12,12 +12,12 @@ public:
                   rules::RouterConfigRules& rules);
 
 protected:
-    BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
     void SetWanMode(int mode);
     void ApplyDhcpServer();
+    void FillControls(const rules::RouterConfigFields& f) override;
     rules::RouterConfigFields ReadControls() override;
     uint32_t Address(int id);
 

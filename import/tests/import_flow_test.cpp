@@ -9,12 +9,8 @@
 #include "resources/brellmark/resource.h"
 
 using namespace proto;
-using app::MainModel;
 
 namespace {
-
-const TestServer kA = {{0, 1, 2, 3, 4, 0xA}, 0x0A4D000A, "ALPHA"};
-const TestServer kB = {{0, 1, 2, 3, 4, 0xB}, 0x0A4D000B, "BRAVO"};
 
 class ImportFlowTest : public DispatchTest {};
 
@@ -26,12 +22,12 @@ class ImportFlowTest : public DispatchTest {};
 // server is selected now.
 TEST_F(ImportFlowTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     model.Initialize();
-    Discover(kA);
-    Discover(kB);
+    Discover(kAlpha);
+    Discover(kBravo);
     Select(0);
     model.OnImportUsers();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 5), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7), {}));
     ASSERT_EQ(imports.imports.size(), 1u);
     const app::ServerHandle server = imports.imports[0];
 
@@ -48,17 +44,17 @@ TEST_F(ImportFlowTest, ImportFlowSendsLinesAndTakesOnlyTheirAnswers) {
     // the import's server, and one from the server now selected, numbered as
     // its own next answer, is not taken for them.
     Select(1);
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_IMPORT_USER, 4, -2), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 7, -3), {}));  // stale
+    model.OnServerReply(Block(kBravo.ip, From(kBravo, CMD_IMPORT_USER, 4, -2), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_IMPORT_USER, 7, -3), {}));  // stale
     EXPECT_TRUE(imports.rows.empty());
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 9, -7), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_IMPORT_USER, 10, -7), {}));  // repeated
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_IMPORT_USER, 9, -7), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_IMPORT_USER, 10, -7), {}));  // repeated
     EXPECT_EQ(imports.rows, std::vector<std::string>({"import failed|bob pw (Err Code: -7)"}));
     EXPECT_EQ(mailbox.Wait(std::chrono::milliseconds(0)), std::optional<int16_t>(-7));
 
     // The list is rebuilt: the import's server is gone and nothing is sent.
     model.StartDiscovery();
-    Discover(kA);
+    Discover(kAlpha);
     const size_t before = view.sent.size();
     EXPECT_FALSE(model.importFlow().SendImportLine(server, "carl pw", mailbox));
     EXPECT_EQ(view.sent.size(), before);

@@ -103,15 +103,14 @@ CImportResult::CImportResult(HWND parent, HWND notify)
 
 BOOL CImportResult::OnInitDialog() {
     HWND list = Item(IDC_IMPORT_LIST);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     ListView_SetTextColor(list, RGB(255, 0, 0));
     const auto pixels = [&](int units) {  // widths in dialog units
         RECT r = {0, 0, units, 8};
         MapDialogRect(hwnd(), &r);
         return static_cast<int>(r.right);
     };
-    ui::AddListColumns(list, {{IDS_IMPORT_COL_TYPE, pixels(90), LVCFMT_CENTER},
-                              {IDS_IMPORT_COL_COMMAND, pixels(400)}});
+    ui::SetUpReportList(list, {{IDS_IMPORT_COL_TYPE, pixels(90), LVCFMT_CENTER},
+                               {IDS_IMPORT_COL_COMMAND, pixels(400)}});
     return TRUE;
 }
 

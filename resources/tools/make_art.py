@@ -389,40 +389,46 @@ def write_ico(path, sizes):
 # frame and the clip always agree.
 
 
+def ring_level(x, y, f, n, cx, cy, ring, bright, rad):
+    """Level of pixel (x, y) in frame f of n dots on a ring round (cx, cy):
+    the dot of frame f is the head, the tail fades round the ring. A dot of
+    age a, with t = 1 - a / (n - 1), has the brightness b0 + b1 * t ** gamma
+    for bright = (b0, b1, gamma), and the radius r0 + r1 * t for rad = (r0, r1)."""
+    b0, b1, gamma = bright
+    r0, r1 = rad
+    level = 0.0
+    for d in range(n):
+        ang = 2 * math.pi * d / n - math.pi / 2
+        dx, dy = cx + ring * math.cos(ang), cy + ring * math.sin(ang)
+        t = 1 - ((f - d) % n) / (n - 1)
+        cov = coverage(math.hypot(x + 0.5 - dx, y + 0.5 - dy) - (r0 + r1 * t))
+        level = max(level, cov * (b0 + b1 * t**gamma))
+    return level
+
+
+def frames_of(n, w, h, pixel):
+    """n frames of w x h palette indices, pixel(f, x, y) each."""
+    return [[[pixel(f, x, y) for x in range(w)] for y in range(h)] for f in range(n)]
+
+
 def clip_frames():
     n = CLIP_FRAMES
-    w, h = CLIP_W, CLIP_H
     fx0, fy0, fx1, fy1 = FRAME  # frame corners, clip coordinates
     cx, cy = (fx0 + 1 + fx1) / 2.0, (fy0 + 1 + fy1) / 2.0
-    ring = 10.5
-    frames = []
-    for f in range(n):
-        frame = []
-        for y in range(h):
-            row = []
-            for x in range(w):
-                level = 0.0
-                if abs(x + 0.5 - cx) < 16 and abs(y + 0.5 - cy) < 16:
-                    for d in range(n):
-                        ang = 2 * math.pi * d / n - math.pi / 2
-                        dx, dy = cx + ring * math.cos(ang), cy + ring * math.sin(ang)
-                        # age 0 is the head; the tail fades round the ring
-                        age = (f - d) % n
-                        bright = 0.22 + 0.78 * (1 - age / (n - 1)) ** 1.6
-                        rad = 2.3 + 0.5 * (1 - age / (n - 1))
-                        cov = coverage(math.hypot(x + 0.5 - dx, y + 0.5 - dy) - rad)
-                        level = max(level, cov * bright)
-                index = int(round(level * RAMP_TOP))
-                # the raised frame, as the window paints it with MoveTo/LineTo
-                # (end points excluded)
-                if (y == fy0 and fx0 <= x < fx1) or (x == fx0 and fy0 <= y < fy1):
-                    index = RAMP_TOP
-                if (x == fx1 and fy0 <= y < fy1) or (y == fy1 and fx0 <= x < fx1):
-                    index = BLACK_INDEX
-                row.append(index)
-            frame.append(row)
-        frames.append(frame)
-    return frames
+
+    def pixel(f, x, y):
+        level = 0.0
+        if abs(x + 0.5 - cx) < 16 and abs(y + 0.5 - cy) < 16:
+            level = ring_level(x, y, f, n, cx, cy, 10.5, (0.22, 0.78, 1.6), (2.3, 0.5))
+        # the raised frame, as the window paints it with MoveTo/LineTo
+        # (end points excluded)
+        if (y == fy0 and fx0 <= x < fx1) or (x == fx0 and fy0 <= y < fy1):
+            return RAMP_TOP
+        if (x == fx1 and fy0 <= y < fy1) or (y == fy1 and fx0 <= x < fx1):
+            return BLACK_INDEX
+        return int(round(level * RAMP_TOP))
+
+    return frames_of(n, CLIP_W, CLIP_H, pixel)
 
 
 def clip_palette():
@@ -526,24 +532,13 @@ def row_frames():
     """Eight dots on a ring; the bright one walks round, the tail fades."""
     n, size = ROW_N, ROW_SIZE
     c = size / 2.0
-    frames = []
-    for f in range(n):
-        frame = []
-        for y in range(size):
-            row = []
-            for x in range(size):
-                level = 0.0
-                for d in range(n):
-                    ang = 2 * math.pi * d / n - math.pi / 2
-                    dx, dy = c + 5.2 * math.cos(ang), c + 5.2 * math.sin(ang)
-                    age = (f - d) % n
-                    bright = 0.18 + 0.82 * (1 - age / (n - 1)) ** 1.5
-                    cov = coverage(math.hypot(x + 0.5 - dx, y + 0.5 - dy) - 1.5)
-                    level = max(level, cov * bright)
-                row.append(0 if (x, y) == (0, 0) else int(round(level * RAMP_TOP)))
-            frame.append(row)
-        frames.append(frame)
-    return frames
+
+    def pixel(f, x, y):
+        if (x, y) == (0, 0):
+            return 0
+        return int(round(ring_level(x, y, f, n, c, c, 5.2, (0.18, 0.82, 1.5), (1.5, 0.0)) * RAMP_TOP))
+
+    return frames_of(n, size, size, pixel)
 
 
 def make_check():

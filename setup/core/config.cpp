@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 namespace setup {
 
@@ -80,6 +81,29 @@ unsigned InstallerThreadLocale(unsigned threadLcid) {
 
 // ---- Choosing the setup file -----------------------------------------------
 
+namespace {
+
+// A system of a family, newest first: its test (none for the family's
+// oldest, which is taken when no newer one is), its own setup file and its
+// entry in a language's section of SelLang.INI.
+struct SystemRung {
+    bool (OsVersion::*is)() const;
+    const char* setupFile;
+    const char* profileKey;
+};
+constexpr SystemRung kNtRungs[] = {{&OsVersion::IsXP, "SETUPXP.INI", "WinXP Profile"},
+                                   {&OsVersion::Is2000, "SETUP2K.INI", "Win2K Profile"},
+                                   {nullptr, "SETUPNT.INI", "WinNT Profile"}};
+constexpr SystemRung k9xRungs[] = {{&OsVersion::IsME, "SETUPME.INI", "WinME Profile"},
+                                   {&OsVersion::Is98, "SETUP98.INI", "Win98 Profile"},
+                                   {nullptr, "SETUP95.INI", "Win95 Profile"}};
+
+std::span<const SystemRung> RungsFor(const OsVersion& os) {
+    return os.IsNT() ? kNtRungs : k9xRungs;
+}
+
+}  // namespace
+
 std::string LanguageProfileFile(Profile& p, const OsVersion& os, const std::string& setupDir,
                                 unsigned lcid, const LogFn& log) {
     const std::string langFile = JoinPath(setupDir, "SelLang.INI");
@@ -87,23 +111,17 @@ std::string LanguageProfileFile(Profile& p, const OsVersion& os, const std::stri
     auto value = [&](const char* key) { return p.String(langFile, section, key, "", kTextChars); };
     std::string chosen;
     std::string key;
-    if (os.IsNT()) {
-        if (os.IsXP() && !value("WinXP Profile").empty() && Exists(p, setupDir, "SETUPXP.INI"))
-            key = "WinXP Profile";
-        else if (os.Is2000() && !value("Win2K Profile").empty() &&
-                 Exists(p, setupDir, "SETUP2K.INI"))
-            key = "Win2K Profile";
-        else if (!value("WinNT Profile").empty())
-            key = "WinNT Profile";
-    } else {
-        if (os.IsME() && !value("WinME Profile").empty() &&
-            Exists(p, setupDir, value("WinME Profile")))
-            key = "WinME Profile";
-        else if (os.Is98() && !value("Win98 Profile").empty() &&
-                 Exists(p, setupDir, value("Win98 Profile")))
-            key = "Win98 Profile";
-        else if (!value("Win95 Profile").empty())
-            key = "Win95 Profile";
+    // On the NT family a system's own setup file must be there, on the 9x
+    // family the profile the entry names.
+    for (const SystemRung& r : RungsFor(os)) {
+        const std::string named = value(r.profileKey);
+        if (named.empty())
+            continue;
+        if (r.is == nullptr ||
+            ((os.*r.is)() && Exists(p, setupDir, os.IsNT() ? r.setupFile : named))) {
+            key = r.profileKey;
+            break;
+        }
     }
     if (key.empty()) {
         Note(log, "language " + section + ": no profile for this system");
@@ -122,20 +140,11 @@ std::string LanguageProfileFile(Profile& p, const OsVersion& os, const std::stri
 std::string SystemSetupFile(Profile& p, const OsVersion& os, const std::string& setupDir,
                             const LogFn& log) {
     std::string name;
-    if (os.IsNT()) {
-        if (os.IsXP() && Exists(p, setupDir, "SETUPXP.INI"))
-            name = "SETUPXP.INI";
-        else if (os.Is2000() && Exists(p, setupDir, "SETUP2K.INI"))
-            name = "SETUP2K.INI";
-        else
-            name = "SETUPNT.INI";
-    } else {
-        if (os.IsME() && Exists(p, setupDir, "SETUPME.INI"))
-            name = "SETUPME.INI";
-        else if (os.Is98() && Exists(p, setupDir, "SETUP98.INI"))
-            name = "SETUP98.INI";
-        else
-            name = "SETUP95.INI";
+    for (const SystemRung& r : RungsFor(os)) {
+        if (r.is == nullptr || ((os.*r.is)() && Exists(p, setupDir, r.setupFile))) {
+            name = r.setupFile;
+            break;
+        }
     }
     char buf[96];
     std::snprintf(buf, sizeof buf, "system rule (platform %u, version %u.%u): %s", os.platform,

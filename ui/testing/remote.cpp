@@ -48,6 +48,15 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
     return lines;
 }
 
+std::vector<std::string> StartingWith(const std::vector<std::string>& lines,
+                                      const std::string& prefix, size_t from) {
+    std::vector<std::string> out;
+    for (size_t i = from; i < lines.size(); ++i)
+        if (lines[i].rfind(prefix, 0) == 0)
+            out.push_back(lines[i]);
+    return out;
+}
+
 bool VnasControl(const std::string& line) {
     const std::wstring fifo = WinePath(Env(L"TAVIX_VNAS_CONTROL"));
     HANDLE f = CreateFileW(fifo.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

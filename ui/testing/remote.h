@@ -16,6 +16,9 @@ std::wstring Env(const wchar_t* name);
 // "/tmp/x" -> "Z:\tmp\x", for paths handed over by the Linux side.
 std::wstring WinePath(const std::wstring& unixPath);
 std::vector<std::string> ReadLines(const std::wstring& path);
+// The lines from line `from` on that start with `prefix`.
+std::vector<std::string> StartingWith(const std::vector<std::string>& lines,
+                                      const std::string& prefix, size_t from = 0);
 // Writes one control line into the virtual NAS's FIFO ($TAVIX_VNAS_CONTROL).
 bool VnasControl(const std::string& line);
 

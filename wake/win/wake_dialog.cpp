@@ -26,11 +26,10 @@ std::wstring LastSeenText(int64_t seconds) {
 
 BOOL CWakeUp::OnInitDialog() {
     HWND list = Item(IDC_WAKE_LIST);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    ui::AddListColumns(list, {{IDS_WAKE_COL_NAME, 95},
-                              {IDS_WAKE_COL_MAC, 115},
-                              {IDS_WAKE_COL_ADDRESS, 105},
-                              {IDS_WAKE_COL_SEEN, 112}});
+    ui::SetUpReportList(list, {{IDS_WAKE_COL_NAME, 95},
+                               {IDS_WAKE_COL_MAC, 115},
+                               {IDS_WAKE_COL_ADDRESS, 105},
+                               {IDS_WAKE_COL_SEEN, 112}});
     Fill(0);
     SetFocus(servers_.empty() ? Item(IDCANCEL) : list);
     return FALSE;

@@ -254,8 +254,7 @@ public:
 protected:
     void OnInitDialog() override {
         HWND list = Item(IDC_WIZ_SUMMARY);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-        ui::AddListColumns(list, {{IDS_WIZ_SUM_STATUS, 150}, {IDS_WIZ_SUM_VALUE, 200}});
+        ui::SetUpReportList(list, {{IDS_WIZ_SUM_STATUS, 150}, {IDS_WIZ_SUM_VALUE, 200}});
     }
     void OnSetActive() override {
         CWizardPage::OnSetActive();

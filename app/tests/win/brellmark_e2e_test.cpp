@@ -125,43 +125,29 @@ TEST_F(BrellmarkTest, ListsFourServersAsTheyAnswer) {
 
 TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
-    // First click on Name: descending.
-    ClickHeader(0);
     std::vector<Row> rows;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            rows = Rows(list);
-            return rows[0][0] == L"Office Storage";
-        },
-        5000));
+    // Clicks the header of `column`, then waits for `text` in that column of row `row`.
+    const auto sortBy = [&](int column, int row, const wchar_t* text) {
+        ClickHeader(column);
+        return WaitFor(
+            [&] {
+                rows = Rows(list);
+                return rows[row][column] == text;
+            },
+            5000);
+    };
+    // First click on Name: descending.
+    ASSERT_TRUE(sortBy(0, 0, L"Office Storage"));
     EXPECT_EQ(rows[3][0], L"NAS-1");
-    ClickHeader(0);
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            rows = Rows(list);
-            return rows[0][0] == L"NAS-1";
-        },
-        5000));
+    ASSERT_TRUE(sortBy(0, 0, L"NAS-1"));
     EXPECT_EQ(rows[1][0], L"NAS-2");
     EXPECT_EQ(rows[3][0], L"Office Storage");
 
     // Workgroup: ascending, then the exact reverse, so the two WORKGROUP rows swap.
-    ClickHeader(2);
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            rows = Rows(list);
-            return rows[0][2] == L"HOME";
-        },
-        5000));
+    ASSERT_TRUE(sortBy(2, 0, L"HOME"));
     ASSERT_EQ(rows[2][2], L"WORKGROUP");
     const std::wstring firstEqual = rows[2][1], secondEqual = rows[3][1];
-    ClickHeader(2);
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            rows = Rows(list);
-            return rows[3][2] == L"HOME";
-        },
-        5000));
+    ASSERT_TRUE(sortBy(2, 3, L"HOME"));
     EXPECT_EQ(rows[0][1], secondEqual);
     EXPECT_EQ(rows[1][1], firstEqual);
 

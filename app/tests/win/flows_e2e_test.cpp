@@ -151,13 +151,7 @@ protected:
             5000));
     }
     long WaitRequest(const Server& s, int cmd, size_t from) {
-        return WaitLine(
-            from,
-            [&](const std::string& l) {
-                return l.rfind("rx ", 0) == 0 && Has(l, "id=" + s.mac) &&
-                       Has(l, "cmd=" + std::to_string(cmd));
-            },
-            10000);
+        return BrellmarkSession::WaitRequest(s, cmd, from, 10000);
     }
     void PostTimers(HWND w, std::initializer_list<int> ids) {
         for (int id : ids)
@@ -262,6 +256,18 @@ protected:
         WaitListed(kServers);
     }
 
+    // The virtual NAS asks for a new discovery ("rediscover <args>"); waits
+    // for the client's and for the list rebuilt from it.
+    void Rediscover(const std::string& args) {
+        const size_t at = Log().size();
+        EXPECT_TRUE(VnasControl("rediscover " + args));
+        EXPECT_GE(
+            WaitLine(
+                at, [](const std::string& l) { return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1"); }),
+            0);
+        WaitListed(kServers);
+    }
+
     // Runs the table: `open` brings the flow of each row to its point.
     void RunTable(const std::vector<Case>& table, const std::function<Point(const Case&)>& open) {
         for (const Case& c : table) {
@@ -361,13 +367,7 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
         if (flow == "login") {
             p.window = login;
             if (c.out == Out::Refresh) {
-                EXPECT_TRUE(VnasControl("rediscover " + s.mac));
-                EXPECT_GE(WaitLine(from,
-                                   [](const std::string& l) {
-                                       return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1");
-                                   }),
-                          0);
-                WaitListed(kServers);
+                Rediscover(s.mac);
                 DismissPrompt();  // offered again by the new discovery
                 SetText(GetDlgItem(login, IDC_ADMIN_NAME), L"admin");
                 SetText(GetDlgItem(login, IDC_ADMIN_PASSWORD), L"secret");
@@ -379,14 +379,7 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
         p.window = WaitDialog(L"Basic Configuration");
         p.ok = p.ok && p.window != nullptr;
         if (flow == "configure" && c.out == Out::Refresh) {
-            const size_t at = Log().size();
-            EXPECT_TRUE(VnasControl("rediscover " + s.mac));
-            EXPECT_GE(WaitLine(at,
-                               [](const std::string& l) {
-                                   return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1");
-                               }),
-                      0);
-            WaitListed(kServers);
+            Rediscover(s.mac);
             DismissPrompt();
         }
         if (flow == "restart question") {
@@ -600,14 +593,7 @@ TEST_F(FlowsTest, WizardAndDriveMapping) {
             // Numbered as the answer to the request out, so that it is taken.
             const std::string line = Log()[static_cast<size_t>(asked)];
             const int seq = std::atoi(line.c_str() + line.find(" seq=") + 5);
-            const size_t at = Log().size();
-            EXPECT_TRUE(VnasControl("rediscover " + kWiz.mac + " " + std::to_string(seq + 1)));
-            EXPECT_GE(WaitLine(at,
-                               [](const std::string& l) {
-                                   return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1");
-                               }),
-                      0);
-            WaitListed(kServers);
+            Rediscover(kWiz.mac + " " + std::to_string(seq + 1));
             // Retry asks the server again, and its answer moves the run on
             // (to a request that gets no answer, so that the server stays).
             EXPECT_TRUE(VnasControl("wizard-fail " + kWiz.mac + " 20 none"));

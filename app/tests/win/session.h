@@ -52,12 +52,7 @@ protected:
     static std::vector<std::string> Log() { return ReadLines(Path(L"TAVIX_VNAS_LOG")); }
     // Log lines from line `from` on that start with `prefix`.
     static std::vector<std::string> LogLines(const char* prefix, size_t from = 0) {
-        std::vector<std::string> out;
-        const auto all = Log();
-        for (size_t i = from; i < all.size(); ++i)
-            if (all[i].rfind(prefix, 0) == 0)
-                out.push_back(all[i]);
-        return out;
+        return StartingWith(Log(), prefix, from);
     }
     static bool Contains(const std::vector<std::wstring>& texts, const std::wstring& want) {
         return std::find(texts.begin(), texts.end(), want) != texts.end();
@@ -128,6 +123,10 @@ protected:
             ms);
         return found;
     }
+    // Whether a log line is a request from the client to the server `mac`.
+    static bool IsRequestTo(const std::string& line, const std::string& mac) {
+        return line.rfind("rx ", 0) == 0 && Has(line, "id=" + mac);
+    }
     // Requests from the client to `server` (anything with a `mac`) logged
     // after line `from`.
     template <typename Server>
@@ -135,9 +134,20 @@ protected:
         std::vector<std::string> out;
         const auto log = Log();
         for (size_t i = from; i < log.size(); ++i)
-            if (log[i].rfind("rx ", 0) == 0 && Has(log[i], "id=" + server.mac))
+            if (IsRequestTo(log[i], server.mac))
                 out.push_back(log[i]);
         return out;
+    }
+    // Index of the first request of command `cmd` to `server` logged from
+    // line `from` on, or -1 after `ms`.
+    template <typename Server>
+    long WaitRequest(const Server& server, int cmd, size_t from, DWORD ms) {
+        return WaitLine(
+            from,
+            [&](const std::string& l) {
+                return IsRequestTo(l, server.mac) && Has(l, "cmd=" + std::to_string(cmd));
+            },
+            ms);
     }
     // Lets anything still on its way arrive before the log is read.
     static void Settle(DWORD ms = 700) {

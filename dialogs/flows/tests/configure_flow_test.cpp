@@ -11,20 +11,34 @@
 #include "resources/brellmark/resource.h"
 
 using namespace proto;
-using app::MainModel;
 
 namespace {
 
-const TestServer kA = {{0, 1, 2, 3, 4, 0xA}, 0x0A4D000A, "ALPHA"};
-const TestServer kB = {{0, 1, 2, 3, 4, 0xB}, 0x0A4D000B, "BRAVO"};
-
 class ConfigureFlowTest : public DispatchTest {};
+
+// The basic configuration dialog: opens on what the server sent, `edit`
+// changes the boxes, then OK.
+template <class Edit>
+auto OkAfter(Edit edit) {
+    return [edit](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
+        r.Open(f);
+        auto changed = r.fields();
+        edit(changed);
+        return r.Validate(changed).ok;
+    };
+}
+
+// ALPHA's configuration in DHCP mode: name, date and time.
+const std::vector<uint8_t> kAlphaDhcp = Cat({Text(TAG_SERVER_NAME, "ALPHA"),
+                                             Text(TAG_DATE, "03152005"),
+                                             Text(TAG_TIME, "120000"),
+                                             {TAG_IP_MODE, 1, 1}});
 
 }  // namespace
 
 TEST_F(ConfigureFlowTest, ConfigureFlow) {
     model.Initialize();
-    Discover(kA);
+    Discover(kAlpha);
     Select(0);
     configure.loginOk = false;
     const size_t before = view.sent.size();
@@ -41,12 +55,12 @@ TEST_F(ConfigureFlowTest, ConfigureFlow) {
     EXPECT_EQ(view.sent.back().size(), 16u + 18 + 18);
 
     // Refused.
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, -1), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 5, -1), {}));
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
 
     // Accepted: the configuration is read, then the dialog decides.
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 7), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 7), {}));
     EXPECT_EQ(LastSent().command, CMD_GET_CONFIG);
     EXPECT_EQ(LastSent().seq, 8);
     const auto config = Cat({Text(TAG_SERVER_NAME, "ALPHA"),
@@ -56,25 +70,18 @@ TEST_F(ConfigureFlowTest, ConfigureFlow) {
                              {TAG_IP, 4, 10, 77, 0, 10},
                              {TAG_NETMASK, 4, 255, 255, 0, 0}});
     // OK without changes: logout only.
-    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        return r.Validate(r.fields()).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 9), config));
+    configure.basicConfig = OkAfter([](rules::BasicConfigFields&) {});
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 9), config));
     EXPECT_EQ(LastSent().command, CMD_LOGOUT);
     EXPECT_EQ(view.sent.back().size(), 16u);
     EXPECT_TRUE(configure.questions.empty());
 
     // A new name, No to the restart question: written without restart.
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 12), {}));
-    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
-        changed.serverName = "NEWNAME";
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 14), config));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 12), {}));
+    configure.basicConfig =
+        OkAfter([](rules::BasicConfigFields& changed) { changed.serverName = "NEWNAME"; });
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 14), config));
     EXPECT_EQ(configure.questions, std::vector<int>({IDS_RESTART_QUESTION}));
     const auto& d = view.sent.back();
     EXPECT_EQ(PacketHeader::Decode(d.data()).command, CMD_SET_CONFIG);
@@ -88,7 +95,7 @@ TEST_F(ConfigureFlowTest, ConfigureFlow) {
               view.timers.end());
 
     // Status 2 shows its message and stops the timer; the timer then stays quiet.
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 16, 2), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_SET_CONFIG, 16, 2), {}));
     EXPECT_EQ(configure.messages.back(), IDS_WRITE_CONFIG_ERROR);
     EXPECT_EQ(model.configReplied(), 1);
     model.OnTimer(dialogs::TIMER_CONFIG_REPLY);
@@ -97,21 +104,14 @@ TEST_F(ConfigureFlowTest, ConfigureFlow) {
 
 TEST_F(ConfigureFlowTest, ConfigWriteWithoutReplyTimesOut) {
     model.Initialize();
-    Discover(kA);
+    Discover(kAlpha);
     Select(0);
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
-    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 5), {}));
+    configure.basicConfig = OkAfter([](rules::BasicConfigFields& changed) {
         changed.year = "2030";  // a date change alone asks nothing
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    });
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7), kAlphaDhcp));
     EXPECT_TRUE(configure.questions.empty());
     const auto& d = view.sent.back();
     EXPECT_EQ(d[16 + 18], TAG_DATE);
@@ -121,13 +121,13 @@ TEST_F(ConfigureFlowTest, ConfigWriteWithoutReplyTimesOut) {
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     // The answer after the time limit, and its repeat, tell nothing more.
     for (uint16_t n : {1, 2})
-        model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, seq + n, 2), {}));
+        model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_SET_CONFIG, seq + n, 2), {}));
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
 }
 
 TEST_F(ConfigureFlowTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
     model.Initialize();
-    Discover(kA);
+    Discover(kAlpha);
     Select(0);
     int opened = 0;
     configure.basicConfig = [&](const rules::BasicConfigFields&, rules::BasicConfigRules&) {
@@ -136,24 +136,25 @@ TEST_F(ConfigureFlowTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
     };
     // No login sent: its reply asks for nothing, and a configuration reply opens nothing.
     const size_t before = view.sent.size();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 4), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 5), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 4), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 5), {}));
     EXPECT_EQ(view.sent.size(), before);
     EXPECT_EQ(opened, 0);
     // Details: the status reply opens the details view instead of filling the list.
     model.OnDetails();
     EXPECT_EQ(model.listMode(), 0);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_STATUS, 7), Text(TAG_SERVER_NAME, "ALPHA")));
+    model.OnServerReply(
+        Block(kAlpha.ip, From(kAlpha, CMD_GET_STATUS, 7), Text(TAG_SERVER_NAME, "ALPHA")));
     EXPECT_EQ(details.shown, 1);
     // A router-type server (TAG_ROUTER 2) does not open the storage dialog;
     // TAG_ROUTER 1 does.
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 9), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 11), {TAG_ROUTER, 1, 2}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 9), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 11), {TAG_ROUTER, 1, 2}));
     EXPECT_EQ(opened, 0);
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 13), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 15), {TAG_ROUTER, 1, 1}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 13), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 15), {TAG_ROUTER, 1, 1}));
     EXPECT_EQ(opened, 1);
 }
 
@@ -161,32 +162,24 @@ TEST_F(ConfigureFlowTest, ConfigRepliesOutsideTheConfigureFlowAreIgnored) {
 // flow still shows its messages.
 TEST_F(ConfigureFlowTest, RepeatedLoginReplyActsOnce) {
     model.Initialize();
-    Discover(kA);
+    Discover(kAlpha);
     Select(0);
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5, 1), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 6, 1), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 5, 1), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 6, 1), {}));
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED}));
     // A write reply from another server with the same number is not the answer.
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 8), {}));
-    configure.basicConfig = [](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
-        r.Open(f);
-        auto changed = r.fields();
-        changed.year = "2031";
-        return r.Validate(changed).ok;
-    };
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 10),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 8), {}));
+    configure.basicConfig =
+        OkAfter([](rules::BasicConfigFields& changed) { changed.year = "2031"; });
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 10), kAlphaDhcp));
     ASSERT_EQ(LastSent().command, CMD_SET_CONFIG);
     model.OnListClick(-1, -1);  // nothing selected: every reply passes acceptance
-    model.OnServerReply(Block(kB.ip, From(kB, CMD_SET_CONFIG, 12, 2), {}));
+    model.OnServerReply(Block(kBravo.ip, From(kBravo, CMD_SET_CONFIG, 12, 2), {}));
     EXPECT_EQ(model.configReplied(), 0);
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 12, 1), {}));
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_SET_CONFIG, 13, 2), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_SET_CONFIG, 12, 1), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_SET_CONFIG, 13, 2), {}));
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_LOGIN_REFUSED, IDS_SETUP_BUSY}));
 }
 
@@ -194,25 +187,21 @@ TEST_F(ConfigureFlowTest, RepeatedLoginReplyActsOnce) {
 // every server at once, and the user is told.
 TEST_F(ConfigureFlowTest, AFlowWhoseServerVanishedSendsNothing) {
     model.Initialize();
-    Discover(kA);
+    Discover(kAlpha);
     Select(0);
     model.OnConfigure();
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_LOGIN, 5), {}));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_LOGIN, 5), {}));
     configure.basicConfig = [&](const rules::BasicConfigFields& f, rules::BasicConfigRules& r) {
         // While the dialog is open, the server asks for a new discovery.
-        model.OnServerReply(Block(kA.ip, From(kA, CMD_REDISCOVER, 8), {}));
-        Discover(kA);  // it answers again, but as a new record
+        model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_REDISCOVER, 8), {}));
+        Discover(kAlpha);  // it answers again, but as a new record
         r.Open(f);
         auto changed = r.fields();
         changed.serverName = "RENAMED";
         return r.Validate(changed).ok;
     };
     configure.answerYes = true;
-    model.OnServerReply(Block(kA.ip, From(kA, CMD_GET_CONFIG, 7),
-                              Cat({Text(TAG_SERVER_NAME, "ALPHA"),
-                                   Text(TAG_DATE, "03152005"),
-                                   Text(TAG_TIME, "120000"),
-                                   {TAG_IP_MODE, 1, 1}})));
+    model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_GET_CONFIG, 7), kAlphaDhcp));
     EXPECT_NE(LastSent().command, CMD_SET_CONFIG);
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     EXPECT_EQ(model.configReplied(), 1);
@@ -222,7 +211,7 @@ TEST_F(ConfigureFlowTest, AFlowWhoseServerVanishedSendsNothing) {
     configure.messages.clear();
     configure.duringLogin = [&] {
         model.StartDiscovery();
-        Discover(kA);
+        Discover(kAlpha);
     };
     const size_t before = view.sent.size();
     model.OnConfigure();

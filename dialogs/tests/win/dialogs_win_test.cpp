@@ -583,6 +583,7 @@ struct DetailsView {
     RECT place = {};
     int widths[2] = {};
     std::wstring headers[2];
+    LRESULT extendedStyle = 0;
 };
 
 DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
@@ -599,6 +600,7 @@ DetailsView ShowDetails(const std::vector<uint8_t>& reply) {
             v.rows = ReadList(list);
             GetWindowRect(list, &v.place);
             MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&v.place), 2);
+            v.extendedStyle = SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
             for (int c = 0; c < 2; ++c) {
                 v.widths[c] = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
                 wchar_t buf[64] = {};
@@ -643,6 +645,8 @@ TEST_F(DialogsWinTest, DetailsOfAStorageServerWithoutAddressOrDisks) {
     EXPECT_EQ(v.headers[1], L"Value");
     EXPECT_EQ(v.widths[0], 150);
     EXPECT_EQ(v.widths[1], 200);
+    EXPECT_EQ(v.extendedStyle & (LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES),
+              LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
 }
 
 TEST_F(DialogsWinTest, DetailsOfARouterWithOverLongTextsAndADisk) {

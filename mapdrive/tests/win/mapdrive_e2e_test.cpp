@@ -40,12 +40,7 @@ protected:
     static size_t NetLogSize() { return NetLog().size(); }
     // Log lines from line `from` on that start with `prefix`.
     static std::vector<std::string> NetLines(const std::string& prefix, size_t from) {
-        std::vector<std::string> out;
-        const auto all = NetLog();
-        for (size_t i = from; i < all.size(); ++i)
-            if (all[i].rfind(prefix, 0) == 0)
-                out.push_back(all[i]);
-        return out;
+        return StartingWith(NetLog(), prefix, from);
     }
     static std::string LastConnections(size_t from) {
         const auto lines = NetLines("connections", from);

@@ -157,13 +157,7 @@ protected:
     }
 
     long WaitRequest(const Server& s, int cmd, size_t from, DWORD ms = 8000) {
-        return WaitLine(
-            from,
-            [&](const std::string& l) {
-                return l.rfind("rx ", 0) == 0 && Has(l, "id=" + s.mac) &&
-                       Has(l, "cmd=" + std::to_string(cmd));
-            },
-            ms);
+        return BrellmarkSession::WaitRequest(s, cmd, from, ms);
     }
     // Selects the server, asks for the wizard, logs in; the sheet's welcome page.
     bool Open(const Server& s) {
@@ -232,6 +226,11 @@ protected:
         ASSERT_TRUE(Go(PSBTN_NEXT, StepTitle(6)));
         Click(in.initDisk ? IDC_WIZ_INIT_DISK : IDC_WIZ_KEEP_DISK);
         ASSERT_TRUE(Go(PSBTN_NEXT, L"Quick Configuration Wizard"));
+    }
+    // The six steps, then Next on the summary: the applying starts.
+    void StepsThenApply(const Inputs& in) {
+        ASSERT_NO_FATAL_FAILURE(Steps(in));
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     }
 
     // The summary's Status and Value columns.
@@ -332,9 +331,7 @@ TEST_F(WizardTest, FullRunSendsSevenRequestsFollowsTheFormatAndFindsTheServerAga
     in.gateway = Ip(10, 77, 0, 1);
     in.dns1 = Ip(8, 8, 8, 8);
     in.initDisk = true;
-    Steps(in);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(Steps(in));
     EXPECT_EQ(Summary(), (std::vector<std::pair<std::wstring, std::wstring>>{
                              {L"Server Name", L"WIZ-DONE"},
                              {L"Time Zone", L"(GMT+08:00) Beijing, Chongqing, Hong Kong, Urumqi"},
@@ -442,9 +439,7 @@ TEST_F(WizardTest, KeptPasswordDhcpTimeServerAndNoDiskInitialisation) {
     in.dhcp = true;
     in.dns1 = Ip(10, 77, 0, 1);
     in.dns2 = Ip(10, 77, 0, 2);
-    Steps(in);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(Steps(in));
     const auto summary = Summary();
     ASSERT_EQ(summary.size(), 7u);
     EXPECT_EQ(summary[0].second, L"WIZ-KEEP");
@@ -495,9 +490,7 @@ TEST_F(WizardTest, DroppedReplyRetryResendsAndCancelEndsOnTheFailurePage) {
     in.password = in.verify = L"pw";
     in.ip = Ip(10, 77, 3, 3);
     in.netmask = Ip(255, 255, 0, 0);
-    Steps(in);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(Steps(in));
     from = Log().size();
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     ASSERT_GE(WaitLine(from,
@@ -537,10 +530,7 @@ TEST_F(WizardTest, DroppedReplyRetryResendsAndCancelEndsOnTheFailurePage) {
     ASSERT_TRUE(Open(kCancel));
     in.name = L"WIZ-CANCEL";
     in.ip = Ip(10, 77, 3, 4);
-    Steps(in);
-    if (HasFatalFailure())
-        return;
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NO_FATAL_FAILURE(StepsThenApply(in));
     ASSERT_GE(WaitLine(from,
                        [](const std::string& l) {
                            return l.rfind("event reply-dropped server=\"WIZ-CANCEL\" cmd=23", 0) ==
@@ -669,10 +659,7 @@ TEST_F(WizardTest, EveryWayToTheFailurePageStopsTheRunAndLeavesNothingRunning) {
     Inputs in;
     in.keepPassword = true;
     in.dhcp = true;
-    Steps(in);
-    if (HasFatalFailure())
-        return;
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NO_FATAL_FAILURE(StepsThenApply(in));
     ASSERT_GE(WaitRequest(kSilent, 19, from), 0);
     PostTimer(TIMER_NO_REPLY);
     ASSERT_TRUE(Answer(L"Warning", kNoResponse, IDRETRY));
@@ -699,10 +686,7 @@ TEST_F(WizardTest, EveryWayToTheFailurePageStopsTheRunAndLeavesNothingRunning) {
     from = Log().size();
     ASSERT_TRUE(Open(kStall));
     in.initDisk = true;
-    Steps(in);
-    if (HasFatalFailure())
-        return;
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NO_FATAL_FAILURE(StepsThenApply(in));
     ASSERT_TRUE(Answer(L"Warning", kFormatWarning, IDOK));
     ASSERT_GE(WaitRequest(kStall, 24, from), 0);
     ASSERT_TRUE(WaitFor([&] { return Playing(6); }, 5000));
@@ -746,10 +730,7 @@ TEST_F(WizardTest, EveryWayToTheFailurePageStopsTheRunAndLeavesNothingRunning) {
     ASSERT_TRUE(VnasControl("wizard-fail WIZ-LOST 25 none"));
     ASSERT_TRUE(Open(kLost));
     in.initDisk = false;
-    Steps(in);
-    if (HasFatalFailure())
-        return;
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NO_FATAL_FAILURE(StepsThenApply(in));
     ASSERT_GE(WaitRequest(kLost, 25, from), 0);
     EXPECT_TRUE(WaitFor([&] { return Checked(6) && Playing(7); }, 3000));
     giveUp(kLost, L"10.77.3.9");
@@ -919,10 +900,7 @@ TEST_F(PromptTest, YesLeadsThroughTheWizardToTheShareDialogAndDontAskHoldsAcross
     in.name = L"PR-DONE";
     in.keepPassword = true;
     in.dhcp = true;
-    Steps(in);
-    if (HasFatalFailure())
-        return;
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ASSERT_NO_FATAL_FAILURE(StepsThenApply(in));
     ASSERT_GE(
         WaitLine(
             from,
