@@ -408,9 +408,11 @@ int LaunchCopy() {
         return kExitNoRegistration;
     }
     HANDLE waits[2] = {event, pi.hProcess};
-    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    // The copy's answer ends this process with success, also when the copy
+    // has ended since (a declined run ends at once); only a copy that ended
+    // without an answer passes its code on.
     DWORD code = kExitOk;
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0)
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

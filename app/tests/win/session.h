@@ -60,14 +60,26 @@ protected:
 
     // How many servers the scenario lists: each start waits until every one
     // shows its state (so no status reply is still on its way).
+    // The directed broadcast of the client's subnet follows once the first
+    // replies pause: such a start also waits for it, so that it is not taken
+    // for a request of the test's own.
     virtual int ListedAtStart() const { return 0; }
     void SetUp() override {
+        const size_t start = Log().size();
         ASSERT_TRUE(program.Start(Path(L"TAVIX_BRELLMARK")));
         ASSERT_TRUE(WaitFor([&] { return (main = FindMainWindow()) != nullptr; }, 30000));
         list = GetDlgItem(main, IDC_SERVER_LIST);
         ASSERT_NE(list, nullptr);
-        if (ListedAtStart() > 0)
+        if (ListedAtStart() > 0) {
             WaitListed(ListedAtStart());
+            ASSERT_GE(WaitLine(start,
+                               [](const std::string& l) {
+                                   return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1") &&
+                                          Has(l, "dst=10.77.255.255:8097");
+                               }),
+                      0)
+                << "no directed broadcast";
+        }
     }
     void TearDown() override {
         // A test that failed half-way may leave a dialog open: close it, then the program.
