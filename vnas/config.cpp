@@ -42,37 +42,25 @@ bool DecodeValue(std::string_view raw, std::string* out, std::string* err) {
         }
         if (++i >= raw.size())
             break;
-        switch (raw[i]) {
-            case '\\':
-                out->push_back('\\');
-                break;
-            case '"':
-                out->push_back('"');
-                break;
-            case 'n':
-                out->push_back('\n');
-                break;
-            case 'r':
-                out->push_back('\r');
-                break;
-            case 't':
-                out->push_back('\t');
-                break;
-            case 'x': {
-                const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
-                const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
-                if (hi < 0 || lo < 0) {
-                    *err = "bad \\x escape (two hex digits expected)";
-                    return false;
-                }
-                out->push_back(static_cast<char>(hi * 16 + lo));
-                i += 2;
-                break;
-            }
-            default:
-                *err = std::string("unknown escape \\") + raw[i];
-                return false;
+        // The one-character escapes, each above the character it stands for.
+        constexpr std::string_view kEscape = "\\\"nrt";
+        constexpr std::string_view kMeaning = "\\\"\n\r\t";
+        if (const auto k = kEscape.find(raw[i]); k != std::string_view::npos) {
+            out->push_back(kMeaning[k]);
+            continue;
         }
+        if (raw[i] != 'x') {
+            *err = std::string("unknown escape \\") + raw[i];
+            return false;
+        }
+        const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
+        const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
+        if (hi < 0 || lo < 0) {
+            *err = "bad \\x escape (two hex digits expected)";
+            return false;
+        }
+        out->push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
     }
     if (i >= raw.size()) {
         *err = "unterminated quoted value";
