@@ -201,6 +201,18 @@ Setter NumberOrNone(Member member, long low, long high, const char* what) {
     };
 }
 
+// A date or a time in digits that `valid` accepts; `what` and `form` name it
+// in the message.
+template <typename Member>
+Setter Digits(Member member, bool (*valid)(std::string_view), const char* what, const char* form) {
+    return [member, valid, what, form](ServerConfig& s, const std::string& v) {
+        if (!valid(v))
+            return "bad " + std::string(what) + " '" + v + "' (" + form + ")";
+        s.*member = v;
+        return std::string();
+    };
+}
+
 template <typename Member>
 Setter YesNo(Member member) {
     return [member](ServerConfig& s, const std::string& v) {
@@ -268,20 +280,8 @@ const std::map<std::string, Setter>& ServerKeys() {
         {"gateway", Address(&ServerConfig::gateway)},
         {"dns1", Address(&ServerConfig::dns1)},
         {"dns2", Address(&ServerConfig::dns2)},
-        {"date",
-         [](ServerConfig& s, const std::string& v) {
-             if (!ValidDate(v))
-                 return "bad date '" + v + "' (mmddyyyy)";
-             s.date = v;
-             return std::string();
-         }},
-        {"time",
-         [](ServerConfig& s, const std::string& v) {
-             if (!ValidTime(v))
-                 return "bad time '" + v + "' (hhmmss)";
-             s.time = v;
-             return std::string();
-         }},
+        {"date", Digits(&ServerConfig::date, ValidDate, "date", "mmddyyyy")},
+        {"time", Digits(&ServerConfig::time, ValidTime, "time", "hhmmss")},
         {"router", NumberOrNone(&ServerConfig::router, 0, 0x7FFFFFFF, "router value")},
         {"router_size", Number(&ServerConfig::routerSize, 1, 4, "router size")},
         {"lan_ip", Address(&ServerConfig::lanIp)},
