@@ -42,37 +42,25 @@ bool DecodeValue(std::string_view raw, std::string* out, std::string* err) {
         }
         if (++i >= raw.size())
             break;
-        switch (raw[i]) {
-            case '\\':
-                out->push_back('\\');
-                break;
-            case '"':
-                out->push_back('"');
-                break;
-            case 'n':
-                out->push_back('\n');
-                break;
-            case 'r':
-                out->push_back('\r');
-                break;
-            case 't':
-                out->push_back('\t');
-                break;
-            case 'x': {
-                const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
-                const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
-                if (hi < 0 || lo < 0) {
-                    *err = "bad \\x escape (two hex digits expected)";
-                    return false;
-                }
-                out->push_back(static_cast<char>(hi * 16 + lo));
-                i += 2;
-                break;
-            }
-            default:
-                *err = std::string("unknown escape \\") + raw[i];
-                return false;
+        // The one-character escapes, each above the character it stands for.
+        constexpr std::string_view kEscape = "\\\"nrt";
+        constexpr std::string_view kMeaning = "\\\"\n\r\t";
+        if (const auto k = kEscape.find(raw[i]); k != std::string_view::npos) {
+            out->push_back(kMeaning[k]);
+            continue;
         }
+        if (raw[i] != 'x') {
+            *err = std::string("unknown escape \\") + raw[i];
+            return false;
+        }
+        const int hi = i + 1 < raw.size() ? proto::HexDigit(raw[i + 1]) : -1;
+        const int lo = i + 2 < raw.size() ? proto::HexDigit(raw[i + 2]) : -1;
+        if (hi < 0 || lo < 0) {
+            *err = "bad \\x escape (two hex digits expected)";
+            return false;
+        }
+        out->push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
     }
     if (i >= raw.size()) {
         *err = "unterminated quoted value";
@@ -213,6 +201,18 @@ Setter NumberOrNone(Member member, long low, long high, const char* what) {
     };
 }
 
+// A date or a time in digits that `valid` accepts; `what` and `form` name it
+// in the message.
+template <typename Member>
+Setter Digits(Member member, bool (*valid)(std::string_view), const char* what, const char* form) {
+    return [member, valid, what, form](ServerConfig& s, const std::string& v) {
+        if (!valid(v))
+            return "bad " + std::string(what) + " '" + v + "' (" + form + ")";
+        s.*member = v;
+        return std::string();
+    };
+}
+
 template <typename Member>
 Setter YesNo(Member member) {
     return [member](ServerConfig& s, const std::string& v) {
@@ -280,20 +280,8 @@ const std::map<std::string, Setter>& ServerKeys() {
         {"gateway", Address(&ServerConfig::gateway)},
         {"dns1", Address(&ServerConfig::dns1)},
         {"dns2", Address(&ServerConfig::dns2)},
-        {"date",
-         [](ServerConfig& s, const std::string& v) {
-             if (!ValidDate(v))
-                 return "bad date '" + v + "' (mmddyyyy)";
-             s.date = v;
-             return std::string();
-         }},
-        {"time",
-         [](ServerConfig& s, const std::string& v) {
-             if (!ValidTime(v))
-                 return "bad time '" + v + "' (hhmmss)";
-             s.time = v;
-             return std::string();
-         }},
+        {"date", Digits(&ServerConfig::date, ValidDate, "date", "mmddyyyy")},
+        {"time", Digits(&ServerConfig::time, ValidTime, "time", "hhmmss")},
         {"router", NumberOrNone(&ServerConfig::router, 0, 0x7FFFFFFF, "router value")},
         {"router_size", Number(&ServerConfig::routerSize, 1, 4, "router size")},
         {"lan_ip", Address(&ServerConfig::lanIp)},

@@ -290,6 +290,21 @@ void ReplyItems::AddIPv4(uint8_t tag, uint32_t hostOrder) {
     AddItem(tag, b, 4);
 }
 
+void ReplyItems::AddByte(uint8_t tag, const std::optional<uint8_t>& value) {
+    if (value)
+        AddByte(tag, *value);
+}
+
+void ReplyItems::AddIPv4(uint8_t tag, const std::optional<uint32_t>& hostOrder) {
+    if (hostOrder)
+        AddIPv4(tag, *hostOrder);
+}
+
+void ReplyItems::AddText(uint8_t tag, const std::optional<std::string>& text) {
+    if (text)
+        AddText(tag, *text);
+}
+
 void ReplyItems::AddTextNul(uint8_t tag, const std::string& text, std::size_t maxBytes) {
     maxBytes = std::clamp<std::size_t>(maxBytes, 1, kMaxText);
     std::string v = text.substr(0, maxBytes - 1);
@@ -352,14 +367,19 @@ void AddRouterFlag(ReplyItems& b, const ServerConfig& c) {
     b.AddItem(TAG_ROUTER, v, static_cast<std::size_t>(c.routerSize));
 }
 
+// The server's own address: its mode, address, mask and gateway.
+void AddAddressItems(ReplyItems& b, const ServerConfig& c) {
+    b.AddByte(TAG_IP_MODE, c.ipMode);
+    b.AddIPv4(TAG_IP, c.ip);
+    b.AddIPv4(TAG_NETMASK, c.netmask);
+    b.AddIPv4(TAG_GATEWAY, c.gateway);
+}
+
 // The disk items that the server's configuration has.
 void AddDiskItems(ReplyItems& b, const ServerConfig& c) {
-    if (c.diskStatus)
-        b.AddText(TAG_DISK_STATUS, *c.diskStatus);
-    if (c.diskModel)
-        b.AddText(TAG_DISK_MODEL, *c.diskModel);
-    if (c.diskCapacity)
-        b.AddText(TAG_DISK_CAPACITY, *c.diskCapacity);
+    b.AddText(TAG_DISK_STATUS, c.diskStatus);
+    b.AddText(TAG_DISK_MODEL, c.diskModel);
+    b.AddText(TAG_DISK_CAPACITY, c.diskCapacity);
 }
 
 }  // namespace
@@ -374,10 +394,7 @@ void Simulator::GetStatus(int index, const uint8_t* data, std::size_t, const End
     if (c.configured)
         b.AddItem(TAG_CONFIGURED, c.configured->data(), c.configured->size());
     b.AddItem(TAG_MAC, c.mac.data(), 6);
-    b.AddByte(TAG_IP_MODE, c.ipMode);
-    b.AddIPv4(TAG_IP, c.ip);
-    b.AddIPv4(TAG_NETMASK, c.netmask);
-    b.AddIPv4(TAG_GATEWAY, c.gateway);
+    AddAddressItems(b, c);
     if (c.router) {
         AddRouterFlag(b, c);
         b.AddIPv4(TAG_LAN_IP, c.lanIp);
@@ -418,14 +435,9 @@ void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const End
     b.AddText(TAG_SERVER_NAME, c.name);
     b.AddText(TAG_DATE, DateText(s));
     b.AddText(TAG_TIME, TimeText(s));
-    b.AddByte(TAG_IP_MODE, c.ipMode);
-    b.AddIPv4(TAG_IP, c.ip);
-    b.AddIPv4(TAG_NETMASK, c.netmask);
-    b.AddIPv4(TAG_GATEWAY, c.gateway);
-    if (c.dns1)
-        b.AddIPv4(TAG_DNS1, *c.dns1);
-    if (c.dns2)
-        b.AddIPv4(TAG_DNS2, *c.dns2);
+    AddAddressItems(b, c);
+    b.AddIPv4(TAG_DNS1, c.dns1);
+    b.AddIPv4(TAG_DNS2, c.dns2);
     if (c.router) {
         AddRouterFlag(b, c);
         b.AddTextNul(TAG_PPPOE_USER, c.pppoeUser, 128);
@@ -440,12 +452,9 @@ void Simulator::GetConfig(int index, const uint8_t* data, std::size_t, const End
         b.AddIPv4(TAG_DHCP_START, c.dhcpStart);
         b.AddIPv4(TAG_DHCP_END, c.dhcpEnd);
     }
-    if (c.timeZone)
-        b.AddByte(TAG_TIME_ZONE, *c.timeZone);
-    if (c.ntp)
-        b.AddText(TAG_NTP_SERVER, *c.ntp);
-    if (c.diskInit)
-        b.AddByte(TAG_DISK_INIT, *c.diskInit);
+    b.AddByte(TAG_TIME_ZONE, c.timeZone);
+    b.AddText(TAG_NTP_SERVER, c.ntp);
+    b.AddByte(TAG_DISK_INIT, c.diskInit);
     AddDiskItems(b, c);
     Reply(index, data, 0, b, source, fx);
 }
@@ -466,7 +475,8 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
             note(&stored, tag);
         }
     };
-    auto storeAddress = [&](uint8_t tag, uint32_t* field) {
+    // The address and byte fields may be optional: set when the item is.
+    auto storeAddress = [&](uint8_t tag, auto* field) {
         std::size_t len = 0;
         if (!FindItem(d, n, tag, nullptr, 0, &len))
             return;
@@ -477,7 +487,7 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
         *field = FindIPv4(d, n, tag);
         note(&stored, tag);
     };
-    auto storeByte = [&](uint8_t tag, uint8_t* field) {
+    auto storeByte = [&](uint8_t tag, auto* field) {
         std::size_t len = 0;
         if (!FindItem(d, n, tag, nullptr, 0, &len))
             return;
@@ -485,30 +495,31 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
             note(&rejected, tag);
             return;
         }
-        FindByte(d, n, tag, field);
+        uint8_t value = 0;
+        FindByte(d, n, tag, &value);
+        *field = value;
+        note(&stored, tag);
+    };
+
+    // The date or the time of `digits` characters, set by `with`, moves the
+    // server's clock.
+    const int64_t wall = clock_->WallSeconds();
+    auto storeClock = [&](uint8_t tag, std::size_t digits,
+                          bool (*with)(int64_t, const std::string&, int64_t*)) {
+        if (!FindText(d, n, tag, digits, &text))
+            return;
+        int64_t t = 0;
+        if (!with(wall + s.clockOffset, text, &t)) {
+            note(&rejected, tag);
+            return;
+        }
+        s.clockOffset = t - wall;
         note(&stored, tag);
     };
 
     storeText(TAG_SERVER_NAME, &c.name);
-    const int64_t wall = clock_->WallSeconds();
-    if (FindText(d, n, TAG_DATE, 8, &text)) {
-        int64_t t = 0;
-        if (WithDate(wall + s.clockOffset, text, &t)) {
-            s.clockOffset = t - wall;
-            note(&stored, TAG_DATE);
-        } else {
-            note(&rejected, TAG_DATE);
-        }
-    }
-    if (FindText(d, n, TAG_TIME, 6, &text)) {
-        int64_t t = 0;
-        if (WithTime(wall + s.clockOffset, text, &t)) {
-            s.clockOffset = t - wall;
-            note(&stored, TAG_TIME);
-        } else {
-            note(&rejected, TAG_TIME);
-        }
-    }
+    storeClock(TAG_DATE, 8, WithDate);
+    storeClock(TAG_TIME, 6, WithTime);
     uint8_t mode = c.ipMode;
     storeByte(TAG_IP_MODE, &mode);
     // A storage server reports 0 for a fixed address and non-zero for DHCP,
@@ -518,18 +529,8 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
     storeAddress(TAG_IP, &c.ip);
     storeAddress(TAG_NETMASK, &c.netmask);
     storeAddress(TAG_GATEWAY, &c.gateway);
-    uint32_t dns = 0;
-    std::size_t len = 0;
-    if (FindItem(d, n, TAG_DNS1, nullptr, 0, &len)) {
-        storeAddress(TAG_DNS1, &dns);
-        if (len == 4)
-            c.dns1 = dns;
-    }
-    if (FindItem(d, n, TAG_DNS2, nullptr, 0, &len)) {
-        storeAddress(TAG_DNS2, &dns);
-        if (len == 4)
-            c.dns2 = dns;
-    }
+    storeAddress(TAG_DNS1, &c.dns1);
+    storeAddress(TAG_DNS2, &c.dns2);
     storeText(TAG_PPPOE_USER, &c.pppoeUser);
     storeText(TAG_PPPOE_PASSWORD, &c.pppoePassword);
     storeAddress(TAG_PPTP_SERVER, &c.pptpServer);
@@ -542,13 +543,7 @@ void Simulator::StoreConfig(ServerState& s, const uint8_t* d, std::size_t n, Eff
     storeAddress(TAG_DHCP_START, &c.dhcpStart);
     storeAddress(TAG_DHCP_END, &c.dhcpEnd);
     // The wizard's items.
-    uint8_t zone = 0;
-    std::size_t zoneLen = 0;
-    if (FindItem(d, n, TAG_TIME_ZONE, nullptr, 0, &zoneLen)) {
-        storeByte(TAG_TIME_ZONE, &zone);
-        if (zoneLen >= 1)
-            c.timeZone = zone;
-    }
+    storeByte(TAG_TIME_ZONE, &c.timeZone);
     if (FindText(d, n, TAG_NTP_SERVER, kMaxItemValue, &text)) {
         c.ntp = "1" + text;  // the first character 1: synchronised with a time server
         note(&stored, TAG_NTP_SERVER);

@@ -45,6 +45,10 @@ public:
     void AddText(uint8_t tag, const std::string& text) { AddItem(tag, text.data(), text.size()); }
     // Text and its terminating zero, cut to `maxBytes` in all.
     void AddTextNul(uint8_t tag, const std::string& text, std::size_t maxBytes);
+    // A value that the configuration may leave out: no item when it does.
+    void AddByte(uint8_t tag, const std::optional<uint8_t>& value);
+    void AddIPv4(uint8_t tag, const std::optional<uint32_t>& hostOrder);
+    void AddText(uint8_t tag, const std::optional<std::string>& text);
     // Header and items.
     std::vector<uint8_t> Pack(const proto::PacketHeader& header) const;
 

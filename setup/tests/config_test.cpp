@@ -4,6 +4,8 @@
 // lookup rules of the portable reader.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "setup/core/config.h"
 
 namespace setup {
@@ -254,12 +256,8 @@ TEST(SetupConfig, Switches) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         const Switches sw = ParseSwitches(c.line);
-        EXPECT_EQ(sw.hidden, c.hidden);
-        EXPECT_EQ(sw.silent, c.silent);
-        EXPECT_EQ(sw.noRestart, c.noRestart);
-        EXPECT_EQ(sw.type, c.type);
-        EXPECT_EQ(sw.preload, c.preload);
-        EXPECT_EQ(sw.logFile, c.log);
+        EXPECT_EQ(std::tie(sw.hidden, sw.silent, sw.noRestart, sw.type, sw.preload, sw.logFile),
+                  std::tie(c.hidden, c.silent, c.noRestart, c.type, c.preload, c.log));
         EXPECT_EQ(sw.unknown.size(), c.unknown);
     }
     // Switches override the file: /TYPE:PS2 on XP asks for a restart and

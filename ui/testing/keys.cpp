@@ -272,6 +272,13 @@ bool PressKey(HWND window, UINT vk) {
     return true;
 }
 
+std::vector<KeyStep> ReturnThrough(const std::vector<const wchar_t*>& names) {
+    std::vector<KeyStep> steps;
+    for (size_t i = 0; i + 1 < names.size(); ++i)
+        steps.push_back({names[i], VK_RETURN, names[i + 1]});
+    return steps;
+}
+
 bool KeyWalk::Walk(const std::vector<KeyStep>& steps) {
     for (const auto& step : steps) {
         const std::string name = Ascii(step.name);

@@ -45,6 +45,9 @@ struct KeyStep {
     bool wantDefault = true;
 };
 
+// Return on each of `names` in turn, its default button leading to the next.
+std::vector<KeyStep> ReturnThrough(const std::vector<const wchar_t*>& names);
+
 // A walk: `find` names the windows (nullptr while one is not shown),
 // `before` runs once a window is found, before its checks (to fill it in,
 // take a picture). Faults gather as "name: fault".

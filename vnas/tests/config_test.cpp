@@ -44,13 +44,13 @@ TEST(ConfigParse, ValuesDefaultsAndQuoting) {
         "[server]\r\n"
         "address = 127.0.1.5\n"
         "mac = 0011320000ff\n"
-        "name = \"  a \\\"b\\\" \\x01\\\\ \"\n"
+        "name = \"  a \\\"b\\\" \\x01\\\\\\n\\r\\t \"\n"
         "configured = none\n"
         "router = 1\n"
         "router_size = 1\n"
         "set_config_reply = none\n"
         "ip_mode = 7\n");
-    EXPECT_EQ(s.name, std::string("  a \"b\" \x01\\ "));
+    EXPECT_EQ(s.name, std::string("  a \"b\" \x01\\\n\r\t "));
     EXPECT_FALSE(s.configured);
     EXPECT_EQ(s.router, 1u);
     EXPECT_EQ(s.routerSize, 1);

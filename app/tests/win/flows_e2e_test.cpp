@@ -84,6 +84,21 @@ struct Case {
     bool stays = false;
 };
 
+// Ways out of one flow: each of `outs`, with the same allowance.
+struct Ways {
+    const char* flow;
+    std::vector<Out> outs;
+    std::vector<int> allowed = {};
+    bool stays = false;
+};
+std::vector<Case> Table(const std::vector<Ways>& groups) {
+    std::vector<Case> table;
+    for (const Ways& g : groups)
+        for (Out out : g.outs)
+            table.push_back({g.flow, out, g.allowed, g.stays});
+    return table;
+}
+
 class FlowsTest : public BrellmarkSession {
 protected:
     int ListedAtStart() const override { return kServers; }
@@ -300,38 +315,20 @@ protected:
 // both kinds, the restart question, the write awaiting its reply, details.
 TEST_F(FlowsTest, ConfigureLoginAndDetails) {
     DismissPrompt();
-    const std::vector<Case> table = {
-        {"login", Out::Cancel, {}},
-        {"login", Out::Escape, {}},
-        {"login", Out::CloseBox, {}},
-        {"login", Out::AltF4, {}},
-        {"login", Out::Exit, {}},
-        {"login", Out::CloseMain, {}},
+    const std::vector<Case> table = Table({
+        {"login", {Out::Cancel, Out::Escape, Out::CloseBox, Out::AltF4, Out::Exit, Out::CloseMain}},
         // The list is rebuilt under the login: its OK sends nothing.
-        {"login", Out::Refresh, {1, 5}},
-        {"configure", Out::Cancel, {}},
-        {"configure", Out::Escape, {}},
-        {"configure", Out::CloseBox, {}},
-        {"configure", Out::AltF4, {}},
-        {"configure", Out::Return, {10}},  // OK without changes: the logout alone
-        {"configure", Out::Exit, {}},
-        {"configure", Out::CloseMain, {}},
-        {"configure", Out::Refresh, {1, 5}},
-        {"router", Out::Cancel, {}},
-        {"router", Out::Escape, {}},
-        {"router", Out::CloseMain, {}},
-        {"restart question", Out::Exit, {}},
-        {"restart question", Out::CloseMain, {}},
-        {"write", Out::Exit, {}},
-        {"write", Out::Vanish, {}},
-        {"details", Out::Return, {}},
-        {"details", Out::Escape, {}},
-        {"details", Out::CloseBox, {}},
-        {"details", Out::AltF4, {}},
-        {"details", Out::Exit, {}},
-        {"details", Out::Vanish, {}},
-        {"details request", Out::Exit, {}},
-    };
+        {"login", {Out::Refresh}, {1, 5}},
+        {"configure", {Out::Cancel, Out::Escape, Out::CloseBox, Out::AltF4}},
+        {"configure", {Out::Return}, {10}},  // OK without changes: the logout alone
+        {"configure", {Out::Exit, Out::CloseMain}},
+        {"configure", {Out::Refresh}, {1, 5}},
+        {"router", {Out::Cancel, Out::Escape, Out::CloseMain}},
+        {"restart question", {Out::Exit, Out::CloseMain}},
+        {"write", {Out::Exit, Out::Vanish}},
+        {"details", {Out::Return, Out::Escape, Out::CloseBox, Out::AltF4, Out::Exit, Out::Vanish}},
+        {"details request", {Out::Exit}},
+    });
     RunTable(table, [&](const Case& c) {
         DismissPrompt();
         Point p;
@@ -421,17 +418,15 @@ TEST_F(FlowsTest, ConfigureLoginAndDetails) {
 
 // The not-configured prompt, find by address and the discovery report.
 TEST_F(FlowsTest, PromptFindAndReport) {
-    const std::vector<Case> table = {
-        {"prompt", Out::Cancel, {}},       {"prompt", Out::Escape, {}},
-        {"prompt", Out::CloseBox, {}},     {"prompt", Out::AltF4, {}},
-        {"prompt", Out::CloseMain, {}},    {"prompt then login", Out::Cancel, {}},
-        {"find", Out::Cancel, {}},         {"find", Out::Escape, {}},
-        {"find", Out::CloseBox, {}},       {"find", Out::CloseMain, {}},
-        {"find waiting", Out::Exit, {}},   {"discovery", Out::CloseMain, {}},
-        {"find waiting", Out::Vanish, {}}, {"report", Out::Return, {}},
-        {"report", Out::Escape, {}},       {"report", Out::CloseBox, {}},
-        {"report", Out::CloseMain, {}},
-    };
+    const std::vector<Case> table = Table({
+        {"prompt", {Out::Cancel, Out::Escape, Out::CloseBox, Out::AltF4, Out::CloseMain}},
+        {"prompt then login", {Out::Cancel}},
+        {"find", {Out::Cancel, Out::Escape, Out::CloseBox, Out::CloseMain}},
+        {"find waiting", {Out::Exit}},
+        {"discovery", {Out::CloseMain}},
+        {"find waiting", {Out::Vanish}},
+        {"report", {Out::Return, Out::Escape, Out::CloseBox, Out::CloseMain}},
+    });
     RunTable(table, [&](const Case& c) {
         Point p;
         const std::string flow = c.flow;
@@ -500,34 +495,23 @@ TEST_F(FlowsTest, PromptFindAndReport) {
 // the Retry question open, and the share selection.
 TEST_F(FlowsTest, WizardAndDriveMapping) {
     DismissPrompt();
-    const std::vector<Case> table = {
+    const std::vector<Case> table = Table({
         // A wizard that was shown ends with a new discovery.
-        {"welcome", Out::Cancel, {1, 5}},
-        {"welcome", Out::Escape, {1, 5}},
-        {"welcome", Out::CloseBox, {1, 5}},
-        {"welcome", Out::CloseMain, {}},
-        {"applying", Out::Escape, {}, true},
-        {"applying", Out::CloseBox, {}, true},
-        {"applying", Out::AltF4, {}, true},
-        {"applying", Out::Exit, {}},
+        {"welcome", {Out::Cancel, Out::Escape, Out::CloseBox}, {1, 5}},
+        {"welcome", {Out::CloseMain}},
+        {"applying", {Out::Escape, Out::CloseBox, Out::AltF4}, {}, true},
+        {"applying", {Out::Exit}},
         // A server's call for a new discovery under the run: the wizard
         // keeps its server, listed anew, and goes on with it.
-        {"applying, list rebuilt", Out::Exit, {}},
-        {"retry question", Out::CloseMain, {}},
-        {"failure page", Out::Escape, {}, true},
-        {"failure page", Out::CloseBox, {}, true},
-        {"failure page", Out::Return, {1, 5}},
-        {"failure page", Out::CloseMain, {}},
-        {"share", Out::Cancel, {}},
-        {"share", Out::Escape, {}},
-        {"share", Out::CloseBox, {}},
-        {"share", Out::CloseMain, {}},
+        {"applying, list rebuilt", {Out::Exit}},
+        {"retry question", {Out::CloseMain}},
+        {"failure page", {Out::Escape, Out::CloseBox}, {}, true},
+        {"failure page", {Out::Return}, {1, 5}},
+        {"failure page", {Out::CloseMain}},
+        {"share", {Out::Cancel, Out::Escape, Out::CloseBox, Out::CloseMain}},
         // Its "Map Network Drive": the credentials or the drive letter.
-        {"map", Out::Cancel, {}},
-        {"map", Out::Escape, {}},
-        {"map", Out::CloseBox, {}},
-        {"map", Out::CloseMain, {}},
-    };
+        {"map", {Out::Cancel, Out::Escape, Out::CloseBox, Out::CloseMain}},
+    });
     RunTable(table, [&](const Case& c) {
         DismissPrompt();
         Point p;

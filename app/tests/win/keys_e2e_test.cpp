@@ -20,16 +20,9 @@ namespace {
 
 const wchar_t kWizard[] = L"Quick Configuration Wizard";
 // The wizard by Return from its login to its summary.
-const std::vector<KeyStep> kToSummary = {
-    {L"Administrator Login", VK_RETURN, L"Welcome"},
-    {L"Welcome", VK_RETURN, L"Step 1"},
-    {L"Step 1", VK_RETURN, L"Step 2"},
-    {L"Step 2", VK_RETURN, L"Step 3"},
-    {L"Step 3", VK_RETURN, L"Step 4"},
-    {L"Step 4", VK_RETURN, L"Step 5"},
-    {L"Step 5", VK_RETURN, L"Step 6"},
-    {L"Step 6", VK_RETURN, L"Summary"},
-};
+const std::vector<KeyStep> kToSummary =
+    ReturnThrough({L"Administrator Login", L"Welcome", L"Step 1", L"Step 2", L"Step 3", L"Step 4",
+                   L"Step 5", L"Step 6", L"Summary"});
 constexpr WPARAM kRestartWaitTimer = 6946;  // the wizard's wait for its restarted server
 
 struct Sheets {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/tests/win/session.h"
@@ -102,33 +103,30 @@ protected:
 
 TEST_F(ShellTest, HelpByLocaleAndWebAdministrationByKind) {
     const std::wstring folder = Folder(installed_);
-    const struct {
-        const wchar_t* locale;
-        const wchar_t* file;
-    } help[] = {{L"00000407", L"KDZ_DUE.mht"},
-                {L"00000409", L"KDZ_ENG.mht"},
-                {L"0000040A", L"KDZ_ENG.mht"}};
+    // The locale and the help file it opens.
+    const std::pair<const wchar_t*, const wchar_t*> help[] = {{L"00000407", L"KDZ_DUE.mht"},
+                                                              {L"00000409", L"KDZ_ENG.mht"},
+                                                              {L"0000040A", L"KDZ_ENG.mht"}};
     size_t calls = 0;
-    for (const auto& h : help) {
+    for (const auto& [locale, file] : help) {
         ASSERT_TRUE(
-            SetValue(HKEY_CURRENT_USER, L"Control Panel\\International", L"Locale", h.locale));
+            SetValue(HKEY_CURRENT_USER, L"Control Panel\\International", L"Locale", locale));
         Press(main, IDC_HELP_BUTTON);
         const auto lines = Calls(++calls);
         ASSERT_EQ(lines.size(), calls) << "the browser was not started";
         // The whole path, blanks and all, as one quoted parameter.
-        EXPECT_TRUE(EndsWith(lines.back(), L"\"" + folder + h.file + L"\""))
+        EXPECT_TRUE(EndsWith(lines.back(), L"\"" + folder + file + L"\""))
             << std::string(lines.back().begin(), lines.back().end());
-        EXPECT_NE(GetFileAttributesW((folder + h.file).c_str()), INVALID_FILE_ATTRIBUTES)
+        EXPECT_NE(GetFileAttributesW((folder + file).c_str()), INVALID_FILE_ATTRIBUTES)
             << "no help file beside the program";
     }
-    const struct {
-        const wchar_t* name;
-        const wchar_t* address;
-    } web[] = {{L"WEB-KIND0", L"\"http://10.77.4.10\""},
-               {L"WEB-KIND1", L"\"https://10.77.4.11:8098/\""},
-               {L"WEB-KIND2", L"\"http://10.77.4.12:6000/\""}};
-    for (const auto& w : web) {
-        const int row = RowOf(w.name);
+    // The server and the address its web administration opens.
+    const std::pair<const wchar_t*, const wchar_t*> web[] = {
+        {L"WEB-KIND0", L"\"http://10.77.4.10\""},
+        {L"WEB-KIND1", L"\"https://10.77.4.11:8098/\""},
+        {L"WEB-KIND2", L"\"http://10.77.4.12:6000/\""}};
+    for (const auto& [name, address] : web) {
+        const int row = RowOf(name);
         ASSERT_GE(row, 0);
         ClickRow(row);
         ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) == row; }, 5000));
@@ -137,8 +135,8 @@ TEST_F(ShellTest, HelpByLocaleAndWebAdministrationByKind) {
         PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         PostMessageW(list, WM_LBUTTONUP, 0, at);
         const auto lines = Calls(++calls);
-        ASSERT_EQ(lines.size(), calls) << "no browser for " << std::string(w.name, w.name + 9);
-        EXPECT_TRUE(EndsWith(lines.back(), w.address))
+        ASSERT_EQ(lines.size(), calls) << "no browser for " << std::string(name, name + 9);
+        EXPECT_TRUE(EndsWith(lines.back(), address))
             << std::string(lines.back().begin(), lines.back().end());
     }
 }

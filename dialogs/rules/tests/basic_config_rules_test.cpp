@@ -18,20 +18,9 @@ constexpr uint32_t kIp = 0xC0A8010A;       // 192.168.1.10
 constexpr uint32_t kMask = 0xFFFFFF00;     // 255.255.255.0
 constexpr uint32_t kGateway = 0xC0A80101;  // 192.168.1.1
 
+// nas-01 on 15 March 2005 at 13:45:59, with a fixed address.
 BasicConfigFields Opening() {
-    BasicConfigFields f;
-    f.serverName = "nas-01";
-    f.month = "03";
-    f.day = "15";
-    f.year = "2005";
-    f.hour = "13";
-    f.minute = "45";
-    f.second = "59";
-    f.ipMode = 2;
-    f.ip = kIp;
-    f.netmask = kMask;
-    f.gateway = kGateway;
-    return f;
+    return {"nas-01", "03", "15", "2005", "13", "45", "59", 2, kIp, kMask, kGateway};
 }
 
 TEST(ConfigReply, FillsFieldsFromItems) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "setup/core/flow.h"
@@ -119,19 +120,15 @@ TEST_F(ProfileCompare, SettingsAndListsAgree) {
     WinProfile win;
     FileProfile portable;
     const Directories dirs{"C:\\CD", "C:\\W", "C:\\W\\S", "C:\\P", ""};
+    const auto compared = [](const Settings& s) {
+        return std::tie(s.productName, s.setupTitle, s.version, s.askLicense, s.askType,
+                        s.defaultType, s.restartKey, s.usbInf, s.uninstallKey);
+    };
     for (const auto& file : paths_) {
         SCOPED_TRACE(file);
         const Settings a = ReadSettings(portable, file, "C:\\CD");
         const Settings b = ReadSettings(win, file, "C:\\CD");
-        EXPECT_EQ(a.productName, b.productName);
-        EXPECT_EQ(a.setupTitle, b.setupTitle);
-        EXPECT_EQ(a.version, b.version);
-        EXPECT_EQ(a.askLicense, b.askLicense);
-        EXPECT_EQ(a.askType, b.askType);
-        EXPECT_EQ(a.defaultType, b.defaultType);
-        EXPECT_EQ(a.restartKey, b.restartKey);
-        EXPECT_EQ(a.usbInf, b.usbInf);
-        EXPECT_EQ(a.uninstallKey, b.uninstallKey);
+        EXPECT_EQ(compared(a), compared(b));
         const OsVersion xp{2, 5, 1};
         const InstallerFlags fa = InitialFlags(a, xp, nullptr), fb = InitialFlags(b, xp, nullptr);
         EXPECT_EQ(fa.interfaceType, fb.interfaceType);
