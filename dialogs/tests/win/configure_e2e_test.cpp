@@ -74,21 +74,6 @@ protected:
     // Every server listed with its state: no status reply is still on its
     // way that could open a Details view of its own.
     int ListedAtStart() const override { return kServers; }
-    void SetUp() override {
-        const size_t start = Log().size();
-        BrellmarkSession::SetUp();
-        if (HasFatalFailure())
-            return;
-        // The directed broadcast of the subnet follows once the replies have
-        // paused: arrived, so that no test counts it as a request of its own.
-        ASSERT_GE(WaitLine(start,
-                           [](const std::string& l) {
-                               return l.rfind("rx ", 0) == 0 && Has(l, "cmd=1") &&
-                                      Has(l, "dst=10.77.255.255:8097");
-                           }),
-                  0)
-            << "no directed broadcast";
-    }
 
     void Select(const std::wstring& name) {
         const int row = RowOf(name);
