@@ -21,6 +21,12 @@ namespace flow {
 using ServerHandle = uint64_t;
 constexpr ServerHandle kNoServer = 0;
 
+// A timer: the id it fires with and its interval.
+struct Timer {
+    int id;
+    unsigned ms;
+};
+
 // What the user is doing with a server (ServerInfo::flow).
 enum : int {
     FLOW_NONE = 0,
