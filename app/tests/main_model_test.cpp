@@ -316,7 +316,7 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
                              CMD_REDISCOVER, CMD_DISCOVER})
             for (uint16_t seq = 0; seq < 12; ++seq)
                 m.OnServerReply(Block(kA.ip, From(kA, cmd, seq, 1), Text(TAG_SERVER_NAME, "X")));
-        for (int id : {app::kDiscoveryTimer.id, dialogs::TIMER_CONFIG_REPLY, app::kFindTimer.id})
+        for (int id : {app::kDiscoveryTimer.id, dialogs::kConfigReplyTimer.id, app::kFindTimer.id})
             m.OnTimer(id);
         EXPECT_TRUE(m.closing());
         EXPECT_EQ(v.sent.size(), sent);
