@@ -200,16 +200,6 @@ std::string TemporaryName(const std::string& target, int n) {
     return stem + "." + std::to_string(n);
 }
 
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirectoryOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 // ---- Copy list -----------------------------------------------------------------
 
 std::string CopyEntry::TargetPath() const {
