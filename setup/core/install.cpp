@@ -44,27 +44,31 @@ bool AllDigits(const std::string& s) {
 
 // ---- Registry data -----------------------------------------------------------
 
+namespace {
+// The roots a setup file names by their short names; any other is HKEY_USERS.
+constexpr struct {
+    Root root;
+    const char* shortName;
+    const char* name;
+} kNamedRoots[] = {
+    {kHklm, "HKLM", "HKEY_LOCAL_MACHINE"},
+    {kHkcu, "HKCU", "HKEY_CURRENT_USER"},
+    {kHkcr, "HKCR", "HKEY_CLASSES_ROOT"},
+};
+}  // namespace
+
 Root RootFromText(const std::string& text) {
-    if (EqualNoCase(text, "HKLM"))
-        return kHklm;
-    if (EqualNoCase(text, "HKCU"))
-        return kHkcu;
-    if (EqualNoCase(text, "HKCR"))
-        return kHkcr;
+    for (const auto& r : kNamedRoots)
+        if (EqualNoCase(text, r.shortName))
+            return r.root;
     return kHku;
 }
 
 const char* RootName(Root root) {
-    switch (root) {
-        case kHklm:
-            return "HKEY_LOCAL_MACHINE";
-        case kHkcu:
-            return "HKEY_CURRENT_USER";
-        case kHkcr:
-            return "HKEY_CLASSES_ROOT";
-        default:
-            return "HKEY_USERS";
-    }
+    for (const auto& r : kNamedRoots)
+        if (r.root == root)
+            return r.name;
+    return "HKEY_USERS";
 }
 
 RegData TextData(const std::string& text) {
