@@ -25,7 +25,7 @@ void MainModel::Initialize() {
 
 void MainModel::Close() {
     closing_ = true;
-    for (int id : {TIMER_DISCOVERY, TIMER_FIND, TIMER_DIRECTED})
+    for (int id : {kDiscoveryTimer.id, kFindTimer.id, kDirectedTimer.id})
         view_.StopTimer(id);
     following_.clear();
     configure_.Close();
@@ -41,15 +41,24 @@ ServerInfo* MainModel::FindSelected() {
 }
 
 bool MainModel::SendCommand(CommandBuffer& buffer, uint16_t command) {
+    return SendPicked([this] { return servers_.FindSelected(); }, buffer, command);
+}
+
+bool MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
+    return SendPicked([target] { return target; }, buffer, command);
+}
+
+bool MainModel::SendPicked(const std::function<ServerInfo*()>& pick, CommandBuffer& buffer,
+                           uint16_t command) {
     uint32_t direct = 0;
     {
         std::lock_guard<std::mutex> guard(servers_.Lock());
-        ServerInfo* selected = servers_.FindSelected();
+        ServerInfo* target = pick();
         // A request with an all-zero header would reach every server.
-        if (selected == nullptr && command != CMD_DISCOVER)
+        if (target == nullptr && command != CMD_DISCOVER)
             return false;
-        AddressRequest(selected, command, buffer);
-        direct = DirectOf(selected);
+        AddressRequest(target, command, buffer);
+        direct = DirectOf(target);
     }
     Deliver(buffer, direct);
     return true;
@@ -66,19 +75,6 @@ void MainModel::Deliver(const CommandBuffer& buffer, uint32_t direct) {
         view_.SendTo(PackDatagram(buffer.header, buffer), direct);
     else
         view_.Send(PackDatagram(buffer.header, buffer));
-}
-
-bool MainModel::SendCommandTo(ServerInfo* target, CommandBuffer& buffer, uint16_t command) {
-    uint32_t direct = 0;
-    {
-        std::lock_guard<std::mutex> guard(servers_.Lock());
-        if (target == nullptr && command != CMD_DISCOVER)
-            return false;
-        AddressRequest(target, command, buffer);
-        direct = DirectOf(target);
-    }
-    Deliver(buffer, direct);
-    return true;
 }
 
 bool MainModel::TakeAwaited(uint16_t command) {
@@ -181,7 +177,7 @@ void MainModel::StartDiscovery() {
         return;
     noServersShown_ = 0;
     if (discoveryTimer_) {
-        view_.StopTimer(TIMER_DISCOVERY);
+        view_.StopTimer(kDiscoveryTimer.id);
         discoveryTimer_ = 0;
     }
     view_.EnableServerButtons(false);
@@ -203,7 +199,7 @@ void MainModel::StartDiscovery() {
     // that the servers of one subnet answer before the next are asked and
     // those the limited broadcast reaches do not answer twice at once.
     if (!following_.empty())
-        view_.StopTimer(TIMER_DIRECTED);
+        view_.StopTimer(kDirectedTimer.id);
     following_ = FollowingBroadcasts(probes, broadcastAdapter_);
     for (Probe& p : probes)
         if (p.kind == ProbeKind::Typed)
@@ -212,10 +208,10 @@ void MainModel::StartDiscovery() {
     followWaits_ = 0;
     repliesAtWait_ = 0;
     if (!following_.empty())
-        view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
+        view_.StartTimer(kDirectedTimer.id, kDirectedTimer.ms);
     waiting_.clear();
     view_.PlayBusy();
-    view_.StartTimer(TIMER_DISCOVERY, kDiscoveryMs);
+    view_.StartTimer(kDiscoveryTimer.id, kDiscoveryTimer.ms);
     discoveryTimer_ = 1;
     discovering_ = 1;
 }
@@ -243,7 +239,7 @@ int MainModel::OnDiscoveryReply(uint32_t sourceIp, const uint8_t* data, size_t l
     std::erase(waiting_, sourceIp);
     if (findTimer_ && waiting_.empty()) {
         // Every address asked has answered: the wait is over.
-        view_.StopTimer(TIMER_FIND);
+        view_.StopTimer(kFindTimer.id);
         findTimer_ = false;
         if (discovering_ == 0)
             view_.StopBusy();
@@ -399,8 +395,8 @@ MainModel::FindResult MainModel::FindByAddress(uint32_t address) {
         waiting_.push_back(address);
     view_.PlayBusy();
     // One wait for every address asked: a new one restarts it.
-    view_.StopTimer(TIMER_FIND);
-    view_.StartTimer(TIMER_FIND, kFindMs);
+    view_.StopTimer(kFindTimer.id);
+    view_.StartTimer(kFindTimer.id, kFindTimer.ms);
     findTimer_ = true;
     return FindResult::Sent;
 }
@@ -418,8 +414,8 @@ void MainModel::OnTimer(int id) {
         view_.StopTimer(id);
         return;
     }
-    if (id == TIMER_DIRECTED) {
-        view_.StopTimer(TIMER_DIRECTED);
+    if (id == kDirectedTimer.id) {
+        view_.StopTimer(kDirectedTimer.id);
         if (following_.empty())
             return;
         // Discovery replies still coming: wait for a pause, up to a bound for
@@ -432,9 +428,9 @@ void MainModel::OnTimer(int id) {
         else if (!coming)
             SendFollowing(1);
         if (!following_.empty())
-            view_.StartTimer(TIMER_DIRECTED, kDirectedQuietMs);
-    } else if (id == TIMER_FIND) {
-        view_.StopTimer(TIMER_FIND);
+            view_.StartTimer(kDirectedTimer.id, kDirectedTimer.ms);
+    } else if (id == kFindTimer.id) {
+        view_.StopTimer(kFindTimer.id);
         findTimer_ = false;
         if (discovering_ == 0)
             view_.StopBusy();
@@ -445,10 +441,10 @@ void MainModel::OnTimer(int id) {
             report_.EndWait(address);
             view_.ShowNoAnswerAt(FormatIPv4(address));
         }
-    } else if (id == TIMER_DISCOVERY) {
+    } else if (id == kDiscoveryTimer.id) {
         if (!following_.empty()) {
             // Every adapter is asked within the window.
-            view_.StopTimer(TIMER_DIRECTED);
+            view_.StopTimer(kDirectedTimer.id);
             SendFollowing(following_.size());
         }
         if (!findTimer_)
@@ -456,7 +452,7 @@ void MainModel::OnTimer(int id) {
         discovering_ = 0;
         report_.Finish();
         // Stop first: the dialog below runs a message loop of its own.
-        view_.StopTimer(TIMER_DISCOVERY);
+        view_.StopTimer(kDiscoveryTimer.id);
         discoveryTimer_ = 0;
         if (view_.RowCount() == 0 && noServersShown_ == 0) {
             noServersShown_ = 1;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,19 +26,16 @@
 
 namespace app {
 
-constexpr int TIMER_DISCOVERY = 100;
-constexpr int TIMER_FIND = 102;
-constexpr int TIMER_DIRECTED = 103;
-constexpr unsigned kDiscoveryMs = 15000;
+constexpr flow::Timer kDiscoveryTimer{100, 15000};
 // How long a server asked by address has to answer, and how many typed
 // addresses every later discovery asks again.
-constexpr unsigned kFindMs = 10000;
+constexpr flow::Timer kFindTimer{102, 10000};
 constexpr size_t kMaxTypedAddresses = 16;
 // Each directed broadcast follows the limited one once no discovery reply has
 // come for this long (timers fire only when the replies waiting have been
 // handled); those left go together after this many waits, well inside the
 // discovery window.
-constexpr unsigned kDirectedQuietMs = 100;
+constexpr flow::Timer kDirectedTimer{103, 100};
 constexpr int kDirectedMaxWaits = 40;
 
 enum Column { COL_NAME = 0, COL_IP = 1, COL_WORKGROUP = 2, COL_VERSION = 3, COL_STATE = 4 };
@@ -80,7 +78,7 @@ public:
 
     // The discovery's messages.
     virtual void ShowNoServers() = 0;
-    // Nothing answered at a typed address (dotted text) within kFindMs.
+    // Nothing answered at a typed address (dotted text) within kFindTimer.ms.
     virtual void ShowNoAnswerAt(const std::string& /*address*/) {}
     // A server the discovery has just listed (remembered for waking it).
     virtual void ServerListed(const proto::ServerInfo& /*server*/) {}
@@ -205,6 +203,9 @@ private:
     // its subnet's directed broadcast, or its own address) for a server that
     // the limited broadcast does not reach.
     void Deliver(const proto::CommandBuffer& buffer, uint32_t direct);
+    // SendCommand with the server `pick` returns under the list lock.
+    bool SendPicked(const std::function<proto::ServerInfo*()>& pick, proto::CommandBuffer& buffer,
+                    uint16_t command);
     // The `direct` of a request to `target`; the caller holds the list lock.
     uint32_t DirectOf(const proto::ServerInfo* target);
     bool IsNotConfiguredRow(int row);

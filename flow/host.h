@@ -21,6 +21,12 @@ namespace flow {
 using ServerHandle = uint64_t;
 constexpr ServerHandle kNoServer = 0;
 
+// A timer: the id it fires with and its interval.
+struct Timer {
+    int id;
+    unsigned ms;
+};
+
 // What the user is doing with a server (ServerInfo::flow).
 enum : int {
     FLOW_NONE = 0,
@@ -72,6 +78,12 @@ public:
     // Whether the selected server's flow waits for a reply to `command`;
     // when it does, the wait ends.
     virtual bool TakeAwaited(uint16_t command) = 0;
+    // Sends `buffer` to the selected server, `server`, and waits for the reply
+    // when the request went out.
+    void SendAndAwait(ServerHandle server, proto::CommandBuffer& buffer, uint16_t command) {
+        if (SendToSelected(buffer, command))
+            Await(server, command);
+    }
 
     virtual void StartTimer(int id, unsigned ms) = 0;
     virtual void StopTimer(int id) = 0;

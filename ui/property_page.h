@@ -69,6 +69,18 @@ private:
     void Unbound() {}
 };
 
+// A page of a wizard: knows the wizard and its place in the order.
+template <class Wizard, class Place>
+class WizardPage : public PropertyPage {
+public:
+    WizardPage(Wizard& wizard, UINT templateId, Place page)
+        : PropertyPage(templateId), wizard_(wizard), page_(page) {}
+
+protected:
+    Wizard& wizard_;
+    Place page_;
+};
+
 // The sheet's pages, in order; none when one of them cannot be made (the
 // ones made are destroyed then).
 template <typename Pages>

@@ -12,7 +12,7 @@ void WakeFlow::OnServerListed(const uint8_t serverId[6], const std::string& name
     std::memcpy(mac.data(), serverId, 6);
     if (memory_.Remember(mac, name, ip, view_.Now()) && !saveTimer_) {
         // A discovery lists its servers in a burst: one write after it.
-        view_.StartTimer(TIMER_WAKE_SAVE, kWakeSaveMs);
+        view_.StartTimer(kWakeSaveTimer.id, kWakeSaveTimer.ms);
         saveTimer_ = true;
     }
     if (waiting_ && mac == target_) {
@@ -42,7 +42,7 @@ WakeFlow::WakeResult WakeFlow::Wake(const Mac& mac, const std::vector<Mac>& list
     target_ = mac;
     targetName_ = s->name;
     waiting_ = true;
-    view_.StartTimer(TIMER_WAKE_WAIT, kWakeWaitMs);
+    view_.StartTimer(kWakeWaitTimer.id, kWakeWaitTimer.ms);
     return WakeResult::Sent;
 }
 
@@ -50,28 +50,28 @@ void WakeFlow::EndWait() {
     if (!waiting_)
         return;
     waiting_ = false;
-    view_.StopTimer(TIMER_WAKE_WAIT);
-    view_.StopTimer(TIMER_WAKE_ANSWER);
+    view_.StopTimer(kWakeWaitTimer.id);
+    view_.StopTimer(kWakeAnswerTimer.id);
 }
 
 bool WakeFlow::OnTimer(int id) {
     switch (id) {
-        case TIMER_WAKE_WAIT:
-            view_.StopTimer(TIMER_WAKE_WAIT);
+        case kWakeWaitTimer.id:
+            view_.StopTimer(kWakeWaitTimer.id);
             if (waiting_) {
-                view_.StartTimer(TIMER_WAKE_ANSWER, kWakeAnswerMs);
+                view_.StartTimer(kWakeAnswerTimer.id, kWakeAnswerTimer.ms);
                 view_.Rediscover();
             }
             return true;
-        case TIMER_WAKE_ANSWER:
-            view_.StopTimer(TIMER_WAKE_ANSWER);
+        case kWakeAnswerTimer.id:
+            view_.StopTimer(kWakeAnswerTimer.id);
             if (waiting_) {
                 EndWait();
                 view_.ShowWakeResult(false, targetName_);
             }
             return true;
-        case TIMER_WAKE_SAVE:
-            view_.StopTimer(TIMER_WAKE_SAVE);
+        case kWakeSaveTimer.id:
+            view_.StopTimer(kWakeSaveTimer.id);
             saveTimer_ = false;
             memory_.Save();
             return true;
@@ -82,7 +82,7 @@ bool WakeFlow::OnTimer(int id) {
 
 void WakeFlow::Flush() {
     if (saveTimer_) {
-        view_.StopTimer(TIMER_WAKE_SAVE);
+        view_.StopTimer(kWakeSaveTimer.id);
         saveTimer_ = false;
     }
     memory_.Save();

@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "flow/host.h"
 #include "protocol/discovery.h"
 #include "wake/server_memory.h"
 
 namespace wake {
 
-constexpr int TIMER_WAKE_WAIT = 110;    // from the packet to the new discovery
-constexpr int TIMER_WAKE_ANSWER = 111;  // the woken server's time to answer it
-constexpr int TIMER_WAKE_SAVE = 112;    // remembered servers written in one go
-constexpr unsigned kWakeWaitMs = 5000;
-constexpr unsigned kWakeAnswerMs = 15000;
-constexpr unsigned kWakeSaveMs = 2000;
+constexpr flow::Timer kWakeWaitTimer{110, 5000};     // from the packet to the new discovery
+constexpr flow::Timer kWakeAnswerTimer{111, 15000};  // the woken server's time to answer it
+constexpr flow::Timer kWakeSaveTimer{112, 2000};     // remembered servers written in one go
 // How long a woken server's disks may take to spin up, told to the user.
 constexpr unsigned kSpinUpSeconds = 60;
 

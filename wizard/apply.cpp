@@ -9,42 +9,35 @@ namespace wiz {
 using namespace proto;
 
 int PageCommandFor(uint16_t replyCommand) {
-    switch (replyCommand) {
-        case CMD_SET_NAME:
-            return ID_WIZ_NAME_DONE;
-        case CMD_SET_PASSWORD:
-            return ID_WIZ_PASSWORD_DONE;
-        case CMD_SET_DATETIME:
-            return ID_WIZ_DATETIME_DONE;
-        case CMD_SET_ENCODING:
-            return ID_WIZ_ENCODING_DONE;
-        case CMD_SET_NETWORK:
-            return ID_WIZ_NETWORK_DONE;
-        case CMD_INIT_DISK:
-            return ID_WIZ_DISK_DONE;
-        case CMD_FINISH:
-            return ID_WIZ_FINISH_DONE;
-        case CMD_DONE:
-            return ID_WIZ_COMPLETE;
-        case CMD_DISK_PROGRESS:
-            return ID_WIZ_DISK_PROGRESS;
-        default:
-            return 0;
-    }
+    // Each reply the wizard's server sends and the command its page handles.
+    static constexpr struct {
+        uint16_t reply;
+        int pageCommand;
+    } kPageCommands[] = {
+        {CMD_SET_NAME, ID_WIZ_NAME_DONE},          {CMD_SET_PASSWORD, ID_WIZ_PASSWORD_DONE},
+        {CMD_SET_DATETIME, ID_WIZ_DATETIME_DONE},  {CMD_SET_ENCODING, ID_WIZ_ENCODING_DONE},
+        {CMD_SET_NETWORK, ID_WIZ_NETWORK_DONE},    {CMD_INIT_DISK, ID_WIZ_DISK_DONE},
+        {CMD_FINISH, ID_WIZ_FINISH_DONE},          {CMD_DONE, ID_WIZ_COMPLETE},
+        {CMD_DISK_PROGRESS, ID_WIZ_DISK_PROGRESS},
+    };
+    for (const auto& row : kPageCommands)
+        if (row.reply == replyCommand)
+            return row.pageCommand;
+    return 0;
 }
 
 bool ApplyMachine::TimerRunning(int id) const {
-    const int bit = id - TIMER_BAR_STEP;
+    const int bit = id - kBarStepTimer.id;
     return bit >= 0 && bit < 4 && (timers_ & (1u << bit)) != 0;
 }
 
 void ApplyMachine::Start(int id, unsigned ms) {
-    timers_ |= 1u << (id - TIMER_BAR_STEP);
+    timers_ |= 1u << (id - kBarStepTimer.id);
     view_.StartTimer(id, ms);
 }
 
 void ApplyMachine::Kill(int id) {
-    timers_ &= ~(1u << (id - TIMER_BAR_STEP));
+    timers_ &= ~(1u << (id - kBarStepTimer.id));
     view_.StopTimer(id);
 }
 
@@ -73,7 +66,7 @@ void ApplyMachine::Start() {
     started_ = true;
     stage_ = 0;
     SendRequest(CMD_SET_NAME);
-    Start(TIMER_NO_REPLY, kNoReplyMs);
+    Start(kNoReplyTimer.id, kNoReplyTimer.ms);
 }
 
 void ApplyMachine::SendFinish() {
@@ -81,12 +74,12 @@ void ApplyMachine::SendFinish() {
     finishSent_ = true;
     // Watched like the other requests: with its reply and the server's
     // CMD_DONE both lost, the page could otherwise never be left.
-    Start(TIMER_NO_REPLY, kNoReplyMs);
+    Start(kNoReplyTimer.id, kNoReplyTimer.ms);
 }
 
 void ApplyMachine::Finished() {
-    Kill(TIMER_BAR_STEP);
-    Kill(TIMER_RESTART_WAIT);
+    Kill(kBarStepTimer.id);
+    Kill(kRestartWaitTimer.id);
     SetBar(100);
     view_.CloseRow(7);
     view_.CheckRow(7);
@@ -102,10 +95,10 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
         if (stage_ != k - 1)
             return;  // not the reply awaited now
         SetBar(0);
-        Kill(TIMER_NO_REPLY);
+        Kill(kNoReplyTimer.id);
         stage_ = k;
         SendRequest(static_cast<uint16_t>(CMD_SET_NAME + k));
-        Start(TIMER_NO_REPLY, kNoReplyMs);
+        Start(kNoReplyTimer.id, kNoReplyTimer.ms);
         view_.CloseRow(k);
         view_.CheckRow(k);
         SetBar(100);
@@ -116,12 +109,12 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             if (stage_ != 5)
                 return;
             SetBar(0);
-            Kill(TIMER_NO_REPLY);
+            Kill(kNoReplyTimer.id);
             stage_ = 6;
             if (s_.m_initDisk == 1) {
                 view_.PlayRow(6);
                 stage_ = 7;
-                Start(TIMER_DISK_POLL, kDiskPollMs);
+                Start(kDiskPollTimer.id, kDiskPollTimer.ms);
             } else {
                 view_.PlayRow(7);
                 SendFinish();
@@ -132,8 +125,8 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             if (stage_ != 7)
                 return;
             const int percent = std::clamp(diskPercent, 0, 100);
-            Kill(TIMER_NO_REPLY);
-            Start(TIMER_NO_REPLY, kNoReplyMs);
+            Kill(kNoReplyTimer.id);
+            Start(kNoReplyTimer.id, kNoReplyTimer.ms);
             if (percent < 100) {
                 SetBar(percent);
                 return;
@@ -143,8 +136,8 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             SetBar(0);
             view_.PlayRow(7);
             stage_ = 8;
-            Kill(TIMER_NO_REPLY);
-            Kill(TIMER_DISK_POLL);
+            Kill(kNoReplyTimer.id);
+            Kill(kDiskPollTimer.id);
             view_.Pause(kFinishPauseMs);
             if (stopped_)
                 return;
@@ -156,18 +149,18 @@ void ApplyMachine::OnCommand(int id, int diskPercent) {
             if (!finishSent_ || restartWaiting_)
                 return;
             restartWaiting_ = true;
-            Kill(TIMER_NO_REPLY);
+            Kill(kNoReplyTimer.id);
             stage_ = 8;
             SetBar(0);
-            Start(TIMER_BAR_STEP, kBarStepMs);
-            Start(TIMER_RESTART_WAIT, kRestartWaitMs);
+            Start(kBarStepTimer.id, kBarStepTimer.ms);
+            Start(kRestartWaitTimer.id, kRestartWaitTimer.ms);
             return;
         case ID_WIZ_COMPLETE:
             // The server is back: the restart wait ends here too, so no
             // timer outlives the run.
             if (!finishSent_)
                 return;
-            Kill(TIMER_NO_REPLY);
+            Kill(kNoReplyTimer.id);
             Finished();
             return;
         default:
@@ -179,17 +172,17 @@ void ApplyMachine::OnTimer(int id) {
     if (stopped_ || !TimerRunning(id))
         return;  // a stray or late timer message
     switch (id) {
-        case TIMER_BAR_STEP:
+        case kBarStepTimer.id:
             SetBar(bar_ + 1);
             return;
-        case TIMER_RESTART_WAIT:
+        case kRestartWaitTimer.id:
             Finished();
             return;
-        case TIMER_DISK_POLL:
+        case kDiskPollTimer.id:
             SendRequest(CMD_DISK_PROGRESS);
             return;
-        case TIMER_NO_REPLY: {
-            Kill(TIMER_NO_REPLY);
+        case kNoReplyTimer.id: {
+            Kill(kNoReplyTimer.id);
             if (asking_)
                 return;
             asking_ = true;
@@ -206,11 +199,11 @@ void ApplyMachine::OnTimer(int id) {
             }
             // A reply that came while the question was open has moved the
             // run on and started its own watchdog: nothing to repeat.
-            if (stage_ != asked || TimerRunning(TIMER_NO_REPLY) || stage_ == 9)
+            if (stage_ != asked || TimerRunning(kNoReplyTimer.id) || stage_ == 9)
                 return;
             if (const uint16_t command = AwaitedRequest())
                 SendRequest(command);
-            Start(TIMER_NO_REPLY, kNoReplyMs);
+            Start(kNoReplyTimer.id, kNoReplyTimer.ms);
             return;
         }
         default:
@@ -219,7 +212,7 @@ void ApplyMachine::OnTimer(int id) {
 }
 
 void ApplyMachine::Stop() {
-    for (int id = TIMER_BAR_STEP; id <= TIMER_NO_REPLY; ++id)
+    for (int id = kBarStepTimer.id; id <= kNoReplyTimer.id; ++id)
         if (TimerRunning(id))
             Kill(id);
     stopped_ = true;

@@ -7,19 +7,17 @@
 
 #include <cstdint>
 
+#include "flow/host.h"
 #include "protocol/packet.h"
 #include "wizard/settings.h"
 
 namespace wiz {
 
-constexpr int TIMER_BAR_STEP = 6945;
-constexpr int TIMER_RESTART_WAIT = 6946;
-constexpr int TIMER_DISK_POLL = 6947;
-constexpr int TIMER_NO_REPLY = 6948;
-constexpr unsigned kBarStepMs = 1000;
-constexpr unsigned kRestartWaitMs = 90000;
-constexpr unsigned kDiskPollMs = 5000;
-constexpr unsigned kNoReplyMs = 60000;
+// The page's timers, with ids in a row from the first.
+constexpr flow::Timer kBarStepTimer{6945, 1000};
+constexpr flow::Timer kRestartWaitTimer{6946, 90000};
+constexpr flow::Timer kDiskPollTimer{6947, 5000};
+constexpr flow::Timer kNoReplyTimer{6948, 60000};
 constexpr unsigned kFinishPauseMs = 2000;
 constexpr int kRows = 7;
 
@@ -95,7 +93,7 @@ private:
     bool finishSent_ = false;      // CMD_FINISH went out
     bool restartWaiting_ = false;  // its reply came; the 90-second wait runs
     bool asking_ = false;          // the watchdog's question is open
-    unsigned timers_ = 0;          // bit per timer id - TIMER_BAR_STEP
+    unsigned timers_ = 0;          // bit per timer id - kBarStepTimer.id
 };
 
 }  // namespace wiz

@@ -103,17 +103,18 @@ TEST(DiscoveryBurst, TheDirectedBroadcastFollowsOnceTheRepliesPause) {
         for (size_t wait = 0; wait < c.answersPerWait.size() && sentAt == 0; ++wait) {
             for (int k = 0; k < c.answersPerWait[wait]; ++k)
                 d.Answer(next++);
-            d.model.OnTimer(app::TIMER_DIRECTED);
+            d.model.OnTimer(app::kDirectedTimer.id);
             if (d.DirectedSent() != 0)
                 sentAt = static_cast<int>(wait) + 1;
         }
         if (sentAt == 0)
-            d.model.OnTimer(app::TIMER_DISCOVERY);
+            d.model.OnTimer(app::kDiscoveryTimer.id);
         EXPECT_EQ(sentAt, c.sentAt);
-        EXPECT_EQ(std::count(d.view.timers.begin(), d.view.timers.end(), app::TIMER_DIRECTED), 0);
+        EXPECT_EQ(std::count(d.view.timers.begin(), d.view.timers.end(), app::kDirectedTimer.id),
+                  0);
         // Once, whatever fires later.
-        d.model.OnTimer(app::TIMER_DIRECTED);
-        d.model.OnTimer(app::TIMER_DISCOVERY);
+        d.model.OnTimer(app::kDirectedTimer.id);
+        d.model.OnTimer(app::kDiscoveryTimer.id);
         EXPECT_EQ(d.DirectedSent(), 1);
     }
 }
@@ -139,7 +140,7 @@ TEST(DiscoveryBurst, ARepeatedAnswerCostsNoListOrWindowWork) {
         ASSERT_EQ(d.model.servers().Count(), 1);
         ASSERT_EQ(d.StatusRequests(), 1u);
         if (c.windowClosed)
-            d.model.OnTimer(app::TIMER_DISCOVERY);
+            d.model.OnTimer(app::kDiscoveryTimer.id);
         const int before = d.view.changes;
         d.Answer(c.server, c.name, c.idByte);
         EXPECT_EQ(d.view.changes, before);
@@ -157,8 +158,8 @@ TEST(DiscoveryBurst, TheFollowingBroadcastListsWhatTheFirstBurstLost) {
     for (uint32_t n = 0; n < 50; ++n)
         if (n != 17)
             d.Answer(n);
-    d.model.OnTimer(app::TIMER_DIRECTED);
-    d.model.OnTimer(app::TIMER_DIRECTED);
+    d.model.OnTimer(app::kDirectedTimer.id);
+    d.model.OnTimer(app::kDirectedTimer.id);
     ASSERT_EQ(d.DirectedSent(), 1);
     for (uint32_t n = 0; n < 50; ++n)
         d.Answer(n);

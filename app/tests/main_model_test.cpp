@@ -51,7 +51,7 @@ TEST_F(ModelTest, DiscoveryListsEachServerOnceAndAsksForItsStatus) {
     EXPECT_EQ(view.sent.size(), 2u);
 
     // After the window closes, discovery replies are ignored.
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
     EXPECT_EQ(model.discovering(), 0);
     Discover(kB);
     EXPECT_EQ(view.rows.size(), 1u);
@@ -60,11 +60,11 @@ TEST_F(ModelTest, DiscoveryListsEachServerOnceAndAsksForItsStatus) {
 
 TEST_F(ModelTest, NoServersShownOncePerDiscovery) {
     model.Initialize();
-    model.OnTimer(app::TIMER_DISCOVERY);
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
+    model.OnTimer(app::kDiscoveryTimer.id);
     EXPECT_EQ(view.noServers, 1);
     model.StartDiscovery();
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
     EXPECT_EQ(view.noServers, 2);
 }
 
@@ -316,7 +316,7 @@ TEST_F(ModelTest, ClosingInTheMiddleOfAFlowEndsIt) {
                              CMD_REDISCOVER, CMD_DISCOVER})
             for (uint16_t seq = 0; seq < 12; ++seq)
                 m.OnServerReply(Block(kA.ip, From(kA, cmd, seq, 1), Text(TAG_SERVER_NAME, "X")));
-        for (int id : {app::TIMER_DISCOVERY, dialogs::TIMER_CONFIG_REPLY, app::TIMER_FIND})
+        for (int id : {app::kDiscoveryTimer.id, dialogs::kConfigReplyTimer.id, app::kFindTimer.id})
             m.OnTimer(id);
         EXPECT_TRUE(m.closing());
         EXPECT_EQ(v.sent.size(), sent);
@@ -345,11 +345,11 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_TRUE(view.sentTo.empty());
     const Server b2 = {{0, 1, 2, 3, 4, 0xD}, 0x0A4E0101, "BRAVO2"};
     Discover(kA);
-    model.OnTimer(app::TIMER_DIRECTED);  // a reply came: it waits on
-    model.OnTimer(app::TIMER_DIRECTED);
+    model.OnTimer(app::kDirectedTimer.id);  // a reply came: it waits on
+    model.OnTimer(app::kDirectedTimer.id);
     ASSERT_EQ(view.sentTo.size(), 1u);
     EXPECT_EQ(view.sentTo[0].first, 0x0A4EFFFFu);
-    model.OnTimer(app::TIMER_DIRECTED);
+    model.OnTimer(app::kDirectedTimer.id);
     ASSERT_EQ(view.sentTo.size(), 2u);
     EXPECT_EQ(view.sentTo[1].first, 0x0A4DFFFFu);
     for (const auto& [to, d] : view.sentTo)
@@ -382,7 +382,7 @@ TEST_F(ModelTest, DiscoveryAsksEveryAdapterAndListsEachServerOnce) {
     EXPECT_EQ(view.sentTo.size(), 4u);
     EXPECT_EQ(view.sent.size(), 3u);
 
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
     EXPECT_FALSE(model.report().running());
     EXPECT_EQ(view.noServers, 0);
 }
@@ -418,7 +418,7 @@ TEST_F(ModelTest, ADiscoveryAnswerDuringAFlowKeepsItsServerInTurn) {
             Block(kA.ip, From(kA, CMD_DISCOVER, 1), Cat({Text(TAG_SERVER_NAME, kA.name)})));
         ASSERT_EQ(m.servers().At(0)->seq, 3);
         if (!c.windowOpen)
-            m.OnTimer(app::TIMER_DISCOVERY);
+            m.OnTimer(app::kDiscoveryTimer.id);
         m.OnListClick(0, 0);
         fw.config.duringLogin = [&] {
             if (c.answers != nullptr)
@@ -445,7 +445,7 @@ TEST_F(ModelTest, ADiscoveryAnswerDuringAFlowKeepsItsServerInTurn) {
 TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
     model.Initialize();
     Discover(kA);
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
     const Server far = {{0, 1, 2, 3, 4, 0xF}, 0x0A4F0105, "FAR"};
     const Server other = {{0, 1, 2, 3, 4, 0xE}, 0x0A4F0106, "OTHER"};
     using R = MainModel::FindResult;
@@ -459,7 +459,7 @@ TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
     EXPECT_EQ(asked.command, CMD_DISCOVER);
     EXPECT_EQ(asked.seq, 0);
     EXPECT_EQ(view.sentTo[0].second.size(), kHeaderSize);
-    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::TIMER_FIND),
+    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), app::kFindTimer.id),
               view.timers.end());
 
     Select(0);        // a selected server does not stop the new one from being listed
@@ -471,22 +471,22 @@ TEST_F(ModelTest, FindByAddressListsTheServerAskedAndReportsSilence) {
     EXPECT_EQ(view.rows[1][1], "10.79.1.5");
     EXPECT_EQ(view.sentTo.back().first, far.ip);  // where the broadcast does not go
     EXPECT_EQ(PacketHeader::Decode(view.sentTo.back().second.data()).command, CMD_GET_STATUS);
-    EXPECT_EQ(std::count(view.timers.begin(), view.timers.end(), app::TIMER_FIND), 0);
+    EXPECT_EQ(std::count(view.timers.begin(), view.timers.end(), app::kFindTimer.id), 0);
     Discover(far);  // answered already: no longer awaited
-    model.OnTimer(app::TIMER_FIND);
+    model.OnTimer(app::kFindTimer.id);
     EXPECT_TRUE(view.noAnswer.empty());
     EXPECT_EQ(model.report().probes().back().replies, 1);
 
     // Asked again by the next discovery, with the broadcast.
     model.StartDiscovery();
     EXPECT_EQ(view.sentTo.back().first, far.ip);
-    model.OnTimer(app::TIMER_DISCOVERY);
+    model.OnTimer(app::kDiscoveryTimer.id);
 
     // A silent address: reported when the wait ends, and in the hints.
     view.sendErrors[other.ip + 1] = 10065;
     EXPECT_EQ(model.FindByAddress(other.ip + 1), R::SendFailed);
     EXPECT_EQ(model.FindByAddress(other.ip), R::Sent);
-    model.OnTimer(app::TIMER_FIND);
+    model.OnTimer(app::kFindTimer.id);
     EXPECT_EQ(view.noAnswer, std::vector<std::string>({"10.79.1.6"}));
     Discover(other);  // too late
     EXPECT_TRUE(view.rows.empty());

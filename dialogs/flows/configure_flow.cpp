@@ -35,8 +35,7 @@ bool ConfigureFlow::SendLogin(flow::ServerHandle server, int flowMark, const std
     host_.WithServer(server, [&](ServerInfo& s) { s.flow = flowMark; });
     CommandBuffer buffer;
     rules::AddLoginItems(password, adminName, buffer);
-    if (host_.SendToSelected(buffer, CMD_LOGIN))
-        host_.Await(server, CMD_LOGIN);
+    host_.SendAndAwait(server, buffer, CMD_LOGIN);
     return true;
 }
 
@@ -49,8 +48,7 @@ void ConfigureFlow::OnLoginReply(const PacketHeader& h) {
     }
     CommandBuffer get;
     const flow::ServerHandle server = host_.SelectedServer();
-    if (host_.SendToSelected(get, CMD_GET_CONFIG))
-        host_.Await(server, CMD_GET_CONFIG);
+    host_.SendAndAwait(server, get, CMD_GET_CONFIG);
 }
 
 void ConfigureFlow::OnConfigReply(const ReplyBlock& block, flow::ServerHandle server) {
@@ -98,7 +96,7 @@ void ConfigureFlow::OnConfigReply(const ReplyBlock& block, flow::ServerHandle se
         rules::AddSetConfigItems(basic.fields(), settingsChanged, restart, buffer);
     host_.WithServer(server, [&](ServerInfo& s) { std::memcpy(writeServerId_, s.id, 6); });
     host_.PlayBusy();
-    host_.StartTimer(TIMER_CONFIG_REPLY, kConfigReplyMs);
+    host_.StartTimer(kConfigReplyTimer.id, kConfigReplyTimer.ms);
     configReplied_ = 0;
     host_.SendToSelected(buffer, CMD_SET_CONFIG);
 }
@@ -108,7 +106,7 @@ void ConfigureFlow::OnWriteReply(const PacketHeader& h) {
     if (configReplied_ != 0 || std::memcmp(h.serverId, writeServerId_, 6) != 0)
         return;
     configReplied_ = 1;
-    host_.StopTimer(TIMER_CONFIG_REPLY);
+    host_.StopTimer(kConfigReplyTimer.id);
     const WriteResult result = DecodeWriteResult(h);
     if (result == WriteResult::Busy)
         view_.ShowMessage(IDS_SETUP_BUSY, IDS_CAPTION_WARNING);
@@ -117,11 +115,11 @@ void ConfigureFlow::OnWriteReply(const PacketHeader& h) {
 }
 
 bool ConfigureFlow::OnTimer(int id) {
-    if (id != TIMER_CONFIG_REPLY)
+    if (id != kConfigReplyTimer.id)
         return false;
     host_.StopBusy();
     // Stop first: the message box below runs a message loop of its own.
-    host_.StopTimer(TIMER_CONFIG_REPLY);
+    host_.StopTimer(kConfigReplyTimer.id);
     if (configReplied_ == 0) {
         configReplied_ = 1;
         view_.ShowMessage(IDS_SERVER_DISCONNECTED, IDS_CAPTION_WARNING);
@@ -130,7 +128,7 @@ bool ConfigureFlow::OnTimer(int id) {
 }
 
 void ConfigureFlow::Close() {
-    host_.StopTimer(TIMER_CONFIG_REPLY);
+    host_.StopTimer(kConfigReplyTimer.id);
     configReplied_ = 1;
 }
 

@@ -15,8 +15,7 @@
 
 namespace dialogs {
 
-constexpr int TIMER_CONFIG_REPLY = 101;
-constexpr unsigned kConfigReplyMs = 120000;
+constexpr flow::Timer kConfigReplyTimer{101, 120000};  // the write's time limit
 
 // What the flow asks of the window. Dialogs are modal: the calls return when
 // the user has closed them, and replies may be dispatched meanwhile.

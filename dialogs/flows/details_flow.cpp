@@ -10,8 +10,7 @@ bool DetailsFlow::Start() {
         !host_.WithServer(server, [](ServerInfo& s) { s.flow = flow::FLOW_DETAILS; }))
         return false;
     CommandBuffer buffer;
-    if (host_.SendToSelected(buffer, CMD_GET_STATUS))
-        host_.Await(server, CMD_GET_STATUS);
+    host_.SendAndAwait(server, buffer, CMD_GET_STATUS);
     return true;
 }
 

@@ -44,27 +44,31 @@ bool AllDigits(const std::string& s) {
 
 // ---- Registry data -----------------------------------------------------------
 
+namespace {
+// The roots a setup file names by their short names; any other is HKEY_USERS.
+constexpr struct {
+    Root root;
+    const char* shortName;
+    const char* name;
+} kNamedRoots[] = {
+    {kHklm, "HKLM", "HKEY_LOCAL_MACHINE"},
+    {kHkcu, "HKCU", "HKEY_CURRENT_USER"},
+    {kHkcr, "HKCR", "HKEY_CLASSES_ROOT"},
+};
+}  // namespace
+
 Root RootFromText(const std::string& text) {
-    if (EqualNoCase(text, "HKLM"))
-        return kHklm;
-    if (EqualNoCase(text, "HKCU"))
-        return kHkcu;
-    if (EqualNoCase(text, "HKCR"))
-        return kHkcr;
+    for (const auto& r : kNamedRoots)
+        if (EqualNoCase(text, r.shortName))
+            return r.root;
     return kHku;
 }
 
 const char* RootName(Root root) {
-    switch (root) {
-        case kHklm:
-            return "HKEY_LOCAL_MACHINE";
-        case kHkcu:
-            return "HKEY_CURRENT_USER";
-        case kHkcr:
-            return "HKEY_CLASSES_ROOT";
-        default:
-            return "HKEY_USERS";
-    }
+    for (const auto& r : kNamedRoots)
+        if (r.root == root)
+            return r.name;
+    return "HKEY_USERS";
 }
 
 RegData TextData(const std::string& text) {
@@ -198,16 +202,6 @@ std::string TemporaryName(const std::string& target, int n) {
                                  ? target.substr(0, dot)
                                  : target;
     return stem + "." + std::to_string(n);
-}
-
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirectoryOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 // ---- Copy list -----------------------------------------------------------------

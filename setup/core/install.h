@@ -65,8 +65,14 @@ bool DecideCopy(bool targetExists, Order order, uint64_t sourceTime, uint64_t ta
 bool IsContainedPath(const std::string& relative);
 // "dir\name.dll" -> "dir\name.<n>"; a name without a dot gets ".<n>" added.
 std::string TemporaryName(const std::string& target, int n);
-std::string FileNameOf(const std::string& path);
-std::string DirectoryOfPath(const std::string& path);  // without the last backslash
+// The name after the last backslash.
+inline std::string FileNameOf(const std::string& path) {
+    return shared::PathFileName(path, "\\");
+}
+// The directory before the last backslash; empty without one.
+inline std::string DirectoryOfPath(const std::string& path) {
+    return shared::PathDirectory(path, "\\");
+}
 
 // ---- Copy list -----------------------------------------------------------------
 

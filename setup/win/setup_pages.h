@@ -17,11 +17,10 @@ namespace setup_win {
 
 class CSetupWizard;
 
-// A page of the installer's wizard: knows the wizard and its place.
-class CSetupPage : public ui::PropertyPage {
+// A page of the installer's wizard.
+class CSetupPage : public ui::WizardPage<CSetupWizard, setup::Page> {
 public:
-    CSetupPage(CSetupWizard& wizard, UINT templateId, setup::Page page)
-        : ui::PropertyPage(templateId), wizard_(wizard), page_(page) {}
+    using WizardPage::WizardPage;
 
 protected:
     // Every activation: a hidden run keeps the sheet hidden, the sheet is
@@ -37,8 +36,6 @@ protected:
     INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) override;
 
     SetupState& state();
-    CSetupWizard& wizard_;
-    setup::Page page_;
 };
 
 class CSetupWizard {

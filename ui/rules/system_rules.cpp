@@ -68,4 +68,14 @@ std::string AddRenameLine(const std::string& wininit, const std::string& target,
     return out + "[Rename]\r\n" + line;
 }
 
+std::string PathFileName(const std::string& path, const char* separators) {
+    const size_t slash = path.find_last_of(separators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string PathDirectory(const std::string& path, const char* separators) {
+    const size_t slash = path.find_last_of(separators);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 }  // namespace shared

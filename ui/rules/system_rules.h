@@ -36,4 +36,10 @@ std::string FormatProduct(const std::string& text, const std::string& name);
 std::string AddRenameLine(const std::string& wininit, const std::string& target,
                           const std::string& temporary);
 
+// The part of `path` after its last separator (any of `separators`), and the
+// part before that separator. Without a separator the whole path is the name
+// and the directory is empty.
+std::string PathFileName(const std::string& path, const char* separators);
+std::string PathDirectory(const std::string& path, const char* separators);
+
 }  // namespace shared

@@ -121,14 +121,4 @@ UninstallCommand SplitUninstallString(const std::string& text) {
     return c;
 }
 
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace uninst

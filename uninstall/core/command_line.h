@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/rules/system_rules.h"
+
 namespace uninst {
 
 enum class Form {
@@ -45,9 +47,13 @@ struct UninstallCommand {
 };
 UninstallCommand SplitUninstallString(const std::string& text);
 
-// The file-name part of a path.
-std::string FileNameOf(const std::string& path);
-// The directory part of a path (without the trailing backslash).
-std::string DirectoryOf(const std::string& path);
+// The file-name part of a path, which may separate with backslashes or slashes.
+inline std::string FileNameOf(const std::string& path) {
+    return shared::PathFileName(path, "\\/");
+}
+// The directory part of a path (without the trailing separator).
+inline std::string DirectoryOf(const std::string& path) {
+    return shared::PathDirectory(path, "\\/");
+}
 
 }  // namespace uninst

@@ -202,7 +202,7 @@ TEST(WakeFlowTest, OnlyARememberedServerNotListedIsWokenAndItsAnswerIsTold) {
     flow.OnServerListed(kMac.data(), "NAS-1", 0x0A4D0005);
     flow.OnServerListed(MacOf(2).data(), "NAS-2", 0x0A4D0006);
     EXPECT_TRUE(store.values.empty());
-    EXPECT_TRUE(flow.OnTimer(TIMER_WAKE_SAVE));
+    EXPECT_TRUE(flow.OnTimer(kWakeSaveTimer.id));
     EXPECT_EQ(store.values.size(), 2u);
     EXPECT_EQ(flow.Candidates({MacOf(2)}).size(), 1u);
 
@@ -220,23 +220,23 @@ TEST(WakeFlowTest, OnlyARememberedServerNotListedIsWokenAndItsAnswerIsTold) {
     // discovery; its time over without the server: not answered.
     EXPECT_EQ(flow.Wake(kMac, {}), WakeFlow::WakeResult::Sent);
     EXPECT_EQ(view.sentTo, (std::vector<uint32_t>{0xFFFFFFFF, 0x0A4DFFFF}));
-    EXPECT_EQ(view.timers.at(TIMER_WAKE_WAIT), kWakeWaitMs);
-    flow.OnTimer(TIMER_WAKE_WAIT);
+    EXPECT_EQ(view.timers.at(kWakeWaitTimer.id), kWakeWaitTimer.ms);
+    flow.OnTimer(kWakeWaitTimer.id);
     EXPECT_EQ(view.rediscovered, 1);
     flow.OnServerListed(MacOf(2).data(), "NAS-2", 0x0A4D0006);
-    flow.OnTimer(TIMER_WAKE_ANSWER);
+    flow.OnTimer(kWakeAnswerTimer.id);
     ASSERT_EQ(view.results.size(), 1u);
     EXPECT_EQ(view.results[0], std::make_pair(false, std::string("NAS-1")));
 
     // Woken again, and this time it answers the new discovery.
     flow.Wake(kMac, {});
-    flow.OnTimer(TIMER_WAKE_WAIT);
+    flow.OnTimer(kWakeWaitTimer.id);
     flow.OnServerListed(kMac.data(), "NAS-1", 0x0A4D0005);
     ASSERT_EQ(view.results.size(), 2u);
     EXPECT_TRUE(view.results[1].first);
-    EXPECT_FALSE(view.timers.count(TIMER_WAKE_ANSWER));
+    EXPECT_FALSE(view.timers.count(kWakeAnswerTimer.id));
     // A late timer changes nothing.
-    flow.OnTimer(TIMER_WAKE_ANSWER);
+    flow.OnTimer(kWakeAnswerTimer.id);
     EXPECT_EQ(view.results.size(), 2u);
     EXPECT_FALSE(flow.OnTimer(100));
 

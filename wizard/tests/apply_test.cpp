@@ -34,11 +34,11 @@ public:
         log.push_back("send " + std::to_string(command));
     }
     void StartTimer(int id, unsigned ms) override {
-        running |= 1u << (id - TIMER_BAR_STEP);
+        running |= 1u << (id - kBarStepTimer.id);
         log.push_back("start " + std::to_string(id) + " " + std::to_string(ms));
     }
     void StopTimer(int id) override {
-        running &= ~(1u << (id - TIMER_BAR_STEP));
+        running &= ~(1u << (id - kBarStepTimer.id));
         log.push_back("stop " + std::to_string(id));
     }
     void SetBar(int position) override { bar = position; }
@@ -95,35 +95,35 @@ TEST(ApplyMachineTest, FullRunWithDiskInitialisation) {
     Fixture f;
     f.m.Start();
     EXPECT_EQ(f.m.stage(), 0);
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+    EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
     EXPECT_EQ(f.view.log[1], "start 6948 60000");
     for (int k = 1; k <= 5; ++k) {
         f.m.OnCommand(ID_WIZ_NAME_DONE + k - 1);
         EXPECT_EQ(f.m.stage(), k);
         EXPECT_EQ(f.view.bar, 100);
         EXPECT_TRUE(f.view.Has("check " + std::to_string(k)));
-        EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
     }
     EXPECT_EQ(f.view.sent, kSettingsRequests);
 
     f.m.OnCommand(ID_WIZ_DISK_DONE);
     EXPECT_EQ(f.m.stage(), 7);
     EXPECT_TRUE(f.view.Has("play 6"));
-    EXPECT_FALSE(f.m.TimerRunning(TIMER_NO_REPLY));
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_DISK_POLL));
+    EXPECT_FALSE(f.m.TimerRunning(kNoReplyTimer.id));
+    EXPECT_TRUE(f.m.TimerRunning(kDiskPollTimer.id));
     EXPECT_TRUE(f.view.Has("start 6947 5000"));
 
     // Each poll sends CMD_DISK_PROGRESS; progress below 100 only moves the bar.
     for (int percent : {0, 35, 99}) {
-        f.m.OnTimer(TIMER_DISK_POLL);
+        f.m.OnTimer(kDiskPollTimer.id);
         EXPECT_EQ(f.view.sent.back(), CMD_DISK_PROGRESS);
         f.m.OnCommand(ID_WIZ_DISK_PROGRESS, percent);
         EXPECT_EQ(f.view.bar, percent);
         EXPECT_EQ(f.m.stage(), 7);
-        EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
     }
     const size_t before = f.view.log.size();
-    f.m.OnTimer(TIMER_DISK_POLL);
+    f.m.OnTimer(kDiskPollTimer.id);
     f.m.OnCommand(ID_WIZ_DISK_PROGRESS, 100);
     EXPECT_EQ(
         std::vector<std::string>(f.view.log.begin() + static_cast<long>(before), f.view.log.end()),
@@ -131,16 +131,16 @@ TEST(ApplyMachineTest, FullRunWithDiskInitialisation) {
                                   "play 7", "stop 6948", "stop 6947", "pause 2000", "send 25",
                                   "start 6948 60000"}));
     EXPECT_EQ(f.m.stage(), 8);
-    EXPECT_EQ(f.view.running, 1u << (TIMER_NO_REPLY - TIMER_BAR_STEP));
+    EXPECT_EQ(f.view.running, 1u << (kNoReplyTimer.id - kBarStepTimer.id));
 
     // The reply to CMD_FINISH starts the 90-second wait; the bar climbs by one.
     f.m.OnCommand(ID_WIZ_FINISH_DONE);
     EXPECT_TRUE(f.view.Has("start 6945 1000"));
     EXPECT_TRUE(f.view.Has("start 6946 90000"));
     for (int i = 0; i < 90; ++i)
-        f.m.OnTimer(TIMER_BAR_STEP);
+        f.m.OnTimer(kBarStepTimer.id);
     EXPECT_EQ(f.view.bar, 90);
-    f.m.OnTimer(TIMER_RESTART_WAIT);
+    f.m.OnTimer(kRestartWaitTimer.id);
     EXPECT_EQ(f.view.bar, 100);
     EXPECT_EQ(f.m.stage(), 9);
     EXPECT_TRUE(f.view.Has("check 7"));
@@ -160,9 +160,9 @@ TEST(ApplyMachineTest, WithoutDiskInitialisationRowSixIsCheckedAndFinishSentAtOn
     EXPECT_FALSE(f.view.Has("play 6"));
     EXPECT_FALSE(f.view.Has("pause 2000"));
     // CMD_FINISH is watched too: lost with CMD_DONE, the page could never be left.
-    EXPECT_EQ(f.view.running, 1u << (TIMER_NO_REPLY - TIMER_BAR_STEP));
+    EXPECT_EQ(f.view.running, 1u << (kNoReplyTimer.id - kBarStepTimer.id));
     // Polls and progress replies do nothing now.
-    f.m.OnTimer(TIMER_DISK_POLL);
+    f.m.OnTimer(kDiskPollTimer.id);
     f.m.OnCommand(ID_WIZ_DISK_PROGRESS, 100);
     EXPECT_EQ(f.view.sent.back(), CMD_FINISH);
     f.m.OnCommand(ID_WIZ_FINISH_DONE);
@@ -173,7 +173,7 @@ TEST(ApplyMachineTest, WithoutDiskInitialisationRowSixIsCheckedAndFinishSentAtOn
     EXPECT_EQ(f.view.bar, 100);
     EXPECT_EQ(f.view.running, 0u);
     EXPECT_TRUE(f.view.Has("check 7"));
-    f.m.OnTimer(TIMER_RESTART_WAIT);  // a late expiry shows nothing twice
+    f.m.OnTimer(kRestartWaitTimer.id);  // a late expiry shows nothing twice
     EXPECT_EQ(std::count(f.view.log.begin(), f.view.log.end(), "complete"), 1);
 }
 
@@ -203,8 +203,8 @@ TEST(ApplyMachineTest, RepeatedLateAndUnexpectedRepliesAreIgnored) {
     EXPECT_EQ(f.view.sent,
               (std::vector<uint16_t>{CMD_SET_NAME, CMD_SET_PASSWORD, CMD_SET_DATETIME}));
     // Timers that do not run are stray messages.
-    f.m.OnTimer(TIMER_DISK_POLL);
-    f.m.OnTimer(TIMER_BAR_STEP);
+    f.m.OnTimer(kDiskPollTimer.id);
+    f.m.OnTimer(kBarStepTimer.id);
     f.m.OnTimer(4711);
     EXPECT_EQ(f.view.sent.size(), 3u);
 }
@@ -217,12 +217,12 @@ TEST(ApplyMachineTest, WatchdogRetryResendsTheAwaitedRequestAndCancelStopsTheRun
     f.m.OnCommand(ID_WIZ_DATETIME_DONE);
     ASSERT_EQ(f.view.sent.back(), CMD_SET_ENCODING);
     f.view.answers = {1};
-    f.m.OnTimer(TIMER_NO_REPLY);
+    f.m.OnTimer(kNoReplyTimer.id);
     EXPECT_EQ(f.view.sent.back(), CMD_SET_ENCODING);
     EXPECT_EQ(f.view.sent.size(), 5u);
     EXPECT_EQ(f.view.buffers[3].count, f.view.buffers[4].count);
     EXPECT_EQ(WireOf(f.view.buffers[3]), WireOf(f.view.buffers[4]));
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+    EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
     f.m.OnCommand(ID_WIZ_ENCODING_DONE);
     EXPECT_EQ(f.view.sent.back(), CMD_SET_NETWORK);
 
@@ -230,30 +230,30 @@ TEST(ApplyMachineTest, WatchdogRetryResendsTheAwaitedRequestAndCancelStopsTheRun
     // then repeats nothing.
     f.view.answers = {1};
     f.view.whileAsking = [&] { f.m.OnCommand(ID_WIZ_NETWORK_DONE); };
-    f.m.OnTimer(TIMER_NO_REPLY);
+    f.m.OnTimer(kNoReplyTimer.id);
     f.view.whileAsking = nullptr;
     EXPECT_EQ(f.view.sent.back(), CMD_INIT_DISK);
     EXPECT_EQ(std::count(f.view.sent.begin(), f.view.sent.end(), CMD_SET_NETWORK), 1);
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+    EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
 
     // During the disk polls Retry sends nothing; the polls go on.
     f.m.OnCommand(ID_WIZ_DISK_DONE);
     f.m.OnCommand(ID_WIZ_DISK_PROGRESS, 10);
     const size_t sent = f.view.sent.size();
     f.view.answers = {1};
-    f.m.OnTimer(TIMER_NO_REPLY);
+    f.m.OnTimer(kNoReplyTimer.id);
     EXPECT_EQ(f.view.sent.size(), sent);
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
-    EXPECT_TRUE(f.m.TimerRunning(TIMER_DISK_POLL));
+    EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
+    EXPECT_TRUE(f.m.TimerRunning(kDiskPollTimer.id));
 
     // Cancel: the failure page, every timer stopped, late replies ignored.
     f.view.answers = {0};
-    f.m.OnTimer(TIMER_NO_REPLY);
+    f.m.OnTimer(kNoReplyTimer.id);
     EXPECT_TRUE(f.view.Has("failure"));
     EXPECT_TRUE(f.m.failed());
     EXPECT_EQ(f.view.running, 0u);
     f.m.OnCommand(ID_WIZ_DISK_PROGRESS, 100);
-    f.m.OnTimer(TIMER_DISK_POLL);
+    f.m.OnTimer(kDiskPollTimer.id);
     EXPECT_EQ(f.view.sent.size(), sent);
 }
 
@@ -359,7 +359,7 @@ TEST(WizardFlowTest, RandomRepliesNeverCrashOrMoveTheRunBackwards) {
             h.Encode(d.data());
             flow.OnReply(d.data(), d.size() - (next() % 5 == 0 ? d.size() - next() % 16 : 0));
             if (next() % 10 == 0)
-                flow.machine()->OnTimer(TIMER_BAR_STEP + static_cast<int>(next() % 4));
+                flow.machine()->OnTimer(kBarStepTimer.id + static_cast<int>(next() % 4));
             EXPECT_GE(flow.machine()->stage(), last);
             last = flow.machine()->stage();
             EXPECT_GE(flow.machine()->bar(), 0);
@@ -396,27 +396,27 @@ TEST(ApplyMachineTest, EveryWatchedStageRetriesItsRequestAndGivesUpOnTheFailureP
         for (int k = 0; k < c.progress; ++k)
             f.m.OnCommand(ID_WIZ_DISK_PROGRESS, c.full ? 100 : 40);
         ASSERT_EQ(f.m.stage(), c.stage);
-        ASSERT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        ASSERT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
         // Retry: the awaited request again, and the watchdog again.
         const size_t sent = f.view.sent.size();
         f.view.answers = {1};
-        f.m.OnTimer(TIMER_NO_REPLY);
+        f.m.OnTimer(kNoReplyTimer.id);
         EXPECT_EQ(f.view.sent.size(), sent + (c.resent ? 1 : 0));
         if (c.resent) {
             EXPECT_EQ(f.view.sent.back(), c.resent);
             EXPECT_EQ(WireOf(f.view.buffers.back()), WireOf(f.view.buffers[sent - 1]));
         }
-        EXPECT_TRUE(f.m.TimerRunning(TIMER_NO_REPLY));
+        EXPECT_TRUE(f.m.TimerRunning(kNoReplyTimer.id));
         // Cancel: the failure page; nothing runs and nothing moves any more.
         f.view.answers = {0};
-        f.m.OnTimer(TIMER_NO_REPLY);
+        f.m.OnTimer(kNoReplyTimer.id);
         EXPECT_EQ(f.view.log.back(), "failure");
         EXPECT_TRUE(f.m.failed());
         EXPECT_EQ(f.view.running, 0u);
         const size_t logged = f.view.log.size();
         for (int id = ID_WIZ_NAME_DONE; id <= ID_WIZ_DISK_PROGRESS; ++id)
             f.m.OnCommand(id, 100);
-        for (int t = TIMER_BAR_STEP; t <= TIMER_NO_REPLY; ++t)
+        for (int t = kBarStepTimer.id; t <= kNoReplyTimer.id; ++t)
             f.m.OnTimer(t);
         f.m.Start();
         EXPECT_EQ(f.view.log.size(), logged);

@@ -95,7 +95,7 @@ TEST_F(WizardDispatchTest, ConfigurationReplyRunsTheWizardThatGetsItsReplies) {
         // answer moves the run on.
         sent = view.sent.size();
         apply.retry = true;
-        flow.machine()->OnTimer(wiz::TIMER_NO_REPLY);
+        flow.machine()->OnTimer(wiz::kNoReplyTimer.id);
         EXPECT_EQ(view.sent.size(), sent + 1);
         if (view.sent.size() != sent + 1)
             return true;

@@ -14,11 +14,10 @@
 
 class CWizard;
 
-// A page of the wizard: knows its sheet object and its place in the order.
-class CWizardPage : public ui::PropertyPage {
+// A page of the wizard; its wizard is the sheet object.
+class CWizardPage : public ui::WizardPage<CWizard, wiz::Page> {
 public:
-    CWizardPage(CWizard& wizard, UINT templateId, wiz::Page page)
-        : ui::PropertyPage(templateId), wizard_(wizard), page_(page) {}
+    using WizardPage::WizardPage;
 
 protected:
     // Buttons and window title of the page's place (every activation).
@@ -27,9 +26,6 @@ protected:
     wiz::PageState& pages();
     // Message box over the sheet with texts from the string table.
     int Message(int textId, int captionId, UINT flags);
-
-    CWizard& wizard_;
-    wiz::Page page_;
 };
 
 class CWizard {

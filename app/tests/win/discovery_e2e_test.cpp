@@ -100,7 +100,7 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     // An address where nobody answers: said so when the wait is over.
     Find(L"10.79.1.9");
     Settle(300);
-    PostMessageW(main, WM_TIMER, 102 /*TIMER_FIND*/, 0);
+    PostMessageW(main, WM_TIMER, 102 /*kFindTimer*/, 0);
     EXPECT_TRUE(Answer(L"Warning",
                        L"No server answered at 10.79.1.9. Please check the address, that the "
                        L"server is turned on, and that no firewall between this computer and "
@@ -108,7 +108,7 @@ TEST_F(DiscoveryTest, EveryAdapterThenATypedAddressThenTheReport) {
     EXPECT_EQ(DiscoversTo(LogOf(L"TAVIX_VNAS_LOG_ROUTED"), "10.79.1.5"), 1);
 
     // The discovery window closes; the report names both adapters and counts.
-    PostMessageW(main, WM_TIMER, 100 /*TIMER_DISCOVERY*/, 0);
+    PostMessageW(main, WM_TIMER, 100 /*kDiscoveryTimer*/, 0);
     Settle(300);
     PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
     HWND report = WaitDialog(kReportCaption);

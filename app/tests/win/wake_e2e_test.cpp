@@ -51,7 +51,7 @@ protected:
         Press(main, IDC_REFRESH);
         WaitListed(remaining);
         // The remembered servers are written once the burst is over.
-        PostMessageW(main, WM_TIMER, 112 /*TIMER_WAKE_SAVE*/, 0);
+        PostMessageW(main, WM_TIMER, 112 /*kWakeSaveTimer*/, 0);
         Settle(300);
     }
 };
@@ -129,7 +129,7 @@ TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
                            return l.rfind("event restart-end server=\"WAKE-1\"", 0) == 0;
                        }),
               0);
-    PostMessageW(main, WM_TIMER, 110 /*TIMER_WAKE_WAIT*/, 0);
+    PostMessageW(main, WM_TIMER, 110 /*kWakeWaitTimer*/, 0);
     EXPECT_TRUE(Answer(L"Tavix",
                        L"WAKE-1 is awake and listed again. Its disks may need up to 60 "
                        L"seconds to spin up."));
@@ -149,8 +149,8 @@ TEST_F(WakeTest, ListedThenAsleepThenWokenFromTheDialog) {
                            return l.rfind("event wake server=\"OTHER-1\" seconds=60", 0) == 0;
                        }),
               0);
-    PostMessageW(main, WM_TIMER, 110 /*TIMER_WAKE_WAIT*/, 0);
-    PostMessageW(main, WM_TIMER, 111 /*TIMER_WAKE_ANSWER*/, 0);
+    PostMessageW(main, WM_TIMER, 110 /*kWakeWaitTimer*/, 0);
+    PostMessageW(main, WM_TIMER, 111 /*kWakeAnswerTimer*/, 0);
     EXPECT_TRUE(Answer(L"Warning",
                        L"OTHER-1 has not answered yet. Its disks may need up to 60 seconds to "
                        L"spin up: press Refresh then. If it still does not answer, check that "

@@ -91,14 +91,14 @@ TEST_F(ConfigureFlowTest, ConfigureFlow) {
     EXPECT_EQ(d.back(), 0);              // TAG_RESTART 0
     EXPECT_EQ(d[d.size() - 3], TAG_RESTART);
     EXPECT_EQ(model.configReplied(), 0);
-    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), dialogs::TIMER_CONFIG_REPLY),
+    EXPECT_NE(std::find(view.timers.begin(), view.timers.end(), dialogs::kConfigReplyTimer.id),
               view.timers.end());
 
     // Status 2 shows its message and stops the timer; the timer then stays quiet.
     model.OnServerReply(Block(kAlpha.ip, From(kAlpha, CMD_SET_CONFIG, 16, 2), {}));
     EXPECT_EQ(configure.messages.back(), IDS_WRITE_CONFIG_ERROR);
     EXPECT_EQ(model.configReplied(), 1);
-    model.OnTimer(dialogs::TIMER_CONFIG_REPLY);
+    model.OnTimer(dialogs::kConfigReplyTimer.id);
     EXPECT_EQ(configure.messages.back(), IDS_WRITE_CONFIG_ERROR);
 }
 
@@ -117,7 +117,7 @@ TEST_F(ConfigureFlowTest, ConfigWriteWithoutReplyTimesOut) {
     EXPECT_EQ(d[16 + 18], TAG_DATE);
     EXPECT_EQ(std::string(d.begin() + 36, d.begin() + 44), "03152030");
     const uint16_t seq = LastSent().seq;
-    model.OnTimer(dialogs::TIMER_CONFIG_REPLY);
+    model.OnTimer(dialogs::kConfigReplyTimer.id);
     EXPECT_EQ(configure.messages, std::vector<int>({IDS_SERVER_DISCONNECTED}));
     // The answer after the time limit, and its repeat, tell nothing more.
     for (uint16_t n : {1, 2})

@@ -41,4 +41,21 @@ TEST(SharedRules, AddRenameLine) {
         EXPECT_EQ(shared::AddRenameLine(c.wininit, c.target, c.temporary), c.want) << c.wininit;
 }
 
+TEST(SharedRules, PathParts) {
+    struct Case {
+        const char *path, *separators, *directory, *name;
+    } cases[] = {
+        {"C:\\a\\b.dll", "\\", "C:\\a", "b.dll"},
+        {"C:\\a/b.dll", "\\", "C:", "a/b.dll"},  // a slash is no separator here
+        {"C:\\a/b.dll", "\\/", "C:\\a", "b.dll"},
+        {"b.dll", "\\/", "", "b.dll"},
+        {"C:\\a\\", "\\", "C:\\a", ""},
+        {"", "\\", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shared::PathDirectory(c.path, c.separators), c.directory) << c.path;
+        EXPECT_EQ(shared::PathFileName(c.path, c.separators), c.name) << c.path;
+    }
+}
+
 }  // namespace
