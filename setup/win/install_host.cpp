@@ -572,12 +572,12 @@ bool WinHost::CreateLink(const Link& link) {
 
 void WinHost::RunAndWait(const std::string& commandLine, const std::string& directory,
                          unsigned long ms) {
-    setup_sys::RunCommand(commandLine, directory, true, ms);
+    ui::sys::RunCommand(commandLine, directory, true, ms);
 }
 
 void WinHost::ShellOpen(const std::string& file, const std::string& arguments,
                         const std::string& directory) {
-    setup_sys::ShellRun(file, arguments, directory);
+    ui::sys::ShellRun(file, arguments, directory);
 }
 
 std::string WinHost::UserLocale() {
@@ -585,7 +585,7 @@ std::string WinHost::UserLocale() {
 }
 
 void WinHost::Log(const std::string& line) {
-    setup_sys::Log(line);
+    ui::sys::Log(line);
 }
 
 // ---- Drivers ------------------------------------------------------------------

@@ -27,7 +27,7 @@ using setup_win::SetupState;
 constexpr wchar_t kClassName[] = L"KivoSetup";
 
 void Log(const std::string& line) {
-    setup_sys::Log(line);
+    ui::sys::Log(line);
 }
 const setup::LogFn kLog = [](const std::string& l) { Log(l); };
 
@@ -120,7 +120,7 @@ bool ChooseSetupFile(SetupState& s) {
 void RunPreRunPrograms(SetupState& s) {
     setup::ValueParser parser(s.profile, s.setupFile, s.dirs);
     for (const auto& p : setup::PreRunPrograms(s.profile, s.setupFile, parser))
-        setup_sys::RunCommand(p.commandLine, p.directory, p.wait, INFINITE);
+        ui::sys::RunCommand(p.commandLine, p.directory, p.wait, INFINITE);
 }
 
 // The command line after the program's name.
@@ -171,11 +171,11 @@ int Run(HINSTANCE instance) {
 
     // The switches are read now (for /LOG) and applied after the setup file.
     s.switches = setup::ParseSwitches(Arguments(GetCommandLineA()));
-    setup_sys::OpenLog(s.switches.logFile);
+    ui::sys::OpenLog(s.switches.logFile);
     Log(std::string("setup starts: ") + GetCommandLineA());
 
-    s.os = setup_sys::QueryOs();
-    s.setupDir = Bounded(setup_sys::ModuleDirectory());
+    s.os = ui::sys::QueryOs();
+    s.setupDir = Bounded(ui::sys::ModuleDirectory());
     s.dirs = setup_sys::QueryDirectories(s.setupDir);
     s.installDir = Bounded(s.dirs.system);
     s.caption = ui::LoadText(IDS_SETUP);
@@ -208,7 +208,7 @@ int Run(HINSTANCE instance) {
     if (!ShowWizard(s))
         return setup_win::kExitNoSetupFile;
     if (s.restartAtEnd)
-        setup_sys::RestartComputer(s.os);
+        ui::sys::RestartComputer(s.os);
     Log("setup ends (" + std::to_string(s.exitCode) + ")");
     return s.exitCode;
 }

@@ -22,7 +22,7 @@ constexpr UINT WM_WORKER_DONE = WM_APP + 1;
 constexpr int kBackButton = 0x3023;  // the wizard's Back button
 
 void Log(const std::string& line) {
-    setup_sys::Log(line);
+    ui::sys::Log(line);
 }
 
 std::wstring W(const std::string& s) {
@@ -490,10 +490,10 @@ bool CResultPage::OnWizardFinish() {
             s.restartAtEnd = true;
             break;
         case setup::kFinishDirectX:
-            setup_sys::ShellRun(s.directX.program, s.directX.arguments, s.directX.folder);
+            ui::sys::ShellRun(s.directX.program, s.directX.arguments, s.directX.folder);
             break;
         case setup::kFinishProgram:
-            setup_sys::ShellRun(s.runAfter.program, s.runAfter.arguments, s.runAfter.folder);
+            ui::sys::ShellRun(s.runAfter.program, s.runAfter.arguments, s.runAfter.folder);
             break;
         case setup::kFinishReenumerate:
             setup_sys::ReenumerateDevices();

@@ -54,14 +54,14 @@ std::string UserLocale(const setup::OsVersion& os) {
 unsigned long InstalledDirectXVersion() {
     HMODULE lib = LoadLibraryA("lumodxhlp.dll");
     if (lib == nullptr) {
-        Log("lumodxhlp.dll not loaded: DirectX version 0");
+        ui::sys::Log("lumodxhlp.dll not loaded: DirectX version 0");
         return 0;
     }
     using Fn = unsigned long(WINAPI*)();
     auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, "GetDXVersion")));
     const unsigned long v = fn != nullptr ? fn() : 0;
     FreeLibrary(lib);
-    Log("GetDXVersion: " + std::to_string(v));
+    ui::sys::Log("GetDXVersion: " + std::to_string(v));
     return v;
 }
 

@@ -1,7 +1,7 @@
 // What the installer asks of the system: the directories, the user's locale,
 // the DirectX version library, the companion library's re-enumeration, a
-// floppy in drive A: and rename at restart; with what it shares with the
-// uninstaller (ui/system.h) under the same names.
+// floppy in drive A: and rename at restart. What it shares with the
+// uninstaller is in ui/system.h.
 #pragma once
 
 #include <string>
@@ -10,14 +10,6 @@
 #include "ui/system.h"
 
 namespace setup_sys {
-
-using ui::sys::Log;
-using ui::sys::ModuleDirectory;
-using ui::sys::OpenLog;
-using ui::sys::QueryOs;
-using ui::sys::RestartComputer;
-using ui::sys::RunCommand;
-using ui::sys::ShellRun;
 
 setup::Directories QueryDirectories(const std::string& setupDir);
 // "Locale" of the current user (9x: the desktop's ResourceLocale); "00000409"
