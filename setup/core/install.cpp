@@ -448,6 +448,7 @@ bool Installation::CopyFiles() {
     }
     bool cancelled = false;
     collecting_ = true;
+    StartFileRecords();
     for (auto& e : list_.entries) {
         const std::string target = e.TargetPath();
         const std::string source =
@@ -458,8 +459,6 @@ bool Installation::CopyFiles() {
             uninstallerDir_ = e.destination;
             Log("uninstaller directory: " + uninstallerDir_);
         }
-        if (!in_.settings.uninstallKey.empty())
-            RegisterFile(e.destination, FileNameOf(target));
         const bool exists = TargetExists(target, e.destination);
         bool copy = true;
         if (exists) {
@@ -484,6 +483,7 @@ bool Installation::CopyFiles() {
         Progress();
     }
     collecting_ = false;
+    JoinFileRecords(cancelled);
     if (cancelled)
         pending_.clear();
     else
@@ -711,7 +711,7 @@ bool Installation::MakeKey(Root root, const std::string& key) {
         JournalEntry j = JournalEntry::Of(JournalEntry::kKey);
         j.root = root;
         j.key = k;
-        journal_.Add(j);
+        registryJournal_->Add(j);
         createdKeys_.insert(idOf(k));
     };
     const std::string id = idOf(key);
@@ -769,7 +769,7 @@ bool Installation::SetValue(Root root, const std::string& key, const std::string
         return false;
     }
     written_[id] = d;
-    journal_.Add(j);
+    registryJournal_->Add(j);
     return true;
 }
 
@@ -800,17 +800,55 @@ void Installation::Record(const std::string& key, const std::string& name,
 }
 
 void Installation::WriteRecords() {
-    if (pending_.empty())
+    if (pending_.empty() && fileRecords_ == 0)
         return;
     WriteUninstallHead();
-    // Key by key; a key's records in the order they came.
     std::vector<PendingRecord> records = std::move(pending_);
     pending_.clear();
+    const size_t n = WriteRecordList(std::move(records), {});
+    Log("uninstall registration: " + std::to_string(n + fileRecords_) + " records (" +
+        std::to_string(fileRecords_) + " beside the copy)");
+}
+
+size_t Installation::WriteRecordList(std::vector<PendingRecord> records,
+                                     const std::stop_token& stop) {
+    // Key by key; a key's records in the order they came.
     std::stable_sort(records.begin(), records.end(),
                      [](const PendingRecord& a, const PendingRecord& b) { return a.key < b.key; });
-    for (const PendingRecord& r : records)
+    size_t n = 0;
+    for (const PendingRecord& r : records) {
+        if (stop.stop_requested())
+            break;
         SetValue(kHklm, r.key, r.name, TextData(r.data));
-    Log("uninstall registration: " + std::to_string(records.size()) + " records");
+        ++n;
+    }
+    return n;
+}
+
+void Installation::StartFileRecords() {
+    if (in_.settings.uninstallKey.empty())
+        return;
+    for (const auto& e : list_.entries)
+        RegisterFile(e.destination, FileNameOf(e.TargetPath()));
+    std::vector<PendingRecord> records = std::move(pending_);
+    pending_.clear();
+    registryJournal_ = &fileRecordsJournal_;
+    fileRecordsThread_ =
+        std::jthread([this, records = std::move(records)](std::stop_token stop) mutable {
+            fileRecords_ = WriteRecordList(std::move(records), stop);
+        });
+}
+
+void Installation::JoinFileRecords(bool cancel) {
+    if (!fileRecordsThread_.joinable())
+        return;
+    if (cancel)
+        fileRecordsThread_.request_stop();
+    fileRecordsThread_.join();
+    registryJournal_ = &journal_;
+    for (const auto& e : fileRecordsJournal_.entries())
+        journal_.Add(e);
+    fileRecordsJournal_.Clear();
 }
 
 void Installation::RegisterFile(const std::string& dir, const std::string& name) {
@@ -844,6 +882,7 @@ void Installation::RegisterRegistry(Root root, const std::string& subkey,
 // ---- Rollback --------------------------------------------------------------------
 
 void Installation::Rollback() {
+    JoinFileRecords(true);
     Log("rolling back " + std::to_string(journal_.entries().size()) + " changes");
     const auto& all = journal_.entries();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
@@ -889,6 +928,7 @@ void Installation::Rollback() {
     knownKeys_.clear();
     createdKeys_.clear();
     written_.clear();
+    fileRecords_ = 0;
     headWritten_ = false;
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "setup/core/config.h"
@@ -305,6 +306,18 @@ private:
     };
     std::vector<PendingRecord> pending_;
     bool collecting_ = false;
+    // The records of the copy list's files are known before its first file:
+    // a thread of their own writes them while the files are copied (written
+    // after them, the registry's round trips added a fifth to the step).
+    // Until it is joined, the thread alone touches the registry and the
+    // registry's part of the journal; a cancelled copy stops it between two
+    // records, and the rollback takes back what it wrote.
+    void StartFileRecords();
+    void JoinFileRecords(bool cancel);
+    size_t WriteRecordList(std::vector<PendingRecord> records, const std::stop_token& stop);
+    Journal fileRecordsJournal_;
+    Journal* registryJournal_ = &journal_;
+    size_t fileRecords_ = 0;  // written by the thread
     void Log(const std::string& line) { host_.Log(line); }
     bool ExtractCabinet();
     // `exists`: whether the target was there when the copy was decided.
@@ -344,6 +357,8 @@ private:
     std::map<std::string, RegData> written_;  // values this run wrote
     bool headWritten_ = false;
     std::string headProgram_;
+    // Last: stopped and joined before anything it uses goes.
+    std::jthread fileRecordsThread_;
 };
 
 }  // namespace setup
