@@ -9,7 +9,8 @@
 # for their status), the time from the broadcast to the last status request
 # and that time per server, as the virtual NAS saw them, with the load
 # average and the datagrams dropped for a full receive queue on the client
-# (c-drops) and on the server side (s-drops). A measurement, not a test: it
+# (c-drops) and on the server side (s-drops), and the status requests sent
+# to a server that was asked already (repeats). A measurement, not a test: it
 # never fails on a slow result.
 #
 # --compare runs each count of one subnet twice in a row: as it is, and with
@@ -183,16 +184,16 @@ measure() { # n mode
         FNR == 1 { file++ }
         file == 1 && /^rx / && / cmd=1 / && !t0 { t = $NF; sub(/t=/, "", t); t0 = t }
         /^rx / && / cmd=5 / { match($0, / id=[^ ]*/); id = substr($0, RSTART, RLENGTH);
-                              if (!(id in seen)) { seen[id] = 1; k++ }
+                              if (!(id in seen)) { seen[id] = 1; k++ } else rep++
                               t = $NF; sub(/t=/, "", t); if (t > t1) t1 = t }
         END { ms = (t1 - t0) / 1000; per = k ? (t1 - t0) / k : 0;
-              printf "%8d %9s %8d %8d %12.0f %14.0f %6s %8d %8d\n", n, mode == "on" ? "both" : "limited",
-                     k, n - k, ms, per, load, cd, sd }' "${runs[@]}" | tee -a "$results"
+              printf "%8d %9s %8d %8d %12.0f %14.0f %6s %8d %8d %8d\n", n, mode == "on" ? "both" : "limited",
+                     k, n - k, ms, per, load, cd, sd, rep }' "${runs[@]}" | tee -a "$results"
 }
 
 echo "$tree build; $(nproc) cores; directed broadcast: both = as it is, limited = kept from the servers"
-printf '%8s %9s %8s %8s %12s %14s %6s %8s %8s\n' servers broadcast listed lost "last-req ms" "us per server" \
-    load c-drops s-drops
+printf '%8s %9s %8s %8s %12s %14s %6s %8s %8s %8s\n' servers broadcast listed lost "last-req ms" "us per server" \
+    load c-drops s-drops repeats
 for n in "${counts[@]}"; do
     seen=()
     start_servers "$n"

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 namespace setup {
 
@@ -833,10 +834,15 @@ void Installation::StartFileRecords() {
     std::vector<PendingRecord> records = std::move(pending_);
     pending_.clear();
     registryJournal_ = &fileRecordsJournal_;
-    fileRecordsThread_ =
-        std::jthread([this, records = std::move(records)](std::stop_token stop) mutable {
+    try {
+        fileRecordsThread_ = std::jthread([this, records](std::stop_token stop) mutable {
             fileRecords_ = WriteRecordList(std::move(records), stop);
         });
+    } catch (const std::system_error&) {
+        // No thread to be had: they are written after the files.
+        registryJournal_ = &journal_;
+        pending_ = std::move(records);
+    }
 }
 
 void Installation::JoinFileRecords(bool cancel) {

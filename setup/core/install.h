@@ -296,9 +296,9 @@ private:
     std::vector<ListEntry> List(const char* section, size_t maxFields = 0);
     void WriteUninstallHead();
     // An uninstall record (a text value under the local machine). During the
-    // copy the records of its files and directories are kept and written in
-    // one go, key by key, at its end (none when it is cancelled: the
-    // rollback would take them away again).
+    // copy the records of its directories are kept and written in one go,
+    // key by key, at its end (none when it is cancelled: the rollback would
+    // take them away again); those of its files go beside it (below).
     void Record(const std::string& key, const std::string& name, const std::string& data);
     void WriteRecords();
     struct PendingRecord {
