@@ -127,12 +127,14 @@ TEST_F(BrellmarkTest, SortingReversesAndKeepsRecordsWithRows) {
     ASSERT_EQ(WaitRows(4, 3).size(), 4u);
     std::vector<Row> rows;
     // Clicks the header of `column`, then waits for `text` in that column of row `row`.
+    // The list is read item by item, so a sort can fall between two reads: a
+    // read counts once a second one finds the same.
     const auto sortBy = [&](int column, int row, const wchar_t* text) {
         ClickHeader(column);
         return WaitFor(
             [&] {
                 rows = Rows(list);
-                return rows[row][column] == text;
+                return rows[row][column] == text && Rows(list) == rows;
             },
             5000);
     };
