@@ -154,6 +154,30 @@ void CheckTabOrder(HWND container, std::vector<std::string>* faults) {
     }
 }
 
+// Tab reaches a group of radio buttons (from one WS_GROUP control to the
+// next) only through a tab stop in it.
+void CheckRadioGroups(HWND container, std::vector<std::string>* faults) {
+    HWND radio = nullptr;
+    bool stop = false;
+    const auto close = [&] {
+        if (radio != nullptr && !stop)
+            faults->push_back("Tab never reaches the radio button " + Describe(radio));
+        radio = nullptr;
+        stop = false;
+    };
+    for (HWND c = GetWindow(container, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        if ((Style(c) & WS_GROUP) != 0)
+            close();
+        if (!IsWindowVisible(c))
+            continue;
+        stop = stop || (Style(c) & WS_TABSTOP) != 0;
+        if (radio == nullptr &&
+            (IsButtonOfType(c, BS_AUTORADIOBUTTON) || IsButtonOfType(c, BS_RADIOBUTTON)))
+            radio = c;
+    }
+    close();
+}
+
 std::string KeyName(UINT vk) {
     if (vk >= 'A' && vk <= 'Z')
         return std::string("Alt+") + static_cast<char>(vk);
@@ -255,8 +279,11 @@ std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault) {
     WaitFor([&] { return focus == nullptr || FocusOf(root) == focus; }, 2000);
 
     CheckTabOrder(window, &faults);
-    for (HWND c : containers)
+    CheckRadioGroups(window, &faults);
+    for (HWND c : containers) {
         CheckTabOrder(c, &faults);
+        CheckRadioGroups(c, &faults);
+    }
     return faults;
 }
 

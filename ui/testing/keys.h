@@ -22,7 +22,8 @@ HWND FocusOf(HWND window);
 // - each label's access key reaches the input it names: pressed, it moves the
 //   focus to an input to the right of or below the label;
 // - the tab stops of each dialog or page in tab order never lead left along a
-//   row or up along a column.
+//   row or up along a column;
+// - Tab reaches every group of radio buttons.
 // Each fault is one line of text naming the controls.
 std::vector<std::string> KeyboardFaults(HWND window, bool wantDefault = true);
 

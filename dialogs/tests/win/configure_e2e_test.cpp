@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/tests/win/session.h"
+#include "ui/testing/keys.h"
 
 using namespace e2e;
 
@@ -393,7 +394,15 @@ TEST_F(ConfigureTest, RouterServerOpensTheRouterDialogAndWritesItsItems) {
         if (c.clear)
             SetIpAddress(Box(dlg, c.clear), Ip(255, 255, 0, 0));
     }
-    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_PPPOE, BN_CLICKED), 0);
+    // The four WAN choices are one group: from DHCP, Down twice chooses PPPoE.
+    PostMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Box(dlg, IDC_DHCP)), TRUE);
+    int at = IDC_DHCP;
+    for (int id : {IDC_FIXED_IP, IDC_PPPOE}) {
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(dlg) == Box(dlg, at); }, 5000)) << at;
+        PressKey(dlg, VK_DOWN);
+        ASSERT_TRUE(WaitFor([&] { return IsChecked(Box(dlg, id)); }, 5000)) << id;
+        at = id;
+    }
     ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Box(dlg, IDC_PPPOE_USER)) != FALSE; }, 5000));
     SetText(Box(dlg, IDC_PPPOE_USER), L"dsl");
     SetText(Box(dlg, IDC_PPPOE_PASSWORD), L"pw");
