@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The keyboard in every dialog layout of the four programs, read from the
 English scripts (resources/<program>/lang/en-US.rc, the one layout of every
-language); exits non-zero on a fault:
+language) and from each language's script made from it; exits non-zero on a
+fault:
 
 - a window (not a wizard page, whose buttons belong to the sheet; not a
   progress whose one button is Cancel) has a default button;
@@ -14,7 +15,8 @@ language); exits non-zero on a fault:
 The running windows get the same checks and more (focus, Return, Escape) from
 the programs' keyboard walks under Wine (ui/testing/keys.h).
 
-Usage: check_keys.py [script.rc...]   (default: the four English scripts)
+Usage: check_keys.py [script.rc...]   (default: the four English scripts and
+                                       their translations)
        check_keys.py --selftest       (a sample with each fault)
 """
 
@@ -200,6 +202,25 @@ SAMPLE_FAULTS = [
 ]
 
 
+def scripts(paths):
+    """(name, text) of the scripts named, or of the four English scripts and
+    every translation of each (made from it and its catalogue, as the build
+    makes them)."""
+    if paths:
+        for path in paths:
+            with open(path, encoding="utf-8") as f:
+                yield os.path.relpath(path), f.read()
+        return
+    import rclang
+    for path in SCRIPTS:
+        with open(path, encoding="utf-8") as f:
+            yield os.path.relpath(path), f.read()
+        prog = rclang.Program(os.path.dirname(os.path.dirname(path)))
+        for tag in prog.languages:
+            if tag != "en-US":
+                yield f"{prog.name} {tag}", prog.translate(tag)[0]
+
+
 def main(argv):
     if argv[1:] == ["--selftest"]:
         got = faults_of(*dialogs(SAMPLE)[0])
@@ -208,10 +229,9 @@ def main(argv):
             return 1
         return 0
     faults = []
-    for path in argv[1:] or SCRIPTS:
-        with open(path, encoding="utf-8") as f:
-            for d in dialogs(f.read()):
-                faults += [f"{os.path.relpath(path)}: {x}" for x in faults_of(*d)]
+    for path, text in scripts(argv[1:]):
+        for d in dialogs(text):
+            faults += [f"{path}: {x}" for x in faults_of(*d)]
     for f in faults:
         print("FAULT:", f)
     return 1 if faults else 0
