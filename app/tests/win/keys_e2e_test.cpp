@@ -1,8 +1,10 @@
 // Every window of the real Brellmark.exe by keyboard alone, against the
-// servers of keys-servers.conf: the login, the wizard's pages, the basic configuration of a storage
-// server and of a router, the details, About, the discovery report and Find by Address, and the
-// main window itself. Each window gets the checks of ui/testing/keys.h when it opens; Return,
-// Escape and the access keys of the main window's buttons lead from one to the next.
+// servers of keys-servers.conf: the login, the wizard's pages, the basic
+// configuration of a storage server and of a router, the details, About, the
+// discovery report and Find by Address (with its error), and the main window
+// itself. Each window gets the checks of ui/testing/keys.h when it opens;
+// Return, Escape and the access keys of the main window's buttons lead from
+// one to the next.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -184,11 +186,13 @@ TEST_F(KeysTest, EveryWindowByKeyboard) {
     PostMessageW(main, WM_SYSCOMMAND, IDM_DISCOVERY_REPORT, 0);
     walk.Walk({
         {L"Discovery Report", 'F', L"Find by Address"},  // the report gives way to it
+        {L"Find by Address", VK_RETURN, L"Error"},       // nothing typed
+        {L"Error", VK_RETURN, L"Find by Address"},
         {L"Find by Address", VK_ESCAPE, L"Tavix"},
         {L"Tavix", VK_ESCAPE, L""},  // the end, as Exit
     });
     EXPECT_TRUE(walk.faults.empty()) << walk.Report();
-    EXPECT_EQ(walk.Checked(), 35u);  // every window above, each time it opened
+    EXPECT_EQ(walk.Checked(), 36u);  // every window above, each time it opened
     EXPECT_TRUE(program.Exited(10000));
     main = nullptr;
 }
