@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/tests/win/session.h"
+#include "ui/testing/keys.h"
 
 using namespace e2e;
 
@@ -548,7 +549,15 @@ TEST_F(WizardTest, DroppedReplyRetryResendsAndCancelEndsOnTheFailurePage) {
     PostMessageW(progress, WM_TIMER, TIMER_NO_REPLY, 0);
     Settle(800);
     EXPECT_TRUE(TopLevelWindows(pid(), L"Warning").empty());
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    // By keyboard: the failure page passes the checks, Return is Finish.
+    KeyWalk walk;
+    walk.find = [&](const std::wstring& name) -> HWND {
+        if (name == L"Tavix")
+            return IsWindow(sheet) ? nullptr : main;
+        return IsWindow(sheet) ? Page() : nullptr;
+    };
+    EXPECT_TRUE(walk.Walk({{L"failure page", VK_RETURN, L"Tavix"}}));
+    EXPECT_TRUE(walk.faults.empty()) << walk.Report();
     ASSERT_TRUE(Gone(sheet, 8000));
     Settle();
     for (const std::string& l : RequestsTo(kCancel, after))
